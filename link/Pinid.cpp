@@ -1,0 +1,7 @@
+#include "link/Pinid.h"
+
+TfrmPinId::TfrmPinId(QWidget *parent) : QDialog(parent)
+{
+    setObjectName(QStringLiteral("frmPinId"));
+    setWindowTitle(QStringLiteral("Parametri di codifica"));
+}

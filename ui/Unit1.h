@@ -1,0 +1,168 @@
+#pragma once
+
+// The main window: the operator's working surface. Its controls are public members under
+// their designer names, so the collaborators that own a piece of behaviour (the transmit
+// command, the operating modes, the report views, the dialogs) connect to them directly.
+
+#include <QMainWindow>
+
+class QAction;
+class QCheckBox;
+class QComboBox;
+class QDockWidget;
+class QGroupBox;
+class QLabel;
+class QLineEdit;
+class QListWidget;
+class QMenu;
+class QPlainTextEdit;
+class QProgressBar;
+class QPushButton;
+class QStatusBar;
+class QSystemTrayIcon;
+class QTabWidget;
+class QTableView;
+class QToolBar;
+
+class AlertSink;
+class ReportModel;
+class TfrmPinId;
+struct DataStores;
+struct SendingState;
+
+class TForm1 : public QMainWindow
+{
+    Q_OBJECT
+
+public:
+    TForm1(SendingState &state, DataStores &stores, AlertSink &alerts, QWidget *parent = nullptr);
+    ~TForm1() override;
+
+    // --- tool bar and menus -------------------------------------------------------------
+    QToolBar *ToolBar1 = nullptr;
+    QAction *tbnOpen = nullptr;     // "Apri", hidden
+    QAction *tbnSave = nullptr;     // "Salva", hidden
+    QAction *tbnTransmit = nullptr; // "Invia"
+    QAction *ToolButton1 = nullptr; // "Report" (toggles the report pane)
+    QAction *tbnExit = nullptr;     // "Esci"
+
+    QAction *mnuImport = nullptr;     // File / "Importa messaggi (&O)"  Ctrl+O
+    QAction *mnuExport = nullptr;     // File / "Esporta messaggi (&S)"  Ctrl+S
+    QAction *mnuExit = nullptr;       // File / "Esci (&X)"              Ctrl+X
+    QAction *OpenHistory1 = nullptr;  // Report / "Apri report..."       Ctrl+R
+    QAction *mnuShowReport = nullptr; // Report / "Mostra report"        Ctrl+V, checkable
+    QAction *Recipient1 = nullptr;    // Impostazioni / "Database utenti"   F7
+    QAction *mnuPreMsg = nullptr;     // Impostazioni / "Database messaggi" F8
+    QAction *COMPort1 = nullptr;      // Impostazioni / "Porta COM"         F9
+    QAction *mnuTransmit = nullptr;   // Impostazioni / "Invia"             F10
+    QAction *NormalMode1 = nullptr;   // Sistema / "Modalità normale", checkable, checked
+    QAction *RangeTest1 = nullptr;    // Sistema / "Range Test", checkable
+    QAction *TestMode1 = nullptr;     // Sistema / "Test Mode", checkable
+    QAction *About1 = nullptr;        // Aiuto / "Info"
+
+    // --- page control ---------------------------------------------------------------------
+    QTabWidget *PageControl1 = nullptr;
+    QWidget *TabSheet1 = nullptr; // "Modalità normale": address-book mode
+    QWidget *TabSheet2 = nullptr; // "Modalità diretta": direct mode
+    QGroupBox *GroupBox1 = nullptr; // "Elenco utenti"
+    QListWidget *ListBox1 = nullptr;
+    QGroupBox *GroupBox3 = nullptr; // "Utenti selezionati"
+    QListWidget *ListBox2 = nullptr;
+    QWidget *pnlBtn = nullptr;
+    QPushButton *Button1 = nullptr; // ">"
+    QPushButton *Button2 = nullptr; // ">>"
+    QPushButton *Button3 = nullptr; // "<"
+    QPushButton *Button5 = nullptr; // "<<"
+    QLineEdit *edtID = nullptr;     // pager code, at most 10 characters
+    QPushButton *btnHlp = nullptr;  // "[...]"
+    QPlainTextEdit *Memo1 = nullptr; // the note on the code's format
+
+    // --- message area ---------------------------------------------------------------------
+    QGroupBox *GroupBox2 = nullptr; // "Messaggio da inviare"
+    QWidget *Panel2 = nullptr;      // header row
+    QWidget *pnlPreMsg = nullptr;   // preset selector row
+    QComboBox *cboPreMsg = nullptr;
+    QLabel *lblLength = nullptr;
+    QWidget *Panel5 = nullptr;      // test row, hidden in normal mode
+    QLineEdit *Edit3 = nullptr;     // "Auto Inc" "1"
+    QCheckBox *chkChgCap = nullptr; // "Chg CAP"
+    QLineEdit *Edit5 = nullptr;     // "Times" "1"
+    QLineEdit *Edit11 = nullptr;    // "Ritardo" "0" (ms)
+    QCheckBox *chkChgMsg = nullptr; // "Chg Msg"
+    QLabel *Label20 = nullptr;      // passes done, "00"
+    QPushButton *Button6 = nullptr; // "ESC"
+    QCheckBox *chkTone = nullptr;   // "Tone Only"
+    QWidget *Panel3 = nullptr;      // range-test row, hidden in normal mode
+    QLineEdit *edtHeartbeat = nullptr; // "Periodo Range Test" "0" (s), at most 3 characters
+    QLineEdit *Edit2 = nullptr;        // "Messaggio", at most 20 characters
+    QLabel *lblCount = nullptr;        // "00"
+    QPlainTextEdit *memMsg = nullptr;
+    QLineEdit *Edit1 = nullptr; // focus sink behind the message group
+
+    // --- report pane (its behaviour belongs to the report views) --------------------------
+    QDockWidget *tbxPnl = nullptr; // "Report"
+    QTableView *DBGrid1 = nullptr;
+    QPlainTextEdit *DBMemo1 = nullptr;
+    ReportModel *reportModel = nullptr; // the report data set, owned by this window
+
+    // --- status bar and tray --------------------------------------------------------------
+    QStatusBar *StatusBar1 = nullptr;
+    QProgressBar *PB1 = nullptr;
+    QSystemTrayIcon *TrayIcon1 = nullptr; // null where the desktop has no tray
+    QMenu *PopupMenu2 = nullptr;
+    QAction *Restore1 = nullptr; // "&Restore"
+    QAction *mnuExit1 = nullptr; // "E&sci"
+
+    // Status bar panels 1 (serial settings) and 2 (sending state).
+    void setStatusText(int panel, const QString &text);
+    QString statusText(int panel) const;
+
+    // Progress bar of the frame being sent; values are clamped, the maximum kept >= 1.
+    void setProgress(int maximum, int position);
+    void advanceProgress(int count);
+
+    // --- loaders ---------------------------------------------------------------------------
+    void LoadUserList();
+    void LoadPresetList();
+    void ShowSerialStatus();
+
+    // The capcode dialog opened by "[...]".
+    void setCapcodeDialog(TfrmPinId *dialog) { m_pinId = dialog; }
+
+    // The working directory recorded at creation (start folder of the file dialogs).
+    QString startFolder() const { return m_startFolder; }
+
+    // --- handlers ----------------------------------------------------------------------------
+    void Button1Click();
+    void Button2Click();
+    void Button3Click();
+    void Button5Click();
+    void memMsgChange();
+    void cboPreMsgClick();
+    void btnHlpClick();
+    void tbnExitClick();
+    void Restore1Click();
+    void mnuExit1Click();
+    void tbnOpenClick();
+    void tbnSaveClick();
+    void FormResize();
+
+    int refusalCount() const { return m_refusals; }
+    int dataRate() const { return m_dataRate; }
+
+protected:
+    void showEvent(QShowEvent *event) override;   // FormShow
+    void resizeEvent(QResizeEvent *event) override;
+    void changeEvent(QEvent *event) override;     // minimise to the tray
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
+private:
+    SendingState &m_state;
+    DataStores &m_stores;
+    AlertSink &m_alerts;
+    TfrmPinId *m_pinId = nullptr;
+    QString m_startFolder;
+    int m_refusals = 0;
+    int m_dataRate = 2400;
+    bool m_shownOnce = false;
+};
