@@ -1,6 +1,10 @@
+#include "app/DataStores.h"
 #include "app/MessageBoxAlertSink.h"
+#include "app/SendingState.h"
 #include "app/TesmaApplication.h"
 #include "ui/Unit1.h"
+
+#include <QSqlDatabase>
 
 int main(int argc, char *argv[])
 {
@@ -9,7 +13,9 @@ int main(int argc, char *argv[])
     MessageBoxAlertSink alerts;
     app.setAlertSink(&alerts);
 
-    TForm1 form;
+    SendingState state;
+    DataStores stores(QSqlDatabase::addDatabase(QStringLiteral("QSQLITE")));
+    TForm1 form(state, stores, alerts);
     alerts.setOwner(&form);
     form.show();
     return app.exec();
