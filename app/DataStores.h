@@ -106,6 +106,7 @@ public:
     qint64 append(const ReportRow &row); // returns the new num
     void remove(qint64 num);
     void clear();                        // DROP and CREATE in one transaction; num restarts at 1
+    std::optional<ReportRow> find(qint64 num) const; // one row by num
     QSqlDatabase database() const { return m_db; }
 
 private:

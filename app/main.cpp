@@ -1,10 +1,15 @@
+#include "app/Clock.h"
 #include "app/DataStores.h"
+#include "app/EventPump.h"
 #include "app/MessageBoxAlertSink.h"
 #include "app/SendingState.h"
+#include "app/Startup.h"
 #include "app/TesmaApplication.h"
-#include "ui/Unit1.h"
+#include "app/WindowSet.h"
+#include "link/TCommPort.h"
 
-#include <QSqlDatabase>
+#include <QDir>
+#include <exception>
 
 int main(int argc, char *argv[])
 {
@@ -13,10 +18,33 @@ int main(int argc, char *argv[])
     MessageBoxAlertSink alerts;
     app.setAlertSink(&alerts);
 
+    // Program-wide objects first: the one serial port (closed) and the zeroed sending state.
+    // The port is declared before the windows, so it is destroyed after them and closes a
+    // port that a run left open.
+    const QString workDir = QDir::currentPath();
+    TCommPort port;
+    port.SetWorkDir(workDir);
     SendingState state;
-    DataStores stores(QSqlDatabase::addDatabase(QStringLiteral("QSQLITE")));
-    TForm1 form(state, stores, alerts);
-    alerts.setOwner(&form);
-    form.show();
-    return app.exec();
+    ModeGuard guard;
+    SteadyClock clock;
+    QtEventPump pump;
+
+    try {
+        Startup startup(workDir);
+        if (!startup.run(alerts))
+            return 0;
+        DataStores stores(startup.database());
+        WindowSet windows(state, guard, stores, alerts, port, clock, pump, workDir);
+        alerts.setOwner(&windows.mainWindow());
+        windows.mainWindow().showMaximized();
+        app.exec();
+        alerts.setOwner(nullptr);
+    } catch (const DataError &error) {
+        alerts.plain(error.text());
+    } catch (const std::exception &error) {
+        alerts.plain(QString::fromLocal8Bit(error.what()));
+    } catch (...) {
+        alerts.plain(QString());
+    }
+    return 0;
 }

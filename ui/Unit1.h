@@ -25,6 +25,7 @@ class QTableView;
 class QToolBar;
 
 class AlertSink;
+class MessageFiles;
 class ReportModel;
 class TfrmPinId;
 struct DataStores;
@@ -40,25 +41,25 @@ public:
 
     // --- tool bar and menus -------------------------------------------------------------
     QToolBar *ToolBar1 = nullptr;
-    QAction *tbnOpen = nullptr;     // "Apri", hidden
-    QAction *tbnSave = nullptr;     // "Salva", hidden
+    QAction *tbnOpen = nullptr; // "Apri", hidden
+    QAction *tbnSave = nullptr; // "Salva", hidden
     QAction *tbnTransmit = nullptr; // "Invia"
     QAction *ToolButton1 = nullptr; // "Report" (toggles the report pane)
-    QAction *tbnExit = nullptr;     // "Esci"
+    QAction *tbnExit = nullptr; // "Esci"
 
-    QAction *mnuImport = nullptr;     // File / "Importa messaggi (&O)"  Ctrl+O
-    QAction *mnuExport = nullptr;     // File / "Esporta messaggi (&S)"  Ctrl+S
-    QAction *mnuExit = nullptr;       // File / "Esci (&X)"              Ctrl+X
-    QAction *OpenHistory1 = nullptr;  // Report / "Apri report..."       Ctrl+R
+    QAction *mnuImport = nullptr; // File / "Importa messaggi (&O)"  Ctrl+O
+    QAction *mnuExport = nullptr; // File / "Esporta messaggi (&S)"  Ctrl+S
+    QAction *mnuExit = nullptr; // File / "Esci (&X)"              Ctrl+X
+    QAction *OpenHistory1 = nullptr; // Report / "Apri report..."       Ctrl+R
     QAction *mnuShowReport = nullptr; // Report / "Mostra report"        Ctrl+V, checkable
-    QAction *Recipient1 = nullptr;    // Impostazioni / "Database utenti"   F7
-    QAction *mnuPreMsg = nullptr;     // Impostazioni / "Database messaggi" F8
-    QAction *COMPort1 = nullptr;      // Impostazioni / "Porta COM"         F9
-    QAction *mnuTransmit = nullptr;   // Impostazioni / "Invia"             F10
-    QAction *NormalMode1 = nullptr;   // Sistema / "Modalità normale", checkable, checked
-    QAction *RangeTest1 = nullptr;    // Sistema / "Range Test", checkable
-    QAction *TestMode1 = nullptr;     // Sistema / "Test Mode", checkable
-    QAction *About1 = nullptr;        // Aiuto / "Info"
+    QAction *Recipient1 = nullptr; // Impostazioni / "Database utenti"   F7
+    QAction *mnuPreMsg = nullptr; // Impostazioni / "Database messaggi" F8
+    QAction *COMPort1 = nullptr; // Impostazioni / "Porta COM"         F9
+    QAction *mnuTransmit = nullptr; // Impostazioni / "Invia"             F10
+    QAction *NormalMode1 = nullptr; // Sistema / "Modalità normale", checkable, checked
+    QAction *RangeTest1 = nullptr; // Sistema / "Range Test", checkable
+    QAction *TestMode1 = nullptr; // Sistema / "Test Mode", checkable
+    QAction *About1 = nullptr; // Aiuto / "Info"
 
     // --- page control ---------------------------------------------------------------------
     QTabWidget *PageControl1 = nullptr;
@@ -73,33 +74,34 @@ public:
     QPushButton *Button2 = nullptr; // ">>"
     QPushButton *Button3 = nullptr; // "<"
     QPushButton *Button5 = nullptr; // "<<"
-    QLineEdit *edtID = nullptr;     // pager code, at most 10 characters
-    QPushButton *btnHlp = nullptr;  // "[...]"
+    QLineEdit *edtID = nullptr; // pager code, at most 10 characters
+    QPushButton *btnHlp = nullptr; // "[...]"
     QPlainTextEdit *Memo1 = nullptr; // the note on the code's format
 
     // --- message area ---------------------------------------------------------------------
     QGroupBox *GroupBox2 = nullptr; // "Messaggio da inviare"
-    QWidget *Panel2 = nullptr;      // header row
-    QWidget *pnlPreMsg = nullptr;   // preset selector row
+    QWidget *Panel2 = nullptr; // header row
+    QWidget *pnlPreMsg = nullptr; // preset selector row
     QComboBox *cboPreMsg = nullptr;
     QLabel *lblLength = nullptr;
-    QWidget *Panel5 = nullptr;      // test row, hidden in normal mode
-    QLineEdit *Edit3 = nullptr;     // "Auto Inc" "1"
+    QWidget *Panel5 = nullptr; // test row, hidden in normal mode
+    QLineEdit *Edit3 = nullptr; // "Auto Inc" "1"
     QCheckBox *chkChgCap = nullptr; // "Chg CAP"
-    QLineEdit *Edit5 = nullptr;     // "Times" "1"
-    QLineEdit *Edit11 = nullptr;    // "Ritardo" "0" (ms)
+    QLineEdit *Edit5 = nullptr; // "Times" "1"
+    QLineEdit *Edit11 = nullptr; // "Ritardo" "0" (ms)
     QCheckBox *chkChgMsg = nullptr; // "Chg Msg"
-    QLabel *Label20 = nullptr;      // passes done, "00"
+    QLabel *Label20 = nullptr; // passes done, "00"
     QPushButton *Button6 = nullptr; // "ESC"
-    QCheckBox *chkTone = nullptr;   // "Tone Only"
-    QWidget *Panel3 = nullptr;      // range-test row, hidden in normal mode
+    QCheckBox *chkTone = nullptr; // "Tone Only"
+    QWidget *Panel3 = nullptr; // range-test row, hidden in normal mode
     QLineEdit *edtHeartbeat = nullptr; // "Periodo Range Test" "0" (s), at most 3 characters
-    QLineEdit *Edit2 = nullptr;        // "Messaggio", at most 20 characters
-    QLabel *lblCount = nullptr;        // "00"
+    QLineEdit *Edit2 = nullptr; // "Messaggio", at most 20 characters
+    QLabel *lblCount = nullptr; // "00"
     QPlainTextEdit *memMsg = nullptr;
     QLineEdit *Edit1 = nullptr; // focus sink behind the message group
 
     // --- report pane (its behaviour belongs to the report views) --------------------------
+    QMainWindow *MessageArea = nullptr; // inner window of GroupBox2 that docks tbxPnl
     QDockWidget *tbxPnl = nullptr; // "Report"
     QTableView *DBGrid1 = nullptr;
     QPlainTextEdit *DBMemo1 = nullptr;
@@ -151,9 +153,9 @@ public:
     int dataRate() const { return m_dataRate; }
 
 protected:
-    void showEvent(QShowEvent *event) override;   // FormShow
+    void showEvent(QShowEvent *event) override; // FormShow
     void resizeEvent(QResizeEvent *event) override;
-    void changeEvent(QEvent *event) override;     // minimise to the tray
+    void changeEvent(QEvent *event) override; // minimise to the tray
     bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
@@ -165,4 +167,17 @@ private:
     int m_refusals = 0;
     int m_dataRate = 2400;
     bool m_shownOnce = false;
+    QLabel *m_statusPanel1 = nullptr;
+    QLabel *m_statusPanel2 = nullptr;
+    MessageFiles *m_files = nullptr;
+
+    void buildMenus();
+    void buildToolBar();
+    QWidget *buildNormalPage();
+    QWidget *buildDirectPage();
+    QWidget *buildHeaderRow();
+    void buildReportPane();
+    void buildStatusBar();
+    void buildTray();
+    void placeListButtons();
 };

@@ -1,0 +1,206 @@
+#include "app/Compactor.h"
+
+#include "app/Database.h"
+#include "app/Statements.h"
+
+#include <QFile>
+#include <QFileInfo>
+#include <QSqlError>
+#include <QSqlQuery>
+
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace {
+
+const QString CompactConnection = QStringLiteral("tesma-compact");
+const char *const Companions[] = { "-wal", "-shm", "-journal" };
+
+// Test hook: ends the process at the named step, as a power cut or a kill would.
+void faultPoint(const char *step)
+{
+    const QByteArray fault = qgetenv("TESMA_COMPACT_FAULT");
+    if (!fault.isEmpty() && fault == step)
+        _exit(99);
+}
+
+QString systemError(int error)
+{
+    return QString::fromLocal8Bit(std::strerror(error));
+}
+
+QByteArray native(const QString &path)
+{
+    return QFile::encodeName(path);
+}
+
+bool exists(const QString &path)
+{
+    struct stat st;
+    return ::lstat(native(path).constData(), &st) == 0;
+}
+
+// Removes a file that may not exist; returns the system's text on a real failure.
+QString removeIfPresent(const QString &path)
+{
+    if (::unlink(native(path).constData()) == 0 || errno == ENOENT)
+        return QString();
+    return systemError(errno);
+}
+
+QString syncPath(const QString &path, int flags, const struct stat *modeFrom = nullptr)
+{
+    const int fd = ::open(native(path).constData(), flags | O_CLOEXEC);
+    if (fd < 0)
+        return systemError(errno);
+    QString error;
+    if (modeFrom) {
+        if (::fchmod(fd, modeFrom->st_mode & 07777) != 0)
+            error = systemError(errno);
+        // Only a privileged process may give the copy another owner; otherwise it is ours already.
+        if (error.isEmpty() && ::fchown(fd, modeFrom->st_uid, modeFrom->st_gid) != 0 && errno != EPERM)
+            error = systemError(errno);
+    }
+    if (error.isEmpty() && ::fsync(fd) != 0 && errno != EINVAL)
+        error = systemError(errno);
+    ::close(fd);
+    return error;
+}
+
+// The compaction's own connection, closed and removed when it goes out of scope.
+class ScopedConnection
+{
+public:
+    explicit ScopedConnection(const QString &path)
+    {
+        m_db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), CompactConnection);
+        m_db.setDatabaseName(path);
+    }
+    ~ScopedConnection() { close(); }
+    QSqlDatabase &db() { return m_db; }
+    void close()
+    {
+        if (!m_db.isValid())
+            return;
+        m_db.close();
+        m_db = QSqlDatabase();
+        QSqlDatabase::removeDatabase(CompactConnection);
+    }
+
+private:
+    QSqlDatabase m_db;
+};
+
+Compactor::Result failed(const QString &error)
+{
+    return { Compactor::Outcome::Failed, error };
+}
+
+} // namespace
+
+QStringList Compactor::faultSteps()
+{
+    return { QStringLiteral("start"),    QStringLiteral("tmp-removed"), QStringLiteral("checkpointed"),
+             QStringLiteral("vacuumed"), QStringLiteral("closed"),      QStringLiteral("tmp-synced"),
+             QStringLiteral("renamed"),  QStringLiteral("dir-synced") };
+}
+
+Compactor::Result Compactor::compact(const QString &databasePath, bool force)
+{
+    // The copy goes beside the real file, so that the rename stays on one file system.
+    const QString real = QFileInfo(databasePath).canonicalFilePath();
+    if (real.isEmpty())
+        return failed(systemError(ENOENT));
+    const QString folder = QFileInfo(real).absolutePath();
+    const QString temp = folder + QLatin1Char('/') + TempFileName;
+
+    struct stat original;
+    if (::stat(native(real).constData(), &original) != 0)
+        return failed(systemError(errno));
+    if (::access(native(real).constData(), R_OK | W_OK) != 0 || ::access(native(folder).constData(), W_OK | X_OK) != 0)
+        return failed(systemError(errno));
+    faultPoint("start");
+
+    // A copy left by an interrupted start is incomplete: it goes first, with any journal of its own.
+    for (const QString &path :
+         { temp, temp + QLatin1String("-journal"), temp + QLatin1String("-wal"), temp + QLatin1String("-shm") }) {
+        if (QString error = removeIfPresent(path); !error.isEmpty())
+            return failed(error);
+    }
+    faultPoint("tmp-removed");
+
+    {
+        ScopedConnection connection(real);
+        QSqlDatabase &db = connection.db();
+        if (!db.open())
+            return failed(Database::errorText(db.lastError()));
+        QSqlQuery query(db);
+        if (!query.exec(Sql::ProbeSchema)) {
+            const QSqlError error = query.lastError();
+            // SQLITE_NOTADB: the header is not a database header at all.
+            const bool notDatabase = error.nativeErrorCode() == QLatin1String("26");
+            return { notDatabase ? Outcome::NotDatabase : Outcome::Failed, Database::errorText(error) };
+        }
+        // Moves every committed frame of a write-ahead log into the file and empties the log.
+        if (!query.exec(Sql::CheckpointTruncate))
+            return failed(Database::errorText(query.lastError()));
+        if (query.next() && query.value(0).toInt() != 0)
+            return failed(QStringLiteral("database is locked"));
+        faultPoint("checkpointed");
+
+        if (!force) {
+            if (!query.exec(Sql::FreelistCount) || !query.next())
+                return failed(Database::errorText(query.lastError()));
+            if (query.value(0).toLongLong() == 0)
+                return { Outcome::Unnecessary, QString() };
+        }
+
+        if (!query.prepare(Sql::VacuumInto))
+            return failed(Database::errorText(query.lastError()));
+        query.addBindValue(temp);
+        if (!query.exec()) {
+            const QString error = Database::errorText(query.lastError());
+            query.finish();
+            connection.close();
+            removeIfPresent(temp);
+            return failed(error);
+        }
+        faultPoint("vacuumed");
+        query.finish();
+        query = QSqlQuery();
+        // The last connection to close checkpoints and deletes the log and its index.
+        connection.close();
+    }
+    faultPoint("closed");
+
+    // Anything still beside the old file belongs to it (another program has it open): the new
+    // file must not be paired with it, so the old file stays.
+    for (const char *suffix : Companions) {
+        if (exists(real + QLatin1String(suffix))) {
+            removeIfPresent(temp);
+            return failed(QStringLiteral("database is locked"));
+        }
+    }
+
+    if (QString error = syncPath(temp, O_RDONLY, &original); !error.isEmpty()) {
+        removeIfPresent(temp);
+        return failed(error);
+    }
+    faultPoint("tmp-synced");
+
+    if (::rename(native(temp).constData(), native(real).constData()) != 0) {
+        const QString error = systemError(errno);
+        removeIfPresent(temp);
+        return failed(error);
+    }
+    faultPoint("renamed");
+
+    // The rename itself becomes durable with the folder's entry.
+    if (QString error = syncPath(folder, O_RDONLY | O_DIRECTORY); !error.isEmpty())
+        return failed(error);
+    faultPoint("dir-synced");
+    return { Outcome::Compacted, QString() };
+}

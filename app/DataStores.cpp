@@ -1,0 +1,277 @@
+#include "app/DataStores.h"
+
+#include "app/Database.h"
+#include "app/Statements.h"
+
+#include <QSqlError>
+#include <QSqlQuery>
+#include <QSqlRecord>
+#include <QVariant>
+
+namespace {
+
+// A prepared statement with its values bound in order; throws DataError with the engine's
+// text when preparing or running it fails.
+QSqlQuery run(const QSqlDatabase &db, const QString &statement, const QVariantList &values = {})
+{
+    QSqlQuery query(db);
+    query.setForwardOnly(true);
+    if (!query.prepare(statement))
+        throw DataError(Database::errorText(query.lastError()));
+    for (const QVariant &value : values)
+        query.addBindValue(value);
+    if (!query.exec())
+        throw DataError(Database::errorText(query.lastError()));
+    return query;
+}
+
+// Text columns hold '' rather than NULL for an empty value.
+QVariant text(const QString &value)
+{
+    return value.isNull() ? QVariant(QString::fromLatin1("")) : QVariant(value);
+}
+
+QVariant stamp(const QDateTime &value)
+{
+    return value.isValid() ? QVariant(value.toLocalTime().toString(Sql::DateTimeFormat))
+                           : QVariant(QMetaType::fromType<QString>());
+}
+
+QDateTime parseStamp(const QVariant &value)
+{
+    const QString s = value.toString();
+    QDateTime when = QDateTime::fromString(s, Sql::DateTimeFormat);
+    if (!when.isValid() && !s.isEmpty())
+        when = QDateTime::fromString(s, Qt::ISODateWithMs);
+    return when;
+}
+
+QVariant field(const QSqlQuery &query, const char *name)
+{
+    return query.value(QLatin1String(name));
+}
+
+Recipient readRecipient(const QSqlQuery &q)
+{
+    Recipient r;
+    r.num = field(q, "num").toLongLong();
+    r.recipient = field(q, "Recipient").toString();
+    r.firstName = field(q, "FirstName").toString();
+    r.lastName = field(q, "LastName").toString();
+    r.company = field(q, "Company").toString();
+    r.jobTitle = field(q, "JobTitle").toString();
+    r.comment = field(q, "Comment").toString();
+    r.pinId = field(q, "PinID").toString();
+    r.sendName = field(q, "SendName").toInt() != 0;
+    return r;
+}
+
+PresetMessage readTemplate(const QSqlQuery &q)
+{
+    PresetMessage t;
+    t.num = field(q, "num").toLongLong();
+    t.name = field(q, "Name").toString();
+    t.content = field(q, "Content").toString();
+    return t;
+}
+
+QVariantList recipientValues(const Recipient &r)
+{
+    return { text(r.recipient), text(r.firstName), text(r.lastName), text(r.company),
+             text(r.jobTitle),  text(r.comment),   text(r.pinId),    r.sendName ? 1 : 0 };
+}
+
+qint64 insertedNum(const QSqlQuery &query)
+{
+    bool ok = false;
+    const qint64 num = query.lastInsertId().toLongLong(&ok);
+    if (!ok)
+        throw DataError(QStringLiteral("no row id after insert"));
+    return num;
+}
+
+// Runs `body` inside BEGIN/COMMIT on the connection; rolls back and rethrows on failure.
+template <typename Body> auto inTransaction(QSqlDatabase db, Body body)
+{
+    if (!db.transaction())
+        throw DataError(Database::errorText(db.lastError()));
+    try {
+        auto result = body();
+        if (!db.commit())
+            throw DataError(Database::errorText(db.lastError()));
+        return result;
+    } catch (...) {
+        db.rollback();
+        throw;
+    }
+}
+
+} // namespace
+
+// ---- recipients -----------------------------------------------------------------------------
+
+QList<Recipient> RecipientStore::all() const
+{
+    QSqlQuery query = run(m_db, Sql::SelectRecipients);
+    QList<Recipient> out;
+    while (query.next())
+        out.append(readRecipient(query));
+    return out;
+}
+
+std::optional<Recipient> RecipientStore::findByName(const QString &name) const
+{
+    QSqlQuery query = run(m_db, Sql::SelectRecipientByName, { text(name) });
+    if (!query.next())
+        return std::nullopt;
+    return readRecipient(query);
+}
+
+bool RecipientStore::nameTaken(const QString &name) const
+{
+    return run(m_db, Sql::SelectRecipientDuplicate, { text(name) }).next();
+}
+
+bool RecipientStore::nameTakenByOther(const QString &name, qint64 num) const
+{
+    return run(m_db, Sql::SelectRecipientDuplicateOther, { text(name), num }).next();
+}
+
+qint64 RecipientStore::insert(const Recipient &r)
+{
+    return insertedNum(run(m_db, Sql::InsertRecipient, recipientValues(r)));
+}
+
+void RecipientStore::update(const Recipient &r)
+{
+    QVariantList values = recipientValues(r);
+    values.append(r.num);
+    run(m_db, Sql::UpdateRecipient, values);
+}
+
+void RecipientStore::remove(qint64 num)
+{
+    run(m_db, Sql::DeleteRecipient, { num });
+}
+
+// ---- templates ------------------------------------------------------------------------------
+
+QList<PresetMessage> TemplateStore::all() const
+{
+    QSqlQuery query = run(m_db, Sql::SelectTemplates);
+    QList<PresetMessage> out;
+    while (query.next())
+        out.append(readTemplate(query));
+    return out;
+}
+
+std::optional<PresetMessage> TemplateStore::findByName(const QString &name) const
+{
+    QSqlQuery query = run(m_db, Sql::SelectTemplateByName, { text(name) });
+    if (!query.next())
+        return std::nullopt;
+    return readTemplate(query);
+}
+
+bool TemplateStore::nameTaken(const QString &name) const
+{
+    return run(m_db, Sql::SelectTemplateDuplicate, { text(name) }).next();
+}
+
+bool TemplateStore::nameTakenByOther(const QString &name, qint64 num) const
+{
+    return run(m_db, Sql::SelectTemplateDuplicateOther, { text(name), num }).next();
+}
+
+qint64 TemplateStore::insert(const PresetMessage &t)
+{
+    return insertedNum(run(m_db, Sql::InsertTemplate, { text(t.name), text(t.content) }));
+}
+
+void TemplateStore::update(const PresetMessage &t)
+{
+    run(m_db, Sql::UpdateTemplate, { text(t.name), text(t.content), t.num });
+}
+
+void TemplateStore::remove(qint64 num)
+{
+    run(m_db, Sql::DeleteTemplate, { num });
+}
+
+// ---- serial ---------------------------------------------------------------------------------
+
+void SerialStore::ensureDefaultRow()
+{
+    if (run(m_db, Sql::SelectSerialSettings).next())
+        return;
+    const SerialSettings defaults;
+    run(m_db, Sql::InsertSerial, { defaults.port, defaults.baud, defaults.data });
+}
+
+SerialSettings SerialStore::read() const
+{
+    QSqlQuery query = run(m_db, Sql::SelectSerial);
+    SerialSettings s;
+    if (query.next()) {
+        s.port = field(query, "Port").toInt();
+        s.baud = field(query, "Baud").toInt();
+        s.data = field(query, "Data").toInt();
+    }
+    return s;
+}
+
+void SerialStore::write(const SerialSettings &s)
+{
+    inTransaction(m_db, [&] {
+        if (run(m_db, Sql::SelectSerialSettings).next())
+            run(m_db, Sql::UpdateSerialFirstRow, { s.port, s.baud, s.data });
+        else
+            run(m_db, Sql::InsertSerial, { s.port, s.baud, s.data });
+        return 0;
+    });
+}
+
+// ---- report ---------------------------------------------------------------------------------
+
+qint64 ReportStore::append(const ReportRow &row)
+{
+    return inTransaction(m_db, [&] {
+        return insertedNum(run(m_db, Sql::InsertReport,
+                               { text(row.recipt), text(row.pinId), stamp(row.dispTime), text(row.sent),
+                                 stamp(row.sendTime), text(row.status), text(row.msg) }));
+    });
+}
+
+std::optional<ReportRow> ReportStore::find(qint64 num) const
+{
+    QSqlQuery q = run(m_db, Sql::SelectReportByNum, { num });
+    if (!q.next())
+        return std::nullopt;
+    ReportRow row;
+    row.num = field(q, "num").toLongLong();
+    row.recipt = field(q, "recipt").toString();
+    row.pinId = field(q, "pin_id").toString();
+    row.dispTime = parseStamp(field(q, "disptime"));
+    row.sent = field(q, "sent").toString();
+    row.sendTime = parseStamp(field(q, "sendtime"));
+    row.status = field(q, "status").toString();
+    row.msg = field(q, "msg").toString();
+    return row;
+}
+
+void ReportStore::remove(qint64 num)
+{
+    run(m_db, Sql::DeleteReport, { num });
+}
+
+void ReportStore::clear()
+{
+    // Dropping the table also drops its AUTOINCREMENT sequence row, so num restarts at 1.
+    inTransaction(m_db, [&] {
+        run(m_db, Sql::DropReport);
+        run(m_db, Sql::CreateReport);
+        for (const QString &index : Sql::CreateReportIndexes)
+            run(m_db, index);
+        return 0;
+    });
+}

@@ -1,0 +1,129 @@
+#include "app/Database.h"
+
+#include "app/Statements.h"
+
+#include <QFile>
+#include <QFileInfo>
+#include <QSqlError>
+#include <QSqlQuery>
+#include <QStringList>
+#include <QUrl>
+
+namespace Database {
+
+QString errorText(const QSqlError &error)
+{
+    const QString engine = error.databaseText();
+    return engine.isEmpty() ? error.text() : engine;
+}
+
+static QString run(QSqlDatabase db, const QString &statement)
+{
+    QSqlQuery query(db);
+    if (!query.exec(statement))
+        return errorText(query.lastError());
+    return QString();
+}
+
+QString createTables(QSqlDatabase db)
+{
+    if (!db.transaction())
+        return errorText(db.lastError());
+    QStringList statements { Sql::CreateRecipients, Sql::CreateTemplates, Sql::CreateSerial, Sql::CreateReport };
+    for (const QString &index : Sql::CreateReportIndexes)
+        statements << index; // the report grids sort by any column
+    for (const QString &statement : std::as_const(statements)) {
+        const QString error = run(db, statement);
+        if (!error.isEmpty()) {
+            db.rollback();
+            return error;
+        }
+    }
+    if (!db.commit()) {
+        const QString error = errorText(db.lastError());
+        db.rollback();
+        return error;
+    }
+    return QString();
+}
+
+void close()
+{
+    if (!QSqlDatabase::contains(ConnectionName))
+        return;
+    {
+        QSqlDatabase db = QSqlDatabase::database(ConnectionName, false);
+        db.close();
+    }
+    QSqlDatabase::removeDatabase(ConnectionName);
+}
+
+OpenResult open(const QString &path, bool readOnly)
+{
+    OpenResult result;
+    result.readOnly = readOnly;
+    close();
+    const bool existed = QFileInfo::exists(path);
+    if (!existed && readOnly) {
+        result.error = QStringLiteral("unable to open database file");
+        return result;
+    }
+
+    QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), ConnectionName);
+    db.setDatabaseName(path);
+    if (readOnly)
+        db.setConnectOptions(QStringLiteral("QSQLITE_OPEN_READONLY"));
+    auto fail = [&](const QString &text) {
+        result.error = text;
+        db.close();
+        db = QSqlDatabase();
+        QSqlDatabase::removeDatabase(ConnectionName);
+        return result;
+    };
+    if (!db.open())
+        return fail(errorText(db.lastError()));
+
+    // The engine reads the file's header only now: a file that is not a database fails here,
+    // before anything could be written to it.
+    if (QString error = run(db, Sql::ProbeSchema); !error.isEmpty()) {
+        if (!readOnly)
+            return fail(error);
+        // A file in write-ahead-log mode needs its shared-memory index beside it, which a
+        // read-only folder cannot hold. Nothing can change the file there either (the engine
+        // needs a log or journal in the folder to write), so it is read as an immutable file.
+        db.close();
+        db.setDatabaseName(QUrl::fromLocalFile(path).toString(QUrl::FullyEncoded) + QLatin1String("?immutable=1"));
+        db.setConnectOptions(QStringLiteral("QSQLITE_OPEN_READONLY;QSQLITE_OPEN_URI"));
+        if (!db.open())
+            return fail(error);
+        if (!run(db, Sql::ProbeSchema).isEmpty())
+            return fail(error);
+    }
+
+    if (!readOnly) {
+        // A read-only file keeps its journal mode; the statements that write fail on their own.
+        QSqlQuery query(db);
+        if (!query.exec(Sql::JournalModeWal))
+            return fail(errorText(query.lastError()));
+        if (query.next() && query.value(0).toString().compare(QLatin1String("wal"), Qt::CaseInsensitive) != 0)
+            result.readOnly = true;
+    }
+    if (QString error = run(db, Sql::SynchronousFull); !error.isEmpty())
+        return fail(error);
+
+    if (!existed) {
+        if (QString error = createTables(db); !error.isEmpty()) {
+            fail(error);
+            // A file we created but could not lay out goes, so the next start tries again.
+            QFile::remove(path);
+            for (const char *suffix : { "-wal", "-shm", "-journal" })
+                QFile::remove(path + QLatin1String(suffix));
+            return result;
+        }
+        result.created = true;
+    }
+    result.db = db;
+    return result;
+}
+
+} // namespace Database

@@ -1,0 +1,135 @@
+#pragma once
+
+// Every statement the program issues against its database, once, in one place. Values are
+// never spliced into these texts: each `?` is bound by the caller, so a name holding an
+// apostrophe is an ordinary name. The name columns are declared COLLATE NOCASE, so the
+// lookups and duplicate checks below ignore the letter case of ASCII letters.
+
+#include <QString>
+
+namespace Sql {
+
+// ---- schema -------------------------------------------------------------------------------
+
+inline const QString CreateRecipients = QStringLiteral(
+    "CREATE TABLE recipients ( num INTEGER PRIMARY KEY AUTOINCREMENT, Recipient TEXT COLLATE NOCASE, "
+    "FirstName TEXT, LastName TEXT, Company TEXT, JobTitle TEXT, Comment TEXT, PinID TEXT, SendName INTEGER )");
+inline const QString CreateTemplates = QStringLiteral(
+    "CREATE TABLE templates ( num INTEGER PRIMARY KEY AUTOINCREMENT, Name TEXT COLLATE NOCASE, Content TEXT )");
+inline const QString CreateSerial = QStringLiteral("CREATE TABLE serial ( Port INTEGER, Baud INTEGER, Data INTEGER )");
+// disptime and sendtime hold local time as "yyyy-MM-dd HH:mm:ss.zzz".
+inline const QString CreateReport = QStringLiteral(
+    "CREATE TABLE report ( num INTEGER PRIMARY KEY AUTOINCREMENT, recipt varchar(50) , pin_id varchar(10), "
+    "disptime TEXT, sent varchar(3), sendtime TEXT, status varchar(20), msg TEXT ) ");
+inline const QString DropReport = QStringLiteral("DROP TABLE report");
+
+// ---- recipients ---------------------------------------------------------------------------
+
+inline const QString SelectRecipients = QStringLiteral("Select * From recipients");
+// Lookup of one user (transmit driver, send list).
+inline const QString SelectRecipientByName = QStringLiteral("Select * From recipients Where Recipient=?");
+// Duplicate check before a new user is saved.
+inline const QString SelectRecipientDuplicate = QStringLiteral("Select * from recipients where Recipient=?");
+// Duplicate check before an edited user is saved: the row itself (num) does not count.
+inline const QString SelectRecipientDuplicateOther
+    = QStringLiteral("Select * from recipients where  Recipient=? and num <> ?");
+inline const QString InsertRecipient = QStringLiteral(
+    "INSERT INTO recipients (Recipient, FirstName, LastName, Company, JobTitle, Comment, PinID, SendName) "
+    "VALUES (?, ?, ?, ?, ?, ?, ?, ?)");
+inline const QString UpdateRecipient
+    = QStringLiteral("UPDATE recipients SET Recipient=?, FirstName=?, LastName=?, Company=?, JobTitle=?, Comment=?, "
+                     "PinID=?, SendName=? WHERE num=?");
+inline const QString DeleteRecipient = QStringLiteral("DELETE FROM recipients WHERE num=?");
+
+// ---- templates ----------------------------------------------------------------------------
+
+inline const QString SelectTemplates = QStringLiteral("Select * From templates");
+inline const QString SelectTemplateByName = QStringLiteral("Select * From templates Where Name=?");
+inline const QString SelectTemplateDuplicate = QStringLiteral("Select * from templates where Name=?");
+inline const QString SelectTemplateDuplicateOther
+    = QStringLiteral("Select * from templates where  Name=? and num <> ?");
+inline const QString InsertTemplate = QStringLiteral("INSERT INTO templates (Name, Content) VALUES (?, ?)");
+inline const QString UpdateTemplate = QStringLiteral("UPDATE templates SET Name=?, Content=? WHERE num=?");
+inline const QString DeleteTemplate = QStringLiteral("DELETE FROM templates WHERE num=?");
+
+// ---- serial -------------------------------------------------------------------------------
+
+// The COM settings window: default row, showing and storing the settings.
+inline const QString SelectSerialSettings = QStringLiteral("Select * from serial");
+// The transmit driver and the main window's status text.
+inline const QString SelectSerial = QStringLiteral("Select * From serial");
+inline const QString InsertSerial = QStringLiteral("INSERT INTO serial (Port, Baud, Data) VALUES (?, ?, ?)");
+// Edit and post of the first row (the one every reader uses).
+inline const QString UpdateSerialFirstRow = QStringLiteral(
+    "UPDATE serial SET Port=?, Baud=?, Data=? WHERE rowid=(SELECT rowid FROM serial ORDER BY rowid LIMIT 1)");
+
+// ---- report -------------------------------------------------------------------------------
+
+inline const QString SelectReport = QStringLiteral("select * from report");
+inline const QString InsertReport = QStringLiteral(
+    "INSERT INTO report (recipt, pin_id, disptime, sent, sendtime, status, msg) VALUES (?, ?, ?, ?, ?, ?, ?)");
+inline const QString SelectReportByNum = QStringLiteral("select * from report where num=?");
+inline const QString DeleteReport = QStringLiteral("DELETE FROM report WHERE num=?");
+
+// ---- report views -------------------------------------------------------------------------
+// The report grids read the table a screen at a time, by key, in the order of the clicked
+// column. The only texts ever put into the templates below are these constants: %1 one of
+// ReportSortKeys, %2 "ASC" or "DESC", %3 ">" or "<". Text is ordered without regard to
+// letter case, and num breaks ties so that equal values keep a stable order. Without a
+// sort order the key is num itself (its value bound in place of the column's).
+
+// Per column of the grids, in grid order (num, recipt, pin_id, disptime, sent, sendtime, status, msg).
+inline const QString ReportSortKeys[8] = {
+    QStringLiteral("num"),
+    QStringLiteral("recipt COLLATE NOCASE"),
+    QStringLiteral("pin_id COLLATE NOCASE"),
+    QStringLiteral("disptime COLLATE NOCASE"),
+    QStringLiteral("sent COLLATE NOCASE"),
+    QStringLiteral("sendtime COLLATE NOCASE"),
+    QStringLiteral("status COLLATE NOCASE"),
+    QStringLiteral("msg COLLATE NOCASE"),
+};
+// Indexes for every sortable column but num (the key itself). Run them where the report
+// table is created (new database, "Cancella"), in the same transaction.
+inline const QString CreateReportIndexes[6] = {
+    QStringLiteral("CREATE INDEX IF NOT EXISTS report_by_recipt ON report (recipt COLLATE NOCASE, num)"),
+    QStringLiteral("CREATE INDEX IF NOT EXISTS report_by_pin_id ON report (pin_id COLLATE NOCASE, num)"),
+    QStringLiteral("CREATE INDEX IF NOT EXISTS report_by_disptime ON report (disptime COLLATE NOCASE, num)"),
+    QStringLiteral("CREATE INDEX IF NOT EXISTS report_by_sent ON report (sent COLLATE NOCASE, num)"),
+    QStringLiteral("CREATE INDEX IF NOT EXISTS report_by_sendtime ON report (sendtime COLLATE NOCASE, num)"),
+    QStringLiteral("CREATE INDEX IF NOT EXISTS report_by_status ON report (status COLLATE NOCASE, num)"),
+};
+inline const QString ReportCount = QStringLiteral("SELECT COUNT(*), MAX(num) FROM report");
+// Rows posted since the newest row the view knows of (num only grows).
+inline const QString ReportCountSince = QStringLiteral("SELECT COUNT(*), MAX(num) FROM report WHERE num > ?");
+inline const QString ReportViewRowByNum
+    = QStringLiteral("SELECT num, recipt, pin_id, disptime, sent, sendtime, status, msg FROM report WHERE num = ?");
+inline const QString ReportViewHasNulls = QStringLiteral("SELECT EXISTS (SELECT 1 FROM report WHERE %1 IS NULL)");
+// A page at a position: LIMIT ? OFFSET ?.
+inline const QString ReportViewPageAt = QStringLiteral(
+    "SELECT num, recipt, pin_id, disptime, sent, sendtime, status, msg FROM report ORDER BY %1 %2, num %2 "
+    "LIMIT ? OFFSET ?");
+// A page following a key (value, value, num): LIMIT ?.
+inline const QString ReportViewPageAfter
+    = QStringLiteral("SELECT num, recipt, pin_id, disptime, sent, sendtime, status, msg FROM report "
+                     "WHERE %1 %3= ? AND (%1 %3 ? OR num %3 ?) ORDER BY %1 %2, num %2 LIMIT ?");
+// The count of rows following a key (value, value, num).
+inline const QString ReportViewCountAfter
+    = QStringLiteral("SELECT COUNT(*) FROM report WHERE %1 %3= ? AND (%1 %3 ? OR num %3 ?)");
+// Every num in view order (the slow way to a position, for a column holding NULL).
+inline const QString ReportViewNums = QStringLiteral("SELECT num FROM report ORDER BY %1 %2, num %2");
+
+// ---- engine -------------------------------------------------------------------------------
+
+// Reads the schema: fails with the engine's text when the file is not a database.
+inline const QString ProbeSchema = QStringLiteral("SELECT count(*) FROM sqlite_master");
+inline const QString JournalModeWal = QStringLiteral("PRAGMA journal_mode=WAL");
+inline const QString SynchronousFull = QStringLiteral("PRAGMA synchronous=FULL");
+inline const QString CheckpointTruncate = QStringLiteral("PRAGMA wal_checkpoint(TRUNCATE)");
+inline const QString FreelistCount = QStringLiteral("PRAGMA freelist_count");
+inline const QString VacuumInto = QStringLiteral("VACUUM INTO ?");
+
+// Stored date and time format (local time).
+inline const QString DateTimeFormat = QStringLiteral("yyyy-MM-dd HH:mm:ss.zzz");
+
+} // namespace Sql

@@ -1,0 +1,67 @@
+#include "app/WindowSet.h"
+
+#include "app/Clock.h"
+#include "app/DataStores.h"
+#include "app/ModalRunner.h"
+#include "app/SendingState.h"
+
+#include <QAction>
+#include <QCloseEvent>
+
+WindowSet::WindowSet(SendingState &state, ModeGuard &guard, DataStores &stores, AlertSink &alerts, TCommPort &port,
+                     Clock &clock, EventPump &pump, const QString &workDir)
+    : Form1(state, stores, alerts)
+    , frmRecpt(stores, alerts, m_note, OKBottomDlg, frmPinId, [this] { Form1.LoadUserList(); }, &Form1)
+    , frmPreMsg(stores, alerts, [this] { Form1.LoadPresetList(); }, &Form1)
+    , frmCOM(stores.serial, alerts, workDir, &Form1)
+    , frmHis(*Form1.reportModel, stores.report, alerts, &Form1)
+    , AboutBox(&Form1)
+    , PasswordDlg(guard, alerts, &Form1)
+    , OKBottomDlg(m_note, &Form1)
+    , frmRange(state, &Form1)
+    , frmPinId(alerts, m_note, OKBottomDlg, &Form1)
+    , m_view(Form1)
+    , m_driver(state, stores, port, m_view, clock, pump, alerts)
+    , m_command(state, m_driver, m_view, clock, alerts)
+    , m_modes(Form1, state, PasswordDlg, frmRange)
+    , m_reportPane(Form1, alerts)
+{
+    // The first frame after start-up is not held back by an old busy estimate.
+    state.busyDeadline = clock.tickMs();
+    wire();
+}
+
+WindowSet::~WindowSet()
+{
+    Form1.removeEventFilter(this);
+}
+
+void WindowSet::wire()
+{
+    Form1.setCapcodeDialog(&frmPinId);
+    frmCOM.setRefresh([this] { Form1.ShowSerialStatus(); });
+    m_reportPane.setHistoryWindow(&frmHis);
+
+    m_view.setRangeWindow(&frmRange);
+    m_command.setShowRangeWindow([this] { frmRange.showModal(); });
+    frmRange.setRunTransmission([this] { return m_command.startRangeRun(); });
+    m_command.setCloseAfterRun([this] { Form1.close(); });
+
+    connect(Form1.tbnTransmit, &QAction::triggered, this, [this] { m_command.tbnTransmitClick(); });
+    connect(Form1.mnuTransmit, &QAction::triggered, this, [this] { m_command.tbnTransmitClick(); });
+    connect(Form1.Recipient1, &QAction::triggered, this, [this] { ModalRunner::exec(&frmRecpt); });
+    connect(Form1.mnuPreMsg, &QAction::triggered, this, [this] { ModalRunner::exec(&frmPreMsg); });
+    connect(Form1.COMPort1, &QAction::triggered, this, [this] { ModalRunner::exec(&frmCOM); });
+    connect(Form1.About1, &QAction::triggered, this, [this] { ModalRunner::exec(&AboutBox); });
+
+    Form1.installEventFilter(this);
+}
+
+bool WindowSet::eventFilter(QObject *watched, QEvent *event)
+{
+    if (watched == &Form1 && event->type() == QEvent::Close && m_command.requestCloseDuringRun()) {
+        event->ignore();
+        return true;
+    }
+    return QObject::eventFilter(watched, event);
+}

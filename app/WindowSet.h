@@ -1,0 +1,73 @@
+#pragma once
+
+// The console's windows and the collaborators that give them their behaviour, created once
+// in a fixed order and wired together. The main window comes first and is the application's
+// main window; every other window is shown on demand and lives until the program ends.
+
+#include "book/About.h"
+#include "book/CapcodeNote.h"
+#include "book/OKBottomDlg.h"
+#include "book/Premsg.h"
+#include "book/Recpt.h"
+#include "link/Pinid.h"
+#include "link/Serial.h"
+#include "send/MainWindowView.h"
+#include "send/Modes.h"
+#include "send/Password.h"
+#include "send/Range.h"
+#include "send/TransmitCommand.h"
+#include "send/TransmitDriver.h"
+#include "ui/ReportPane.h"
+#include "ui/Unit1.h"
+#include "ui/Unit2.h"
+
+#include <QObject>
+
+class AlertSink;
+class Clock;
+class EventPump;
+class TCommPort;
+struct DataStores;
+struct ModeGuard;
+struct SendingState;
+
+class WindowSet final : public QObject
+{
+public:
+    WindowSet(SendingState &state, ModeGuard &guard, DataStores &stores, AlertSink &alerts, TCommPort &port,
+              Clock &clock, EventPump &pump, const QString &workDir);
+    ~WindowSet() override;
+
+    TForm1 &mainWindow() { return Form1; }
+
+protected:
+    // Closing the main window while a run goes on stops the run first; the program ends
+    // once the run has returned.
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
+private:
+    void wire();
+
+    CapcodeNote m_note;
+
+    // The windows, in the order they are created. Members are constructed in declaration
+    // order; the recipients window only keeps references to the note and capcode dialogs
+    // that are created after it, and uses them when it is shown.
+    TForm1 Form1;
+    TfrmRecpt frmRecpt;
+    TfrmPreMsg frmPreMsg;
+    TfrmCOM frmCOM;
+    TfrmHis frmHis;
+    TAboutBox AboutBox;
+    TPasswordDlg PasswordDlg;
+    TOKBottomDlg OKBottomDlg;
+    TfrmRange frmRange;
+    TfrmPinId frmPinId;
+
+    // The collaborators that own the behaviour behind the main window's commands.
+    MainWindowView m_view;
+    TransmitDriver m_driver;
+    TransmitCommand m_command;
+    OperatingModes m_modes;
+    ReportPane m_reportPane;
+};

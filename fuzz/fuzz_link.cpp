@@ -1,0 +1,79 @@
+// libFuzzer target for the reply handling of SendPage and for CheckPagerCode. Not part of the
+// default build. Build and run (from the repository root):
+//
+//   clang++ -std=c++20 -g -O1 -fsanitize=fuzzer,address,undefined -fPIC -I. \
+//       $(pkg-config --cflags Qt6Core) fuzz/fuzz_link.cpp link/EncoderLink.cpp link/PagerCode.cpp \
+//       $(pkg-config --libs Qt6Core) -o /tmp/fuzz_link
+//   /tmp/fuzz_link -max_total_time=60
+//
+// The input's first byte picks the waits before each reply, the rest is split at 0xFE into a
+// pager code text and the encoder's replies to successive frames. A page must end within its
+// bounds, never read more than it asked for, and never crash.
+#include "link/EncoderLink.h"
+#include "link/PagerCode.h"
+#include "tests/support/FakeTime.h"
+#include "tests/support/ScriptedPagePort.h"
+
+#include <cstdint>
+#include <cstdlib>
+
+namespace {
+
+class QuietView final : public PageView
+{
+public:
+    bool addressBookPageActive() const override { return true; }
+    bool testModeChecked() const override { return true; }
+    bool chgMsgChecked() const override { return true; }
+    bool toneOnlyChecked() const override { return false; }
+    QByteArray messageText() const override { return "HI"; }
+    QByteArray rangeText() const override { return {}; }
+    qint64 delayFieldMs() const override { return 0; }
+    void setProgress(int, int) override { }
+    void advanceProgress(int) override { }
+};
+
+class QuietAlerts final : public AlertSink
+{
+public:
+    void plain(const QString &) override { }
+    void captioned(const QString &, const QString &, AlertIcon) override { }
+    bool ask(const QString &, const QString &, AlertIcon, AlertButtons) override { return true; }
+};
+
+} // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
+{
+    if (size < 1)
+        return 0;
+    const int waits = data[0] % 40;
+    const QList<QByteArray> parts = QByteArray(reinterpret_cast<const char *>(data + 1), int(size - 1)).split('\xFE');
+
+    const QString code = QString::fromLatin1(parts.first());
+    const CodeCheck check = CheckPagerCode(code);
+    if (check == CodeCheck::Ok && PadPagerCode(code).size() < 10)
+        std::abort();
+
+    FakeClock clock;
+    FakePump pump(clock);
+    ScriptedPagePort port(clock);
+    for (qsizetype i = 1; i < parts.size(); ++i)
+        port.replies.enqueue({ parts[i], waits });
+    SendingState state;
+    state.encoderHeader = check == CodeCheck::Ok ? BuildEncoderHeader(PadPagerCode(code), 0) : "0000123A12";
+    state.busyDeadline = clock.tick + (waits % 2 ? 5000 : -1);
+    QuietView view;
+    QuietAlerts alerts;
+    EncoderLink link(port, state, view, clock, pump, alerts);
+    const qint64 start = clock.tick;
+    const PageResult result = link.SendPage();
+    if (result.refused)
+        return 0;
+    // Bounded: the tries and the waiting loop end by the deadline plus one attempt.
+    if (clock.tick - start > 5 * 320 + 5000 + 1100 + 320)
+        std::abort();
+    if (port.reads > 5 * port.writes.size())
+        std::abort();
+    return 0;
+}

@@ -1,0 +1,27 @@
+#pragma once
+
+#include <QtGlobal>
+
+// The error record every failed serial-port operation throws (by value). Code says which
+// operation failed; SystemError carries errno taken when the record was made.
+struct ECommError
+{
+    quint8 Code;
+    quint32 SystemError;
+};
+
+// The codes, numbered as the operations that raise them.
+namespace CommErrorCode {
+inline constexpr quint8 SetBaudRate = 1;
+inline constexpr quint8 SetPortNameWhileOpen = 6;
+inline constexpr quint8 NotOpen = 7;
+inline constexpr quint8 OpenFailed = 8;
+inline constexpr quint8 WriteFailed = 9;
+inline constexpr quint8 ReadFailed = 10;
+inline constexpr quint8 CloseFailed = 11;
+inline constexpr quint8 PurgeFailed = 12;
+inline constexpr quint8 GetStateFailed = 14;
+inline constexpr quint8 SetStateFailed = 15;
+inline constexpr quint8 SetupFailed = 16;
+inline constexpr quint8 StatusFailed = 18;
+} // namespace CommErrorCode

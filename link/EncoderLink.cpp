@@ -1,0 +1,189 @@
+#include "link/EncoderLink.h"
+
+#include "link/PagerCode.h"
+
+namespace {
+
+const QString kNoEncoderText = QStringLiteral("Nessun KRV7700!");
+const QString kNoEncoderCaption = QStringLiteral("Nota ");
+
+} // namespace
+
+EncoderLink::EncoderLink(PagePort &port, SendingState &state, PageView &view, Clock &clock, EventPump &pump,
+                         AlertSink &alerts)
+    : m_port(port)
+    , m_state(state)
+    , m_view(view)
+    , m_clock(clock)
+    , m_pump(pump)
+    , m_alerts(alerts)
+{
+}
+
+quint32 EncoderLink::AirTime(quint32 length, quint32 rate)
+{
+    if (rate == 0)
+        rate = 2400;
+    return (length * 12800u + 1248000u) / rate + 2u * length;
+}
+
+QByteArray EncoderLink::Checksum(const QByteArray &bytesStxToBody)
+{
+    quint16 sum = 0;
+    for (const char c : bytesStxToBody)
+        sum = static_cast<quint16>(sum + static_cast<quint8>(c));
+    QByteArray out(4, '0');
+    for (int i = 0; i < 4; ++i)
+        out[i] = static_cast<char>(0x30 + ((sum >> (12 - 4 * i)) & 0x0F));
+    return out;
+}
+
+int EncoderLink::MaxBodyLength(int headerLength, int prefixLength, int counterLength)
+{
+    // STX, header, prefix, counter, body, four checksum characters, EOT.
+    return kFrameCapacity - 1 - headerLength - prefixLength - counterLength - 5;
+}
+
+QByteArray EncoderLink::FramedPrefix(const QByteArray &namePrefix)
+{
+    if (namePrefix.isEmpty())
+        return {};
+    // The prefix is the first name and ":"; a first name longer than 48 bytes is cut to 48.
+    QByteArray name = namePrefix.endsWith(':') ? namePrefix.chopped(1) : namePrefix;
+    name.truncate(kMaxFirstNameLength);
+    return name + ':';
+}
+
+bool EncoderLink::WriteFrame(const QByteArray &frame)
+{
+    if (!m_port.IsOpen())
+        return false;
+    m_port.Write(frame.constData(), static_cast<int>(frame.size()));
+    m_view.advanceProgress(static_cast<int>(frame.size()));
+    return true;
+}
+
+bool EncoderLink::ReadReply(char *buffer, int count, int pollLimit)
+{
+    if (!m_port.IsOpen())
+        return false;
+    for (int i = 0; i < count; ++i) {
+        // A byte already waiting is taken without any wait; otherwise wait up to 10 ms at a
+        // time, pumping events between waits. Only a wait that ends empty counts.
+        int pauses = 0;
+        while (m_port.BytesWaiting() == 0) {
+            m_pump.pump();
+            if (m_port.WaitReadable(kPollMs))
+                continue;
+            ++m_emptyWaits;
+            if (++pauses > pollLimit) {
+                m_port.Purge();
+                return false;
+            }
+        }
+        buffer[i] = static_cast<char>(m_port.ReadByte());
+    }
+    return true;
+}
+
+bool EncoderLink::Acknowledged(const QByteArray &frame, const char *reply) const
+{
+    // The frame ends with C1 C2 C3 C4 EOT; the answer must be C1 C2 C3 C4 ACK.
+    const char *sum = frame.constData() + frame.size() - 5;
+    return reply[0] == sum[0] && reply[1] == sum[1] && reply[2] == sum[2] && reply[3] == sum[3] && reply[4] == ACK;
+}
+
+PageResult EncoderLink::SendPage()
+{
+    PageResult result;
+    const QByteArray &header = m_state.encoderHeader;
+    if (header.isEmpty() || header.size() > kMaxHeaderLength) {
+        result.refused = true;
+        return result;
+    }
+
+    // Rows 3 to 5: the name prefix, the message counter and the body.
+    const QByteArray prefix
+        = (m_state.sendName && m_view.addressBookPageActive()) ? FramedPrefix(m_state.namePrefix) : QByteArray();
+    const bool counted = m_view.testModeChecked() && m_view.chgMsgChecked();
+    const QByteArray counter = counted ? QByteArray::number(m_state.messageCounter) : QByteArray();
+    QByteArray body;
+    if (m_state.mode == OperatingMode::RangeTest)
+        body = m_view.rangeText();
+    else if (!(m_view.toneOnlyChecked() && !m_state.groupEnd))
+        body = m_view.messageText();
+
+    // The frame area holds kFrameCapacity bytes: a longer page is refused whole, never cut.
+    if (body.size() > MaxBodyLength(static_cast<int>(header.size()), static_cast<int>(prefix.size()),
+                                    static_cast<int>(counter.size()))) {
+        result.refused = true;
+        return result;
+    }
+
+    if (m_port.IsOpen())
+        m_port.Purge();
+    if (counted)
+        ++m_state.messageCounter;
+    if (m_state.mode != OperatingMode::RangeTest)
+        m_state.messageBody = body;
+    result.msgText = prefix + counter + body;
+
+    const int bodyLength = static_cast<int>(body.size());
+    m_view.setProgress(bodyLength, 0);
+
+    QByteArray frame;
+    frame.reserve(1 + header.size() + result.msgText.size() + 5);
+    frame += STX;
+    frame += header;
+    frame += result.msgText;
+    frame += Checksum(frame);
+    frame += EOT;
+
+    const quint32 rate = static_cast<quint32>(RateOfCode(m_state.currentRateCode));
+
+    enum class Answer
+    {
+        None,
+        Wrong,
+        Ack
+    };
+    auto attempt = [&]() {
+        char reply[5] = {};
+        WriteFrame(frame);
+        if (!ReadReply(reply, 5, kReplyPolls)) {
+            m_view.setProgress(bodyLength, 0);
+            return Answer::None;
+        }
+        if (!Acknowledged(frame, reply))
+            return Answer::Wrong;
+        m_view.setProgress(bodyLength, 0);
+        return Answer::Ack;
+    };
+
+    bool acknowledged = false;
+    for (int i = 0; i < kTries && !acknowledged; ++i)
+        acknowledged = attempt() == Answer::Ack;
+
+    // A busy encoder: keep trying until the deadline of the pages before this one.
+    while (!acknowledged && m_clock.tickMs() < m_state.busyDeadline) {
+        if (m_state.stopRequest)
+            break;
+        const Answer answer = attempt();
+        if (answer == Answer::Ack) {
+            acknowledged = true;
+        } else if (answer == Answer::None) {
+            m_pump.pause(kBusyPauseMs);
+            m_pump.pump();
+        }
+    }
+
+    if (!acknowledged) {
+        m_alerts.captioned(kNoEncoderText, kNoEncoderCaption, AlertIcon::Warning);
+        m_state.busyDeadline = m_clock.tickMs();
+        return result;
+    }
+    m_state.busyDeadline
+        = m_view.delayFieldMs() + m_clock.tickMs() + AirTime(m_state.pacingLength, rate) + qint64(10000);
+    result.acknowledged = true;
+    return result;
+}

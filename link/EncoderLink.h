@@ -1,0 +1,84 @@
+#pragma once
+
+#include "app/AlertSink.h"
+#include "app/Clock.h"
+#include "app/EventPump.h"
+#include "app/SendingState.h"
+#include "link/PagePort.h"
+
+#include <QByteArray>
+
+// What a frame reads from the main window; the transmit driver implements it.
+class PageView
+{
+public:
+    virtual ~PageView() = default;
+    virtual bool addressBookPageActive() const = 0; // PageControl1 on its first page
+    virtual bool testModeChecked() const = 0; // menu "Test Mode" checked
+    virtual bool chgMsgChecked() const = 0; // "Chg Msg"
+    virtual bool toneOnlyChecked() const = 0; // "Tone Only"
+    virtual QByteArray messageText() const = 0; // memMsg (Latin-1)
+    virtual QByteArray rangeText() const = 0; // range text of the current pass
+    virtual qint64 delayFieldMs() const = 0; // integer in Edit11 "Ritardo"
+    virtual void setProgress(int maximum, int position) = 0;
+    virtual void advanceProgress(int count) = 0;
+};
+
+struct PageResult
+{
+    bool acknowledged = false;
+    bool refused = false; // nothing framed or sent, no message shown
+    QByteArray msgText; // prefix, counter and body: the report row's column msg
+};
+
+// The encoder frame protocol: STX, header, name prefix, counter, body, four checksum
+// characters, EOT; answered by the checksum characters and ACK. Retries, the wait for a busy
+// encoder and the busy estimate live here.
+class EncoderLink
+{
+public:
+    static constexpr int kFrameCapacity = 5000;
+    static constexpr int kMaxHeaderLength = 19;
+    static constexpr int kMaxFirstNameLength = 48;
+    static constexpr int kTries = 5;
+    static constexpr int kReplyPolls = 30;
+    static constexpr int kPollMs = 10;
+    static constexpr int kBusyPauseMs = 700;
+    static constexpr char STX = 0x02;
+    static constexpr char EOT = 0x04;
+    static constexpr char ACK = 0x06;
+
+    EncoderLink(PagePort &port, SendingState &state, PageView &view, Clock &clock, EventPump &pump, AlertSink &alerts);
+
+    // Sends one page. refused=true (nothing sent, no message box) for an encoder header of 0 or
+    // more than 19 characters, or a frame longer than kFrameCapacity bytes. ECommError passes.
+    PageResult SendPage();
+
+    // Writes the frame when the port is open and advances the progress bar; false when closed.
+    bool WriteFrame(const QByteArray &frame);
+    // Reads count bytes, each within pollLimit+1 waits of 10 ms; on a timeout purges and fails.
+    bool ReadReply(char *buffer, int count, int pollLimit);
+
+    // Busy estimate in ms: (L*12800 + 1248000) / R + 2*L, unsigned 32-bit arithmetic.
+    static quint32 AirTime(quint32 length, quint32 rate);
+    // Four characters 0x30 + nibble, most significant first, of the 16-bit byte sum.
+    static QByteArray Checksum(const QByteArray &bytesStxToBody);
+    // The longest body that fits the frame area with the given other parts (may be negative).
+    static int MaxBodyLength(int headerLength, int prefixLength, int counterLength);
+    // The name prefix as framed: at most 48 characters of the first name, then ":".
+    static QByteArray FramedPrefix(const QByteArray &namePrefix);
+
+    // Empty 10 ms waits since construction (for the benchmark).
+    quint64 emptyWaits() const { return m_emptyWaits; }
+
+private:
+    bool Acknowledged(const QByteArray &frame, const char *reply) const;
+
+    PagePort &m_port;
+    SendingState &m_state;
+    PageView &m_view;
+    Clock &m_clock;
+    EventPump &m_pump;
+    AlertSink &m_alerts;
+    quint64 m_emptyWaits = 0;
+};

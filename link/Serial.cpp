@@ -1,0 +1,156 @@
+#include "link/Serial.h"
+
+#include "app/AlertSink.h"
+#include "app/DataStores.h"
+#include "app/ModalRunner.h"
+#include "link/PortNames.h"
+
+#include <QComboBox>
+#include <QGridLayout>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QPushButton>
+#include <QStyle>
+
+namespace {
+
+QLabel *captionFor(const QString &name, const QString &text, QWidget *buddy, QWidget *parent)
+{
+    auto *label = new QLabel(text, parent);
+    label->setObjectName(name);
+    label->setBuddy(buddy);
+    buddy->setAccessibleName(text);
+    return label;
+}
+
+// A stored position outside its list shows the default position instead.
+int positionOr(int stored, int count, int fallback)
+{
+    return stored >= 0 && stored < count ? stored : fallback;
+}
+
+} // namespace
+
+TfrmCOM::TfrmCOM(SerialStore &serial, AlertSink &alerts, const QString &workDir, QWidget *parent)
+    : QDialog(parent)
+    , m_serial(serial)
+    , m_alerts(alerts)
+    , m_workDir(workDir)
+{
+    setObjectName(QStringLiteral("frmCOM"));
+    setWindowTitle(QStringLiteral("Porta COM"));
+
+    cboPort = new QComboBox(this);
+    cboPort->setObjectName(QStringLiteral("cboPort"));
+    for (int n = 1; n <= 16; ++n)
+        cboPort->addItem(QStringLiteral("COM%1").arg(n));
+    cboPort->addItem(QString());
+    cboBaud = new QComboBox(this);
+    cboBaud->setObjectName(QStringLiteral("cboBaud"));
+    cboBaud->addItems({ QStringLiteral("1200"), QStringLiteral("2400"), QStringLiteral("4800"), QStringLiteral("9600"),
+                        QStringLiteral("19200") });
+    cboData = new QComboBox(this);
+    cboData->setObjectName(QStringLiteral("cboData"));
+    cboData->addItems({ QStringLiteral("7,E,1"), QStringLiteral("8,N,1") });
+    cboPort->setCurrentIndex(0);
+    cboBaud->setCurrentIndex(3);
+    cboData->setCurrentIndex(1);
+
+    Label1 = captionFor(QStringLiteral("Label1"), QStringLiteral("Porta"), cboPort, this);
+    Label2 = captionFor(QStringLiteral("Label2"), QStringLiteral("Velocità (bit/s)"), cboBaud, this);
+    Label3 = captionFor(QStringLiteral("Label3"), QStringLiteral("Formato dati"), cboData, this);
+    lblDevice = new QLabel(this);
+    lblDevice->setObjectName(QStringLiteral("lblDevice"));
+    lblDevice->setAccessibleName(QStringLiteral("lblDevice"));
+    lblDevice->setTextInteractionFlags(Qt::TextSelectableByMouse);
+
+    BitBtn1 = new QPushButton(style()->standardIcon(QStyle::SP_DialogOkButton), QStringLiteral("OK"), this);
+    BitBtn1->setObjectName(QStringLiteral("BitBtn1"));
+    BitBtn1->setDefault(true);
+    BitBtn2 = new QPushButton(style()->standardIcon(QStyle::SP_DialogCancelButton), QStringLiteral("Cancel"), this);
+    BitBtn2->setObjectName(QStringLiteral("BitBtn2"));
+
+    auto *grid = new QGridLayout;
+    grid->addWidget(Label1, 0, 0);
+    grid->addWidget(cboPort, 0, 1);
+    grid->addWidget(lblDevice, 0, 2);
+    grid->addWidget(Label2, 1, 0);
+    grid->addWidget(cboBaud, 1, 1);
+    grid->addWidget(Label3, 2, 0);
+    grid->addWidget(cboData, 2, 1);
+    auto *buttons = new QHBoxLayout;
+    buttons->addStretch();
+    buttons->addWidget(BitBtn1);
+    buttons->addWidget(BitBtn2);
+    auto *layout = new QVBoxLayout(this);
+    layout->addLayout(grid);
+    layout->addLayout(buttons);
+
+    connect(BitBtn1, &QPushButton::clicked, this, &TfrmCOM::BitBtn1Click);
+    connect(BitBtn2, &QPushButton::clicked, this, &TfrmCOM::BitBtn2Click);
+    connect(cboPort, &QComboBox::currentIndexChanged, this, &TfrmCOM::cboPortChange);
+    cboPortChange();
+
+    FormCreate();
+}
+
+int TfrmCOM::showModal()
+{
+    return ModalRunner::exec(this);
+}
+
+void TfrmCOM::FormCreate()
+{
+    try {
+        m_serial.ensureDefaultRow();
+    } catch (const DataError &error) {
+        m_alerts.plain(error.text());
+    }
+}
+
+void TfrmCOM::showEvent(QShowEvent *event)
+{
+    FormShow();
+    QDialog::showEvent(event);
+}
+
+void TfrmCOM::FormShow()
+{
+    try {
+        const SerialSettings stored = m_serial.read();
+        cboPort->setCurrentIndex(positionOr(stored.port, cboPort->count(), 0));
+        cboBaud->setCurrentIndex(positionOr(stored.baud, cboBaud->count(), 3));
+        cboData->setCurrentIndex(positionOr(stored.data, cboData->count(), 1));
+    } catch (const DataError &error) {
+        m_alerts.plain(error.text());
+    }
+    cboPortChange();
+}
+
+void TfrmCOM::BitBtn1Click()
+{
+    SerialSettings settings;
+    settings.port = cboPort->currentIndex();
+    settings.baud = cboBaud->currentIndex();
+    settings.data = cboData->currentIndex();
+    try {
+        m_serial.write(settings);
+    } catch (const DataError &error) {
+        m_alerts.plain(error.text());
+        return;
+    }
+    if (m_refresh)
+        m_refresh();
+    accept();
+}
+
+void TfrmCOM::BitBtn2Click()
+{
+    reject();
+}
+
+void TfrmCOM::cboPortChange()
+{
+    const QString device = ResolvePortDevice(cboPort->currentText(), m_workDir);
+    lblDevice->setText(device.isEmpty() ? QStringLiteral("nessun dispositivo") : QStringLiteral("→ %1").arg(device));
+}

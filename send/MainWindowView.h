@@ -1,0 +1,56 @@
+#pragma once
+
+#include "send/TransmitView.h"
+
+class TForm1;
+class TfrmRange;
+
+// The transmit run's view of the main window: reads and writes TForm1's public controls,
+// and forwards the range text and the countdown to the range-test window when one is set.
+class MainWindowView final : public TransmitView
+{
+public:
+    explicit MainWindowView(TForm1 &form)
+        : m_form(form)
+    {
+    }
+
+    void setRangeWindow(TfrmRange *range) { m_range = range; }
+
+    // PageView
+    bool addressBookPageActive() const override;
+    bool testModeChecked() const override;
+    bool chgMsgChecked() const override;
+    bool toneOnlyChecked() const override;
+    QByteArray messageText() const override;
+    QByteArray rangeText() const override { return m_rangeText; }
+    qint64 delayFieldMs() const override;
+    void setProgress(int maximum, int position) override;
+    void advanceProgress(int count) override;
+
+    // DirectCodeView
+    QString codeText() const override;
+    void setCodeText(const QString &text) override;
+    void focusCode() override;
+
+    // TransmitView
+    int pageIndex() const override;
+    int sendListCount() const override;
+    QString sendListEntry(int index) const override;
+    QString fieldText(Field field) const override;
+    QString rangeMessage() const override;
+    bool chgCapChecked() const override;
+    void setStatusText(const QString &text) override;
+    void setPassCount(const QString &text) override;
+    void setRangeText(const QString &text) override;
+    void setCountdown(const QString &text) override;
+    void openReport() override;
+    void reportRowPosted() override;
+    void setTransmitEnabled(bool enabled) override;
+    void setMaintenanceEnabled(bool enabled) override;
+
+private:
+    TForm1 &m_form;
+    TfrmRange *m_range = nullptr;
+    QByteArray m_rangeText;
+};

@@ -1,0 +1,45 @@
+#pragma once
+
+// The password dialog that guards test mode. It judges what was typed and reports the
+// outcome through its signals; the operating modes apply the outcome to the main window.
+
+#include "send/PasswordCheck.h"
+
+#include <QDialog>
+
+class AlertSink;
+class QLabel;
+class QLineEdit;
+class QPushButton;
+
+class TPasswordDlg : public QDialog
+{
+    Q_OBJECT
+
+public:
+    TPasswordDlg(ModeGuard &guard, AlertSink &alerts, QWidget *parent = nullptr);
+
+    QLabel *Label1 = nullptr; // "Inserire password"
+    QLineEdit *Password = nullptr; // shows "*" for every character
+    QPushButton *OKBtn = nullptr; // "OK", default button
+    QPushButton *CancelBtn = nullptr; // "Cancella"
+
+    void FormShow();
+    void OKBtnClick();
+    void CancelBtnClick();
+
+    int failures() const { return m_check.failures(); }
+
+signals:
+    // The right password was typed; the dialog closes right after.
+    void testModeGranted();
+    // The third wrong password in a row; the dialog closes right after.
+    void triesExhausted();
+
+protected:
+    void showEvent(QShowEvent *event) override;
+
+private:
+    PasswordCheck m_check;
+    AlertSink &m_alerts;
+};

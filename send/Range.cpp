@@ -1,0 +1,127 @@
+#include "send/Range.h"
+
+#include "app/ModalRunner.h"
+#include "app/SendingState.h"
+
+#include <QCloseEvent>
+#include <QGridLayout>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QScreen>
+#include <QVBoxLayout>
+
+TfrmRange::TfrmRange(SendingState &state, QWidget *parent)
+    : QDialog(parent)
+    , m_state(state)
+{
+    setObjectName(QStringLiteral("frmRange"));
+    setWindowTitle(QStringLiteral("Range Test"));
+    // A title without buttons: the window is left through "Cancel", or closes when its run ends.
+    setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint);
+
+    Label1 = new QLabel(QStringLiteral("Sending Message : "), this);
+    Label1->setObjectName(QStringLiteral("Label1"));
+    edtMsg = new QLineEdit(this);
+    edtMsg->setObjectName(QStringLiteral("edtMsg"));
+    edtMsg->setAccessibleName(QStringLiteral("Sending Message"));
+    edtMsg->setReadOnly(true);
+    Label1->setBuddy(edtMsg);
+
+    Label2 = new QLabel(QStringLiteral("Count Down Second : "), this);
+    Label2->setObjectName(QStringLiteral("Label2"));
+    lblSec = new QLabel(QStringLiteral("00"), this);
+    lblSec->setObjectName(QStringLiteral("lblSec"));
+    lblSec->setAccessibleName(QStringLiteral("Count Down Second"));
+
+    Button2 = new QPushButton(QStringLiteral("Start"), this);
+    Button2->setObjectName(QStringLiteral("Button2"));
+    Button2->setDefault(true);
+    Button1 = new QPushButton(QStringLiteral("Cancel"), this);
+    Button1->setObjectName(QStringLiteral("Button1"));
+    Button1->setAutoDefault(false);
+
+    auto *fields = new QGridLayout;
+    fields->addWidget(Label1, 0, 0);
+    fields->addWidget(edtMsg, 0, 1);
+    fields->addWidget(Label2, 1, 0);
+    fields->addWidget(lblSec, 1, 1);
+    auto *buttons = new QHBoxLayout;
+    buttons->addStretch();
+    buttons->addWidget(Button2);
+    buttons->addWidget(Button1);
+    auto *layout = new QVBoxLayout(this);
+    layout->addLayout(fields);
+    layout->addLayout(buttons);
+    setMinimumWidth(340);
+
+    connect(Button2, &QPushButton::clicked, this, &TfrmRange::Button2Click);
+    connect(Button1, &QPushButton::clicked, this, &TfrmRange::Button1Click);
+}
+
+void TfrmRange::setSources(std::function<QString()> message, std::function<QString()> period)
+{
+    m_message = std::move(message);
+    m_period = std::move(period);
+}
+
+void TfrmRange::showModal()
+{
+    ModalRunner::exec(this);
+}
+
+void TfrmRange::showEvent(QShowEvent *event)
+{
+    QDialog::showEvent(event);
+    if (const QScreen *screen = this->screen())
+        move(screen->availableGeometry().center() - rect().center());
+    FormShow();
+}
+
+void TfrmRange::FormShow()
+{
+    Button2->setEnabled(true);
+    edtMsg->setText(m_message ? m_message() : QString());
+    lblSec->setText(m_period ? m_period() : QString());
+    // No run has happened from this opening yet: a window left without "Start" must not
+    // hand the transmit command the result of an earlier run.
+    m_state.lastRunResult = false;
+}
+
+void TfrmRange::Button2Click()
+{
+    if (m_running)
+        return;
+    Button2->setEnabled(false);
+    m_running = true;
+    // The run pumps events: "Cancel" is handled inside it and only sets the stop request.
+    // The window closes here, once the run has returned, never while it is on the stack.
+    const bool result = m_run ? m_run() : false;
+    m_running = false;
+    m_state.lastRunResult = result;
+    done(result ? QDialog::Accepted : QDialog::Rejected);
+}
+
+void TfrmRange::Button1Click()
+{
+    m_state.stopRequest = true;
+    if (!m_running)
+        done(QDialog::Rejected);
+}
+
+void TfrmRange::reject()
+{
+    // Escape while a run goes on would end the modal loop under the run's feet.
+    if (!m_running)
+        QDialog::reject();
+}
+
+void TfrmRange::closeEvent(QCloseEvent *event)
+{
+    if (m_running) {
+        event->ignore();
+        return;
+    }
+    QDialog::closeEvent(event);
+}

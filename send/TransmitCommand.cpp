@@ -1,0 +1,89 @@
+#include "send/TransmitCommand.h"
+
+#include "link/EncoderLink.h"
+#include "link/PagerCode.h"
+#include "send/TransmitDriver.h"
+#include "send/TransmitView.h"
+
+#include <exception>
+
+TransmitCommand::TransmitCommand(SendingState &state, TransmitDriver &driver, TransmitView &view, Clock &clock,
+                                 AlertSink &alerts)
+    : m_state(state)
+    , m_driver(driver)
+    , m_view(view)
+    , m_clock(clock)
+    , m_alerts(alerts)
+{
+}
+
+void TransmitCommand::tbnTransmitClick()
+{
+    if (m_busy)
+        return;
+    m_busy = true;
+    m_view.setTransmitEnabled(false);
+    m_view.setMaintenanceEnabled(false);
+    try {
+        if (m_state.mode == OperatingMode::RangeTest) {
+            if (m_view.pageIndex() == 1 && !CheckDirectCode(m_view, m_state, m_alerts)) {
+                m_view.setTransmitEnabled(true);
+                m_view.setMaintenanceEnabled(true);
+                m_busy = false;
+                return;
+            }
+            m_state.rangeCounter = 0;
+            // A window closed with "Cancel" before "Start" ran nothing: no deadline renewal.
+            m_state.lastRunResult = false;
+            if (m_showRangeWindow)
+                m_showRangeWindow();
+        } else {
+            m_state.lastRunResult = m_driver.RunTransmission();
+        }
+        if (m_state.lastRunResult)
+            RenewBusyDeadline();
+    } catch (const std::exception &error) {
+        m_alerts.plain(QString::fromLocal8Bit(error.what()));
+    }
+    m_view.setTransmitEnabled(true);
+    m_view.setMaintenanceEnabled(true);
+    m_busy = false;
+
+    if (m_closePending) {
+        m_closePending = false;
+        if (m_closeAfterRun)
+            m_closeAfterRun();
+    }
+}
+
+bool TransmitCommand::startRangeRun()
+{
+    m_state.lastRunResult = m_driver.RunTransmission();
+    return m_state.lastRunResult;
+}
+
+bool TransmitCommand::requestCloseDuringRun()
+{
+    if (!m_busy)
+        return false;
+    m_state.stopRequest = true;
+    m_closePending = true;
+    return true;
+}
+
+void TransmitCommand::RenewBusyDeadline()
+{
+    quint32 length = 0;
+    const quint32 messageLength = quint32(m_view.messageText().size());
+    if (m_view.pageIndex() != 0) {
+        const QString code = m_view.codeText();
+        if (code.size() >= 2)
+            m_state.currentRateCode = code.mid(code.size() - 2, 1).toLatin1();
+        m_state.pacingLength = messageLength;
+        length = messageLength;
+    } else {
+        length = messageLength * quint32(m_view.sendListCount());
+    }
+    const quint32 rate = quint32(RateOfCode(m_state.currentRateCode));
+    m_state.busyDeadline = m_clock.tickMs() + qint64(EncoderLink::AirTime(length, rate)) + 1000;
+}

@@ -1,0 +1,49 @@
+#pragma once
+
+#include "app/AlertSink.h"
+#include "app/Clock.h"
+#include "app/SendingState.h"
+
+#include <functional>
+
+class TransmitDriver;
+class TransmitView;
+
+// "Invia" (tbnTransmit, mnuTransmit, F10): disables itself, runs the driver (or, in range-test
+// mode, opens the range-test window whose "Start" runs it), renews the encoder busy deadline
+// after a good run and enables itself again.
+class TransmitCommand
+{
+public:
+    TransmitCommand(SendingState &state, TransmitDriver &driver, TransmitView &view, Clock &clock, AlertSink &alerts);
+
+    // Opens the range-test window modally; its "Start" calls startRangeRun().
+    void setShowRangeWindow(std::function<void()> show) { m_showRangeWindow = std::move(show); }
+    // Called once a command has returned after requestCloseDuringRun() deferred a close.
+    void setCloseAfterRun(std::function<void()> close) { m_closeAfterRun = std::move(close); }
+
+    void tbnTransmitClick();
+
+    // The range-test window's "Start": one run, kept as the last run result.
+    bool startRangeRun();
+
+    // The main window is being closed. While a command is going on this raises the stop
+    // request and returns true: the close must wait, and the close-after-run callback ends
+    // the program once the run has returned. Returns false when nothing is running.
+    bool requestCloseDuringRun();
+
+    bool busy() const { return m_busy; }
+
+private:
+    void RenewBusyDeadline();
+
+    SendingState &m_state;
+    TransmitDriver &m_driver;
+    TransmitView &m_view;
+    Clock &m_clock;
+    AlertSink &m_alerts;
+    std::function<void()> m_showRangeWindow;
+    std::function<void()> m_closeAfterRun;
+    bool m_busy = false;
+    bool m_closePending = false;
+};

@@ -1,0 +1,329 @@
+#include "send/TransmitDriver.h"
+
+#include "app/DisplayFormats.h"
+#include "link/ECommError.h"
+#include "link/PagerCode.h"
+#include "link/TCommPort.h"
+#include "send/TransmitView.h"
+
+#include <QStringList>
+#include <algorithm>
+
+namespace {
+
+const QString kSending = QStringLiteral(" Sending......");
+const QString kReady = QStringLiteral(" Ready");
+const QString kDone = QStringLiteral("Pronto");
+const QString kCaptionError = QStringLiteral("Errore ");
+
+// Sets a flag for the length of a scope and puts the old value back, however the scope ends.
+class FlagScope
+{
+public:
+    FlagScope(bool &flag, bool value)
+        : m_flag(flag)
+        , m_old(flag)
+    {
+        m_flag = value;
+    }
+    ~FlagScope() { m_flag = m_old; }
+    FlagScope(const FlagScope &) = delete;
+    FlagScope &operator=(const FlagScope &) = delete;
+
+private:
+    bool &m_flag;
+    bool m_old;
+};
+
+} // namespace
+
+TransmitDriver::TransmitDriver(SendingState &state, DataStores &stores, TCommPort &port, TransmitView &view,
+                               Clock &clock, EventPump &pump, AlertSink &alerts)
+    : m_state(state)
+    , m_stores(stores)
+    , m_port(port)
+    , m_view(view)
+    , m_clock(clock)
+    , m_pump(pump)
+    , m_alerts(alerts)
+    , m_link(port, state, view, clock, pump, alerts)
+{
+}
+
+const QStringList &TransmitDriver::PortNames()
+{
+    static const QStringList names = [] {
+        QStringList list;
+        for (int n = 1; n <= 16; ++n)
+            list << QStringLiteral("COM%1").arg(n);
+        list << QString();
+        return list;
+    }();
+    return names;
+}
+
+const QList<int> &TransmitDriver::BaudRates()
+{
+    static const QList<int> rates { 1200, 2400, 4800, 9600, 19200 };
+    return rates;
+}
+
+bool TransmitDriver::RunTransmission()
+{
+    FlagScope running(m_state.running, true);
+    m_row.reset();
+    try {
+        return Run();
+    } catch (const ECommError &error) {
+        // The port failed under a page (device unplugged, other side gone): store the page's
+        // row as not transmitted and tell the operator, so no run ends half-sent and untold.
+        if (m_row)
+            PostRow(QStringLiteral("NoTX"), m_passBody);
+        m_view.setStatusText(kReady);
+        m_view.setProgress(1, 0);
+        m_alerts.plain(QStringLiteral("Errore della porta COM durante l'invio (codice %1, errore di sistema %2).")
+                           .arg(error.Code)
+                           .arg(error.SystemError));
+        return false;
+    } catch (const DataError &error) {
+        m_row.reset();
+        m_view.setStatusText(kReady);
+        m_view.setProgress(1, 0);
+        m_alerts.plain(error.text());
+        return false;
+    }
+}
+
+bool TransmitDriver::Run()
+{
+    // Nothing is opened or sent unless the fields hold whole numbers and the message fits a frame.
+    const ParameterCheck check = ReadRunParameters(m_state.mode, m_view);
+    if (!check.parameters) {
+        m_alerts.plain(check.problem);
+        return false;
+    }
+    const RunParameters p = *check.parameters;
+    const QString tooLong = MessageLengthProblem(MeasureRun(m_state.mode, p, m_view, m_stores.recipients));
+    if (!tooLong.isEmpty()) {
+        m_alerts.plain(tooLong);
+        return false;
+    }
+
+    DisplayFormats::useRunFormats();
+    m_state.messageCounter = 0;
+    m_view.setStatusText(kSending);
+    if (!OpenPort())
+        return false;
+
+    m_state.pacingLength *= quint32(p.autoInc);
+    m_state.stopRequest = false;
+    m_view.openReport();
+
+    if (m_view.pageIndex() == 1)
+        return DirectPasses(p);
+    return AddressBookPasses(p);
+}
+
+bool TransmitDriver::OpenPort()
+{
+    const SerialSettings settings = m_stores.serial.read();
+    // A position outside the lists names no port: the empty name, which opens nothing.
+    const QString name
+        = settings.port >= 0 && settings.port < PortNames().size() ? PortNames().at(settings.port) : QString();
+    const int rate = settings.baud >= 0 && settings.baud < BaudRates().size() ? BaudRates().at(settings.baud) : 0;
+    try {
+        if (rate == 0)
+            throw ECommError { CommErrorCode::SetBaudRate, 0 };
+        m_port.Configure(rate, name, settings.data);
+    } catch (const ECommError &error) {
+        m_alerts.plain(error.Code == CommErrorCode::OpenFailed
+                           ? QStringLiteral("La porta COM selezionata non è disponibile!!!")
+                           : QStringLiteral("Error opening comm port."));
+        return false;
+    }
+    return true;
+}
+
+bool TransmitDriver::PauseDue(qint64 pass, const RunParameters &p) const
+{
+    if (m_state.mode == OperatingMode::RangeTest)
+        return true;
+    return pass + 1 != p.times && (pass + 1) % p.autoInc == 0;
+}
+
+void TransmitDriver::AdvanceRange()
+{
+    ++m_state.rangeCounter;
+    m_view.setRangeText(m_view.rangeMessage() + QLatin1Char(' ') + QString::number(m_state.rangeCounter));
+}
+
+void TransmitDriver::BeginRow(const QString &recipt, const QString &pinId)
+{
+    ReportRow row;
+    row.recipt = recipt;
+    row.pinId = pinId;
+    row.dispTime = m_clock.now();
+    row.sent = QStringLiteral("Si ");
+    m_row = row;
+}
+
+void TransmitDriver::PostRow(const QString &status, const QByteArray &msg)
+{
+    ReportRow row = *m_row;
+    m_row.reset(); // stored at most once, also when the store fails
+    row.msg = QString::fromLatin1(msg);
+    row.sendTime = m_clock.now();
+    row.status = status;
+    row.num = m_stores.report.append(row);
+    m_view.reportRowPosted();
+}
+
+void TransmitDriver::ReportFailure()
+{
+    m_view.setStatusText(kReady);
+    m_alerts.captioned(QStringLiteral("Invio fallito!"), kCaptionError, AlertIcon::Information);
+}
+
+bool TransmitDriver::DirectPasses(const RunParameters &p)
+{
+    if (!CheckDirectCode(m_view, m_state, m_alerts))
+        return false;
+    m_pump.pump();
+
+    const bool range = m_state.mode == OperatingMode::RangeTest;
+    for (qint64 pass = 0; pass < p.times || range || p.repeat; ++pass) {
+        if (m_state.stopRequest)
+            return FinishNormally();
+        if (m_state.mode != OperatingMode::Normal)
+            AdvanceRange();
+
+        const int offset = m_view.chgCapChecked() ? int(pass % p.autoInc) : 0;
+        m_state.encoderHeader = BuildEncoderHeader(m_view.codeText(), offset);
+        BeginRow(QStringLiteral("DIR   "), QString::fromLatin1(m_state.encoderHeader));
+        m_state.groupEnd = (pass + 1) % p.autoInc == 0;
+        m_passBody = range ? m_view.rangeText()
+                           : (m_view.toneOnlyChecked() && !m_state.groupEnd ? QByteArray() : m_view.messageText());
+
+        const PageResult result = m_link.SendPage();
+        if (!result.acknowledged) {
+            PostRow(QStringLiteral("NoTX"), result.refused ? m_passBody : result.msgText);
+            ReportFailure();
+            return false;
+        }
+        PostRow(QStringLiteral("OK"), result.msgText);
+        m_pump.pump();
+        m_view.setPassCount(QString::number(pass + 1));
+
+        if (PauseDue(pass, p) && !Pause(p.delayMs)) {
+            m_view.setProgress(1, 0);
+            return true;
+        }
+    }
+    return FinishNormally();
+}
+
+bool TransmitDriver::AddressBookPasses(const RunParameters &p)
+{
+    if (m_view.sendListCount() == 0) {
+        m_alerts.captioned(QStringLiteral("Nessun utente scelto!!!  "), kCaptionError, AlertIcon::Warning);
+        return false;
+    }
+
+    const bool range = m_state.mode == OperatingMode::RangeTest;
+    for (qint64 pass = 0; pass < p.times || range || p.repeat; ++pass) {
+        if (m_state.stopRequest)
+            return FinishNormally();
+        if (m_state.mode != OperatingMode::Normal)
+            AdvanceRange();
+        // Set before every pass as in direct mode, so "Tone Only" never depends on an earlier run.
+        m_state.groupEnd = (pass + 1) % p.autoInc == 0;
+        m_passBody = range ? m_view.rangeText()
+                           : (m_view.toneOnlyChecked() && !m_state.groupEnd ? QByteArray() : m_view.messageText());
+
+        bool ok = true;
+        for (int i = 0; i < m_view.sendListCount(); ++i) {
+            m_view.setStatusText(QStringLiteral(" Invio...     "));
+            const QString name = m_view.sendListEntry(i);
+            const std::optional<Recipient> user = m_stores.recipients.findByName(name);
+            const QString pinId = user ? user->pinId : QString();
+            m_state.encoderHeader = pinId.toLatin1();
+            m_state.namePrefix = user ? user->firstName.toLatin1() + ':' : QByteArray();
+            m_state.sendName = user && user->sendName;
+            BeginRow(name, pinId);
+
+            if (!user) {
+                // Never framed with an empty address: the pass ends as after a failed frame.
+                PostRow(QStringLiteral("NoTX"), m_passBody);
+                if (ok)
+                    m_alerts.plain(QStringLiteral("Utente non trovato nella rubrica: %1").arg(name));
+                ok = false;
+                continue;
+            }
+
+            PageResult result;
+            if (ok) {
+                result = m_link.SendPage();
+                ok = result.acknowledged;
+                if (!range && !result.refused)
+                    m_passBody = m_state.messageBody;
+            }
+            if (ok) {
+                PostRow(QStringLiteral("OK"), result.msgText);
+                m_pump.pump();
+                m_view.setProgress(1, 0);
+            } else {
+                PostRow(QStringLiteral("NoTX"), m_passBody);
+            }
+        }
+        m_view.setPassCount(QString::number(pass + 1));
+
+        if (PauseDue(pass, p) && !Pause(p.delayMs)) {
+            m_view.setProgress(1, 0);
+            // A stop during the pause must not turn a failed pass into a success.
+            if (!ok) {
+                ReportFailure();
+                return false;
+            }
+            return true;
+        }
+        if (!ok) {
+            ReportFailure();
+            m_view.setProgress(1, 0);
+            return false;
+        }
+    }
+    return FinishNormally();
+}
+
+bool TransmitDriver::FinishNormally()
+{
+    m_alerts.captioned(QStringLiteral("Invio corretto!  "), QStringLiteral("Message"), AlertIcon::Information);
+    m_view.setStatusText(kDone);
+    m_view.setProgress(1, 0);
+    m_port.Close();
+    return true;
+}
+
+bool TransmitDriver::Pause(qint64 delayMs)
+{
+    if (delayMs <= 0)
+        return true;
+    const qint64 deadline = m_clock.tickMs() + delayMs;
+    QString shown;
+    for (qint64 now = m_clock.tickMs(); now < deadline; now = m_clock.tickMs()) {
+        const qint64 left = deadline - now;
+        const qint64 seconds = (left + 500) / 1000; // rounded to the nearest second, halves up
+        const QString text = QString::number(seconds);
+        if (text != shown) {
+            m_view.setCountdown(text);
+            shown = text;
+        }
+        // Wait in short slices, and no longer than until the shown figure changes, so the
+        // countdown stays right and a stop request is seen at once.
+        const qint64 untilChange = left - (seconds * 1000 - 500);
+        m_pump.pause(int(std::clamp<qint64>(std::min(left, untilChange), 1, 100)));
+        if (m_state.stopRequest)
+            return false;
+    }
+    return true;
+}

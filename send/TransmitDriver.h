@@ -1,0 +1,58 @@
+#pragma once
+
+#include "app/AlertSink.h"
+#include "app/Clock.h"
+#include "app/DataStores.h"
+#include "app/EventPump.h"
+#include "app/SendingState.h"
+#include "link/EncoderLink.h"
+#include "send/RunChecks.h"
+
+#include <optional>
+
+class TCommPort;
+class TransmitView;
+
+// One send run: opens the port with the stored settings, sends pass after pass to the typed
+// code (direct mode) or to every user of the send list (address-book mode), stores one report
+// row per frame and ends with the operator's message. Runs on the window's thread and keeps
+// the window alive through the event pump.
+class TransmitDriver
+{
+public:
+    TransmitDriver(SendingState &state, DataStores &stores, TCommPort &port, TransmitView &view, Clock &clock,
+                   EventPump &pump, AlertSink &alerts);
+
+    // True when the run ended normally (all passes done, or stopped by the stop request);
+    // false when it did not get to sending or a frame failed. Never throws.
+    bool RunTransmission();
+
+    static const QStringList &PortNames(); // "COM1".."COM16", then the empty name
+    static const QList<int> &BaudRates(); // 1200, 2400, 4800, 9600, 19200
+
+private:
+    bool Run();
+    bool OpenPort();
+    bool DirectPasses(const RunParameters &p);
+    bool AddressBookPasses(const RunParameters &p);
+    bool FinishNormally();
+    // Waits delayMs with the countdown shown; false when the stop request ended the pause.
+    bool Pause(qint64 delayMs);
+    bool PauseDue(qint64 pass, const RunParameters &p) const;
+    void AdvanceRange();
+    void BeginRow(const QString &recipt, const QString &pinId);
+    void PostRow(const QString &status, const QByteArray &msg);
+    void ReportFailure();
+
+    SendingState &m_state;
+    DataStores &m_stores;
+    TCommPort &m_port;
+    TransmitView &m_view;
+    Clock &m_clock;
+    EventPump &m_pump;
+    AlertSink &m_alerts;
+    EncoderLink m_link;
+
+    std::optional<ReportRow> m_row; // the row of the frame being handled, not yet stored
+    QByteArray m_passBody; // what a row that is not transmitted records in msg
+};

@@ -1,0 +1,239 @@
+#pragma once
+
+// Whole send runs under test: a real database file in a temporary folder, the real serial
+// port on the encoder simulator's pseudo-terminal, a window double that records what the run
+// shows, and an event pump that handles real events and lets a test act from inside a run.
+
+#include "app/Clock.h"
+#include "app/DataStores.h"
+#include "app/Database.h"
+#include "app/EventPump.h"
+#include "app/SendingState.h"
+#include "link/TCommPort.h"
+#include "send/TransmitDriver.h"
+#include "send/TransmitView.h"
+#include "tests/support/RecordingAlertSink.h"
+#include "tests/support/SimulatorProcess.h"
+
+#include <QCoreApplication>
+#include <QEventLoop>
+#include <QSqlQuery>
+#include <QStringList>
+#include <QTemporaryDir>
+#include <QTimer>
+#include <functional>
+#include <memory>
+
+// The steady clock, moved on by hand when a test skips the link's long busy pauses.
+class SkewClock final : public Clock
+{
+public:
+    qint64 tickMs() const override { return m_steady.tickMs() + skew; }
+    QDateTime now() const override { return QDateTime::currentDateTime().addMSecs(skew); }
+    qint64 skew = 0;
+
+private:
+    SteadyClock m_steady;
+};
+
+// Handles real events; every pump and pause also runs onPump, so a test can raise the stop
+// request or look at the window in the middle of a run. With skipLongPauses the link's 700 ms
+// waits for a busy encoder cost no real time (the clock jumps instead).
+class RigPump final : public EventPump
+{
+public:
+    explicit RigPump(SkewClock &clock)
+        : m_clock(clock)
+    {
+    }
+    void pump() override
+    {
+        QCoreApplication::processEvents(QEventLoop::AllEvents);
+        if (onPump)
+            onPump();
+    }
+    void pause(int ms) override
+    {
+        pauses.append(ms);
+        if (skipLongPauses && ms >= 500) {
+            m_clock.skew += ms;
+            QCoreApplication::processEvents(QEventLoop::AllEvents);
+        } else {
+            m_real.pause(ms);
+        }
+        if (onPump)
+            onPump();
+    }
+    QList<int> pauses;
+    bool skipLongPauses = true;
+    std::function<void()> onPump;
+
+private:
+    SkewClock &m_clock;
+    QtEventPump m_real;
+};
+
+// The main window as the run sees it; writes are kept, and each noted in `events` in order.
+class RecordingView final : public TransmitView
+{
+public:
+    // PageView
+    bool addressBookPageActive() const override { return page == 0; }
+    bool testModeChecked() const override { return testMode; }
+    bool chgMsgChecked() const override { return chgMsg; }
+    bool toneOnlyChecked() const override { return toneOnly; }
+    QByteArray messageText() const override { return message.toLatin1(); }
+    QByteArray rangeText() const override { return rangeTextShown.toLatin1(); }
+    qint64 delayFieldMs() const override { return delay.toLongLong(); }
+    void setProgress(int, int position) override { progress = position; }
+    void advanceProgress(int count) override { progress += count; }
+    // DirectCodeView
+    QString codeText() const override { return code; }
+    void setCodeText(const QString &text) override { code = text; }
+    void focusCode() override { events << QStringLiteral("focus"); }
+    // TransmitView
+    int pageIndex() const override { return page; }
+    int sendListCount() const override { return int(sendList.size()); }
+    QString sendListEntry(int index) const override { return sendList.value(index); }
+    QString fieldText(Field field) const override
+    {
+        switch (field) {
+        case Field::Times:
+            return times;
+        case Field::Delay:
+            return delay;
+        case Field::AutoInc:
+            return autoInc;
+        case Field::RangePeriod:
+            return period;
+        }
+        return QString();
+    }
+    QString rangeMessage() const override { return rangeStart; }
+    bool chgCapChecked() const override { return chgCap; }
+    void setStatusText(const QString &text) override { status = text; }
+    void setPassCount(const QString &text) override { passCount = text; }
+    void setRangeText(const QString &text) override
+    {
+        rangeTextShown = text;
+        events << QStringLiteral("range:") + text;
+    }
+    void setCountdown(const QString &text) override { events << QStringLiteral("countdown:") + text; }
+    void openReport() override { events << QStringLiteral("open"); }
+    void reportRowPosted() override
+    {
+        ++rowsPosted;
+        events << QStringLiteral("row");
+        if (onRowPosted)
+            onRowPosted();
+    }
+    void setTransmitEnabled(bool enabled) override { transmitEnabled = enabled; }
+    void setMaintenanceEnabled(bool enabled) override { maintenanceEnabled = enabled; }
+
+    int countOf(const QString &prefix) const
+    {
+        int n = 0;
+        for (const QString &e : events)
+            n += e.startsWith(prefix) ? 1 : 0;
+        return n;
+    }
+
+    int page = 1;
+    bool testMode = false, chgMsg = false, toneOnly = false, chgCap = false;
+    QString message = QStringLiteral("HI");
+    QString code = QStringLiteral("0000123A12");
+    QStringList sendList;
+    QString times = QStringLiteral("1"), delay = QStringLiteral("0"), autoInc = QStringLiteral("1");
+    QString period = QStringLiteral("0"), rangeStart = QStringLiteral("Range Test");
+    QString status, passCount = QStringLiteral("00"), rangeTextShown;
+    int progress = 0;
+    int rowsPosted = 0;
+    bool transmitEnabled = true, maintenanceEnabled = true;
+    QStringList events;
+    std::function<void()> onRowPosted;
+};
+
+// Database, stores, port, simulator and driver of one test.
+struct SendRig
+{
+    explicit SendRig(const QString &folder = QString())
+    {
+        dirPath = folder.isEmpty() ? tmp.path() : folder;
+        dbPath = dirPath + QStringLiteral("/TALVENK.db");
+        auto opened = Database::open(dbPath);
+        ok = opened.error.isEmpty();
+        error = opened.error;
+        if (!ok)
+            return;
+        stores = std::make_unique<DataStores>(opened.db);
+        stores->serial.ensureDefaultRow();
+        port.SetWorkDir(dirPath);
+        driver = std::make_unique<TransmitDriver>(state, *stores, port, view, clock, pump, alerts);
+        alerts.onAlert
+            = [this](const RecordingAlertSink::Alert &a) { view.events << QStringLiteral("alert:") + a.text; };
+    }
+    ~SendRig()
+    {
+        driver.reset();
+        port.Close();
+        stores.reset();
+        Database::close();
+    }
+
+    // Starts the simulator as COM1 in the rig's folder.
+    bool startSimulator(const QStringList &args = {})
+    {
+        sim = std::make_unique<SimulatorProcess>(dirPath, args);
+        return sim->start();
+    }
+
+    qint64 addUser(const QString &name, const QString &pinId, const QString &firstName = QString(),
+                   bool sendName = false)
+    {
+        Recipient r;
+        r.recipient = name;
+        r.pinId = pinId;
+        r.firstName = firstName;
+        r.sendName = sendName;
+        return stores->recipients.insert(r);
+    }
+
+    // The rows stored, read through a connection of its own.
+    QList<QStringList> storedRows() const
+    {
+        QList<QStringList> rows;
+        {
+            QSqlDatabase reader = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("reader"));
+            reader.setDatabaseName(dbPath);
+            if (reader.open()) {
+                QSqlQuery q(reader);
+                q.exec(QStringLiteral("select num, recipt, pin_id, sent, status, msg, disptime, sendtime from report "
+                                      "order by num"));
+                while (q.next()) {
+                    QStringList row;
+                    for (int c = 0; c < 8; ++c)
+                        row << q.value(c).toString();
+                    rows << row;
+                }
+            }
+            reader.close();
+        }
+        QSqlDatabase::removeDatabase(QStringLiteral("reader"));
+        return rows;
+    }
+
+    QTemporaryDir tmp;
+    QString dirPath;
+    QString dbPath;
+    bool ok = false;
+    QString error;
+    SendingState state;
+    SkewClock clock;
+    RigPump pump { clock };
+    RecordingAlertSink alerts;
+    RecordingView view;
+    std::unique_ptr<DataStores> stores;
+    TCommPort port;
+    std::unique_ptr<TransmitDriver> driver;
+    std::unique_ptr<SimulatorProcess> sim;
+};

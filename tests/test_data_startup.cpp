@@ -1,0 +1,484 @@
+#include "app/Compactor.h"
+#include "app/DataStores.h"
+#include "app/Database.h"
+#include "app/Startup.h"
+#include "app/Statements.h"
+#include "tests/support/RecordingAlertSink.h"
+
+#include <QSqlError>
+#include <QSqlQuery>
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include <functional>
+#include <grp.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+namespace {
+
+const QString InfoCaption = QStringLiteral("Informazione");
+
+struct ChildResult
+{
+    int status = -1; // exit status, -1 when the child did not exit normally
+    QString output; // what the child wrote through its `out` argument
+};
+
+// Runs `body` in a forked process, optionally as an unprivileged user, and returns its exit
+// status and the text it reported. The parent must have no database connection open.
+ChildResult inChild(const std::function<int(QString &out)> &body, bool unprivileged = false)
+{
+    int pipeFds[2];
+    if (::pipe(pipeFds) != 0)
+        return {};
+    const pid_t pid = ::fork();
+    if (pid == 0) {
+        ::close(pipeFds[0]);
+        int status = 0;
+        QString out;
+        if (unprivileged && (::setgroups(0, nullptr) != 0 || ::setgid(65534) != 0 || ::setuid(65534) != 0))
+            status = 98;
+        else
+            status = body(out);
+        const QByteArray bytes = out.toUtf8();
+        [[maybe_unused]] auto written = ::write(pipeFds[1], bytes.constData(), bytes.size());
+        ::_exit(status);
+    }
+    ::close(pipeFds[1]);
+    QByteArray bytes;
+    char buffer[4096];
+    ssize_t n;
+    while ((n = ::read(pipeFds[0], buffer, sizeof buffer)) > 0)
+        bytes.append(buffer, n);
+    ::close(pipeFds[0]);
+    int raw = 0;
+    ::waitpid(pid, &raw, 0);
+    return { WIFEXITED(raw) ? WEXITSTATUS(raw) : -1, QString::fromUtf8(bytes) };
+}
+
+QByteArray contents(const QString &path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+ino_t inode(const QString &path)
+{
+    struct stat st;
+    return ::stat(QFile::encodeName(path).constData(), &st) == 0 ? st.st_ino : 0;
+}
+
+QStringList companionsOf(const QString &path)
+{
+    QStringList present;
+    for (const char *suffix : { "-wal", "-shm", "-journal" })
+        if (QFileInfo::exists(path + QLatin1String(suffix)))
+            present << QLatin1String(suffix);
+    return present;
+}
+
+qint64 count(QSqlDatabase db, const QString &table)
+{
+    QSqlQuery query(db);
+    if (!query.exec(QStringLiteral("select count(*) from ") + table) || !query.next())
+        return -1;
+    return query.value(0).toLongLong();
+}
+
+} // namespace
+
+class TestDataStartup : public QObject
+{
+    Q_OBJECT
+
+    std::unique_ptr<QTemporaryDir> m_dir;
+    QString m_folder; // where the database under test lies; the temporary folder unless moved
+    QString folder() const { return m_folder; }
+    QString dbPath() const { return folder() + QStringLiteral("/TALVENK.db"); }
+
+    // A database as a few runs leave it: users and presets whose names hold apostrophes,
+    // a report with deleted rows (free pages), and committed rows still in the log of a
+    // process that was killed.
+    void makeUsedDatabase(int reportRows = 3000, int deleteBelow = 2000)
+    {
+        {
+            Database::OpenResult opened = Database::open(dbPath());
+            QVERIFY2(opened.error.isEmpty(), qPrintable(opened.error));
+            DataStores stores(opened.db);
+            stores.serial.ensureDefaultRow();
+            for (int i = 0; i < 50; ++i)
+                stores.recipients.insert(
+                    { 0, QStringLiteral("Utente d'%1").arg(i), "N'ome", "", "", "", "", "0000123A31", i % 2 == 0 });
+            stores.templates.insert({ 0, "Preset'", "C'è" });
+            QVERIFY(opened.db.transaction());
+            QSqlQuery insert(opened.db);
+            QVERIFY(insert.prepare(Sql::InsertReport));
+            const QString stamp = QDateTime::currentDateTime().toString(Sql::DateTimeFormat);
+            for (int i = 0; i < reportRows; ++i) {
+                for (const QString &value : { QStringLiteral("D'Angelo"), QStringLiteral("0000123A31"), stamp,
+                                              QStringLiteral("Si "), stamp, QStringLiteral("OK"), QString(120, 'm') })
+                    insert.addBindValue(value);
+                QVERIFY(insert.exec());
+            }
+            QVERIFY(opened.db.commit());
+            QSqlQuery del(opened.db);
+            QVERIFY(del.exec(QStringLiteral("delete from report where num < %1").arg(deleteBelow)));
+        }
+        Database::close();
+        const ChildResult killed = inChild([this](QString &) {
+            Database::OpenResult opened = Database::open(dbPath());
+            ReportStore(opened.db).append({ 0, "ultima'", "0000123A31", {}, "Si ", {}, "OK", "nel log" });
+            ::_exit(7); // no close: the row lives only in the write-ahead log
+            return 0;
+        });
+        QCOMPARE(killed.status, 7);
+        QVERIFY(QFileInfo(dbPath() + QStringLiteral("-wal")).size() > 0);
+    }
+
+private slots:
+    void init()
+    {
+        m_dir = std::make_unique<QTemporaryDir>();
+        QVERIFY(m_dir->isValid());
+        m_folder = m_dir->path();
+    }
+
+    void cleanup()
+    {
+        Database::close();
+        if (m_dir)
+            QFile::setPermissions(m_dir->path(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    }
+
+    void firstStartCreatesAnEmptyDatabaseAndSaysWhere()
+    {
+        RecordingAlertSink alerts;
+        {
+            Startup startup(folder());
+            QVERIFY(startup.run(alerts));
+            QVERIFY(startup.created());
+            QVERIFY(!startup.readOnly());
+            QCOMPARE(alerts.alerts.size(), 1);
+            QCOMPARE(alerts.alerts[0].text, QStringLiteral("Creato un nuovo database vuoto: ") + dbPath());
+            QCOMPARE(alerts.alerts[0].caption, InfoCaption);
+            QCOMPARE(alerts.alerts[0].icon, AlertIcon::Information);
+            DataStores stores(startup.database());
+            stores.serial.ensureDefaultRow();
+            QCOMPARE(stores.serial.read().baud, 3);
+        }
+        // The next start finds it and says nothing.
+        alerts.clear();
+        Startup again(folder());
+        QVERIFY(again.run(alerts));
+        QVERIFY(!again.created());
+        QVERIFY(alerts.alerts.isEmpty());
+        QCOMPARE(count(again.database(), QStringLiteral("serial")), 1);
+    }
+
+    void compactionReclaimsDeletedRowsAndKeepsEveryRow()
+    {
+        makeUsedDatabase();
+        ::chmod(QFile::encodeName(dbPath()).constData(), 0640);
+        QFile stale(folder() + QStringLiteral("/TALVENK.tmp"));
+        QVERIFY(stale.open(QIODevice::WriteOnly));
+        stale.write("half a copy from an interrupted start");
+        stale.close();
+        const ino_t before = inode(dbPath());
+        const qint64 sizeBefore = QFileInfo(dbPath()).size() + QFileInfo(dbPath() + QStringLiteral("-wal")).size();
+
+        RecordingAlertSink alerts;
+        Startup startup(folder());
+        QVERIFY(startup.run(alerts));
+        QVERIFY2(alerts.alerts.isEmpty(), qPrintable(alerts.lastText()));
+        QCOMPARE(startup.compaction(), Compactor::Outcome::Compacted);
+        QVERIFY(inode(dbPath()) != before);
+        QVERIFY(QFileInfo(dbPath()).size() < sizeBefore / 2);
+        QVERIFY(!QFileInfo::exists(folder() + QStringLiteral("/TALVENK.tmp")));
+        struct stat st;
+        QVERIFY(::stat(QFile::encodeName(dbPath()).constData(), &st) == 0);
+        QCOMPARE(st.st_mode & 07777, 0640u);
+        QCOMPARE(count(startup.database(), QStringLiteral("report")), 1002);
+        QCOMPARE(count(startup.database(), QStringLiteral("recipients")), 50);
+        QVERIFY(RecipientStore(startup.database()).findByName(QStringLiteral("UTENTE D'7")));
+    }
+
+    void aFileWithoutFreePagesIsLeftInPlace()
+    {
+        makeUsedDatabase(300, 0);
+        const ino_t before = inode(dbPath());
+        RecordingAlertSink alerts;
+        Startup startup(folder());
+        QVERIFY(startup.run(alerts));
+        QCOMPARE(startup.compaction(), Compactor::Outcome::Unnecessary);
+        QCOMPARE(inode(dbPath()), before);
+        // The log of the killed run was checkpointed into the file, not lost.
+        QCOMPARE(count(startup.database(), QStringLiteral("report")), 301);
+    }
+
+    void compactionFollowsALinkToTheRealFile()
+    {
+        QVERIFY(QDir(folder()).mkdir(QStringLiteral("real")));
+        QVERIFY(QDir(folder()).mkdir(QStringLiteral("work")));
+        const QString realFolder = folder() + QStringLiteral("/real");
+        const QString workFolder = folder() + QStringLiteral("/work");
+        m_folder = realFolder;
+        makeUsedDatabase();
+        QVERIFY(QFile::link(realFolder + QStringLiteral("/TALVENK.db"), workFolder + QStringLiteral("/TALVENK.db")));
+        const ino_t before = inode(realFolder + QStringLiteral("/TALVENK.db"));
+
+        RecordingAlertSink alerts;
+        Startup startup(workFolder);
+        QVERIFY(startup.run(alerts));
+        QVERIFY2(alerts.alerts.isEmpty(), qPrintable(alerts.lastText()));
+        QCOMPARE(startup.compaction(), Compactor::Outcome::Compacted);
+        QVERIFY(QFileInfo(workFolder + QStringLiteral("/TALVENK.db")).isSymLink());
+        QVERIFY(inode(realFolder + QStringLiteral("/TALVENK.db")) != before);
+        QCOMPARE(count(startup.database(), QStringLiteral("report")), 1002);
+        QVERIFY(QFileInfo::exists(realFolder + QStringLiteral("/TALVENK.db.lock")));
+        QVERIFY(!QFileInfo::exists(realFolder + QStringLiteral("/TALVENK.tmp")));
+    }
+
+    void compactionKilledAtEachStep_data()
+    {
+        QTest::addColumn<QString>("step");
+        for (const QString &step : Compactor::faultSteps())
+            QTest::newRow(qPrintable(step)) << step;
+    }
+
+    void compactionKilledAtEachStep()
+    {
+        QFETCH(QString, step);
+        makeUsedDatabase();
+        const ino_t before = inode(dbPath());
+
+        const ChildResult killed = inChild([this, step](QString &) {
+            qputenv("TESMA_COMPACT_FAULT", step.toLatin1());
+            RecordingAlertSink alerts;
+            Startup startup(folder());
+            startup.run(alerts);
+            return 0;
+        });
+        QCOMPARE(killed.status, 99);
+
+        // Whatever file is at the path now, no log or journal of another file sits beside it.
+        if (inode(dbPath()) != before)
+            QVERIFY2(companionsOf(dbPath()).isEmpty(), qPrintable(companionsOf(dbPath()).join(' ')));
+
+        RecordingAlertSink alerts;
+        Startup startup(folder());
+        QVERIFY(startup.run(alerts)); // the dead process's lock is taken over
+        QVERIFY2(alerts.alerts.isEmpty(), qPrintable(alerts.lastText()));
+        QSqlDatabase db = startup.database();
+        QCOMPARE(count(db, QStringLiteral("report")), 1002);
+        QCOMPARE(count(db, QStringLiteral("recipients")), 50);
+        QCOMPARE(count(db, QStringLiteral("templates")), 1);
+        QVERIFY(ReportStore(db).find(3001)); // the row that lived only in the log
+        QSqlQuery check(db);
+        QVERIFY(check.exec(QStringLiteral("PRAGMA integrity_check")) && check.next());
+        QCOMPARE(check.value(0).toString(), QStringLiteral("ok"));
+        QVERIFY(!QFileInfo::exists(folder() + QStringLiteral("/TALVENK.tmp")));
+    }
+
+    void compactionRefusesWhileAnotherProgramHasTheFileOpen()
+    {
+        makeUsedDatabase();
+        const ino_t before = inode(dbPath());
+        // Another program (not a console: it holds no lock file) keeps the database open.
+        QSqlDatabase other = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("other"));
+        other.setDatabaseName(dbPath());
+        QVERIFY(other.open());
+        QVERIFY(count(other, QStringLiteral("report")) > 0);
+
+        const Compactor::Result result = Compactor::compact(dbPath());
+        QCOMPARE(result.outcome, Compactor::Outcome::Failed);
+        QCOMPARE(result.error, QStringLiteral("database is locked"));
+        QVERIFY(!QFileInfo::exists(folder() + QStringLiteral("/TALVENK.tmp")));
+        QCOMPARE(count(other, QStringLiteral("report")), 1002);
+        other.close();
+        other = QSqlDatabase();
+        QSqlDatabase::removeDatabase(QStringLiteral("other"));
+        QCOMPARE(inode(dbPath()), before);
+    }
+
+    void aSecondConsoleEndsWithoutTouchingAnything()
+    {
+        makeUsedDatabase();
+        // The first console runs in another process and keeps its connection open meanwhile.
+        int ready[2], stop[2];
+        QVERIFY(::pipe(ready) == 0 && ::pipe(stop) == 0);
+        const pid_t first = ::fork();
+        if (first == 0) {
+            ::close(ready[0]);
+            ::close(stop[1]);
+            RecordingAlertSink alerts;
+            Startup startup(folder());
+            char c = startup.run(alerts) && count(startup.database(), QStringLiteral("report")) > 0 ? 'y' : 'n';
+            [[maybe_unused]] auto w = ::write(ready[1], &c, 1);
+            [[maybe_unused]] auto r = ::read(stop[0], &c, 1);
+            ::_exit(0);
+        }
+        ::close(ready[1]);
+        ::close(stop[0]);
+        char started = 0;
+        QCOMPARE(::read(ready[0], &started, 1), 1);
+        ::close(ready[0]);
+        const QByteArray db = contents(dbPath());
+        const QByteArray lock = contents(Startup::lockPath(dbPath()));
+        const QStringList files = QDir(folder()).entryList(QDir::Files | QDir::Hidden);
+        const QDateTime modified = QFileInfo(dbPath()).lastModified();
+
+        RecordingAlertSink alerts;
+        bool ok = true;
+        {
+            Startup second(folder());
+            ok = second.run(alerts);
+        }
+        ::close(stop[1]);
+        ::waitpid(first, nullptr, 0);
+        QCOMPARE(started, 'y');
+        QVERIFY(!ok);
+        QCOMPARE(alerts.texts(),
+                 QStringList(
+                     QStringLiteral("Il database %1 è già in uso da un'altra istanza del programma.").arg(dbPath())));
+        QCOMPARE(contents(dbPath()), db);
+        QCOMPARE(contents(Startup::lockPath(dbPath())), lock);
+        QCOMPARE(QDir(folder()).entryList(QDir::Files | QDir::Hidden), files);
+        QCOMPARE(QFileInfo(dbPath()).lastModified(), modified);
+    }
+
+    void aFileThatIsNotADatabaseIsLeftByteForByte()
+    {
+        QFile file(dbPath());
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        const QByteArray bytes = QByteArray("Elenco utenti\r\n").repeated(400);
+        file.write(bytes);
+        file.close();
+
+        RecordingAlertSink alerts;
+        {
+            Startup startup(folder());
+            QVERIFY(!startup.run(alerts));
+        }
+        QCOMPARE(
+            alerts.texts(),
+            QStringList(QStringLiteral("Il file %1 non è un database valido: file is not a database").arg(dbPath())));
+        QCOMPARE(contents(dbPath()), bytes);
+        QCOMPARE(QDir(folder()).entryList(QDir::Files | QDir::Hidden), QStringList(QStringLiteral("TALVENK.db")));
+    }
+
+    void aDatabaseWithoutATableStartsAndTheStatementFails()
+    {
+        {
+            Database::OpenResult opened = Database::open(dbPath());
+            QVERIFY(QSqlQuery(opened.db).exec(QStringLiteral("DROP TABLE templates")));
+        }
+        Database::close();
+        RecordingAlertSink alerts;
+        Startup startup(folder());
+        QVERIFY(startup.run(alerts));
+        QVERIFY(alerts.alerts.isEmpty());
+        DataStores stores(startup.database());
+        QVERIFY(stores.recipients.all().isEmpty());
+        QVERIFY_THROWS_EXCEPTION(DataError, stores.templates.all());
+    }
+
+    // Permissions do not bind root: as root, these run in a child that drops to "nobody".
+    void readOnlyFolder_data()
+    {
+        QTest::addColumn<bool>("withDatabase");
+        QTest::newRow("existing database") << true;
+        QTest::newRow("no database") << false;
+    }
+
+    void readOnlyFolder()
+    {
+        QFETCH(bool, withDatabase);
+        const QString ro = folder() + QStringLiteral("/ro");
+        QVERIFY(QDir(folder()).mkdir(QStringLiteral("ro")));
+        const QString path = ro + QStringLiteral("/TALVENK.db");
+        if (withDatabase) {
+            {
+                Database::OpenResult opened = Database::open(path);
+                QVERIFY(opened.error.isEmpty());
+                ReportStore(opened.db).append({ 0, "a", "b", {}, "Si ", {}, "OK", "m" });
+            }
+            Database::close();
+            QVERIFY(QFile::setPermissions(path, QFileDevice::Permissions(0x6666)));
+        }
+        const QByteArray before = contents(path);
+        ::chmod(QFile::encodeName(folder()).constData(), 0755);
+        ::chmod(QFile::encodeName(ro).constData(), 0555);
+
+        const ChildResult child = inChild(
+            [ro](QString &out) {
+                RecordingAlertSink alerts;
+                Startup startup(ro);
+                const bool ok = startup.run(alerts);
+                out = alerts.texts().join('\n');
+                if (ok)
+                    out += QStringLiteral("\nrows=%1").arg(count(startup.database(), QStringLiteral("report")));
+                return ok ? 0 : 1;
+            },
+            ::geteuid() == 0);
+        ::chmod(QFile::encodeName(ro).constData(), 0755);
+
+        const QString denied = QStringLiteral("Compattazione del database non riuscita: Permission denied");
+        if (withDatabase) {
+            QVERIFY2(child.status == 0, qPrintable(child.output));
+            QCOMPARE(child.output, denied + QStringLiteral("\nrows=1"));
+        } else {
+            QCOMPARE(child.status, 1);
+            QVERIFY2(child.output.startsWith(QStringLiteral("Il file %1 non è un database valido: ").arg(path)),
+                     qPrintable(child.output));
+        }
+        QCOMPARE(contents(path), before);
+        QCOMPARE(QDir(ro).entryList(QDir::Files | QDir::Hidden),
+                 withDatabase ? QStringList(QStringLiteral("TALVENK.db")) : QStringList());
+    }
+
+    void readOnlyFile()
+    {
+        {
+            Database::OpenResult opened = Database::open(dbPath());
+            QVERIFY(opened.error.isEmpty());
+            ReportStore(opened.db).append({ 0, "a", "b", {}, "Si ", {}, "OK", "m" });
+        }
+        Database::close();
+        QVERIFY(QFile::setPermissions(dbPath(), QFileDevice::Permissions(0x4444)));
+        const QByteArray before = contents(dbPath());
+        ::chmod(QFile::encodeName(folder()).constData(), 0777);
+
+        const ChildResult child = inChild(
+            [this](QString &out) {
+                RecordingAlertSink alerts;
+                Startup startup(folder());
+                const bool ok = startup.run(alerts);
+                out = alerts.texts().join('\n');
+                if (!ok)
+                    return 1;
+                DataStores stores(startup.database());
+                out += QStringLiteral("\nreadOnly=%1 rows=%2")
+                           .arg(startup.readOnly())
+                           .arg(count(startup.database(), "report"));
+                try {
+                    stores.report.append({ 0, "a", "b", {}, "Si ", {}, "OK", "m" });
+                } catch (const DataError &error) {
+                    out += QLatin1Char('\n') + error.text();
+                }
+                return 0;
+            },
+            ::geteuid() == 0);
+        ::chmod(QFile::encodeName(folder()).constData(), 0700);
+
+        QCOMPARE(child.status, 0);
+        QCOMPARE(child.output,
+                 QStringLiteral("Compattazione del database non riuscita: Permission denied\n"
+                                "readOnly=1 rows=1\nattempt to write a readonly database"));
+        QCOMPARE(contents(dbPath()), before);
+    }
+};
+
+QTEST_GUILESS_MAIN(TestDataStartup)
+#include "test_data_startup.moc"

@@ -1,0 +1,251 @@
+#include "app/DataStores.h"
+#include "app/Database.h"
+#include "app/Statements.h"
+
+#include <QSqlError>
+#include <QSqlQuery>
+#include <QSqlRecord>
+#include <QTemporaryDir>
+#include <QtTest>
+
+// The four stores on a real SQLite file, created the way a first start creates it.
+class TestDataStores : public QObject
+{
+    Q_OBJECT
+
+    std::unique_ptr<QTemporaryDir> m_dir;
+    QSqlDatabase m_db;
+
+    QString path() const { return m_dir->filePath(QStringLiteral("TALVENK.db")); }
+
+    QVariant scalar(const QString &statement, QSqlDatabase db = QSqlDatabase())
+    {
+        QSqlQuery query(db.isValid() ? db : m_db);
+        if (!query.exec(statement) || !query.next())
+            qFatal("%s: %s", qPrintable(statement), qPrintable(query.lastError().text()));
+        return query.value(0);
+    }
+
+private slots:
+    void init()
+    {
+        m_dir = std::make_unique<QTemporaryDir>();
+        QVERIFY(m_dir->isValid());
+        const Database::OpenResult opened = Database::open(path());
+        QVERIFY2(opened.error.isEmpty(), qPrintable(opened.error));
+        QVERIFY(opened.created);
+        m_db = opened.db;
+    }
+
+    void cleanup()
+    {
+        m_db = QSqlDatabase();
+        Database::close();
+    }
+
+    void newFileHasTheFourTablesEmptyInWalMode()
+    {
+        for (const char *table : { "recipients", "templates", "serial", "report" })
+            QCOMPARE(scalar(QStringLiteral("select count(*) from %1").arg(QLatin1String(table))).toInt(), 0);
+        QCOMPARE(scalar(QStringLiteral("PRAGMA journal_mode")).toString(), QStringLiteral("wal"));
+        QCOMPARE(scalar(QStringLiteral("PRAGMA synchronous")).toInt(), 2); // FULL
+
+        QStringList columns;
+        QSqlQuery info(m_db);
+        QVERIFY(info.exec(QStringLiteral("PRAGMA table_info(report)")));
+        while (info.next())
+            columns << info.value(1).toString() + QLatin1Char(' ') + info.value(2).toString();
+        QCOMPARE(columns,
+                 QStringList({ "num INTEGER", "recipt varchar(50)", "pin_id varchar(10)", "disptime TEXT",
+                               "sent varchar(3)", "sendtime TEXT", "status varchar(20)", "msg TEXT" }));
+
+        // Opening the file again neither recreates nor alters it.
+        m_db = QSqlDatabase();
+        const Database::OpenResult again = Database::open(path());
+        QVERIFY(again.error.isEmpty());
+        QVERIFY(!again.created);
+    }
+
+    void serialGetsItsDefaultRowOnceAndKeepsWrites()
+    {
+        SerialStore serial(m_db);
+        serial.ensureDefaultRow();
+        serial.ensureDefaultRow();
+        QCOMPARE(scalar(QStringLiteral("select count(*) from serial")).toInt(), 1);
+        SerialSettings s = serial.read();
+        QCOMPARE(std::tuple(s.port, s.baud, s.data), std::tuple(0, 3, 1));
+
+        serial.write({ 5, 1, 0 });
+        s = serial.read();
+        QCOMPARE(std::tuple(s.port, s.baud, s.data), std::tuple(5, 1, 0));
+        QCOMPARE(scalar(QStringLiteral("select count(*) from serial")).toInt(), 1);
+
+        // A file delivered with an extra row: the first row is the one read and written.
+        QSqlQuery(m_db).exec(QStringLiteral("insert into serial values (9, 9, 9)"));
+        serial.write({ 2, 4, 1 });
+        s = serial.read();
+        QCOMPARE(std::tuple(s.port, s.baud, s.data), std::tuple(2, 4, 1));
+        QCOMPARE(scalar(QStringLiteral("select Port from serial where rowid=2")).toInt(), 9);
+    }
+
+    void recipientsWithApostrophesAndLetterCase()
+    {
+        RecipientStore store(m_db);
+        Recipient anna { 0, "D'Angelo", "Anna'", "O'Neil", "L'Impresa", "Capo'", "nota ' \" ; --", "0001234A31", true };
+        anna.num = store.insert(anna);
+        Recipient bruno { 0, "Bruno", "", "", "", "", "", "0000010N51", false };
+        bruno.num = store.insert(bruno);
+        QVERIFY(bruno.num > anna.num);
+
+        const auto found = store.findByName(QStringLiteral("d'ANGELO"));
+        QVERIFY(found);
+        QCOMPARE(found->num, anna.num);
+        QCOMPARE(found->recipient, anna.recipient);
+        QCOMPARE(found->comment, anna.comment);
+        QCOMPARE(found->lastName, anna.lastName);
+        QCOMPARE(found->pinId, anna.pinId);
+        QVERIFY(found->sendName);
+        QVERIFY(!store.findByName(QStringLiteral("D'Angel")));
+        QVERIFY(!store.findByName(QStringLiteral("x' OR '1'='1")));
+
+        // Duplicate checks: any letter case; an edited record does not clash with itself.
+        QVERIFY(store.nameTaken(QStringLiteral("D'ANGELO")));
+        QVERIFY(!store.nameTaken(QStringLiteral("D''Angelo")));
+        QVERIFY(!store.nameTakenByOther(QStringLiteral("d'angelo"), anna.num));
+        QVERIFY(store.nameTakenByOther(QStringLiteral("d'angelo"), bruno.num));
+
+        anna.recipient = QStringLiteral("D'Angelo'");
+        anna.sendName = false;
+        store.update(anna);
+        QCOMPARE(store.findByName(QStringLiteral("d'angelo'"))->sendName, false);
+        QVERIFY(!store.nameTaken(QStringLiteral("D'Angelo")));
+
+        // Empty fields are stored as empty text, not NULL.
+        QCOMPARE(scalar(QStringLiteral("select count(*) from recipients where FirstName is null")).toInt(), 0);
+
+        store.remove(anna.num);
+        const QList<Recipient> all = store.all();
+        QCOMPARE(all.size(), 1);
+        QCOMPARE(all.first().recipient, QStringLiteral("Bruno"));
+    }
+
+    void templatesWithApostrophesAndLetterCase()
+    {
+        TemplateStore store(m_db);
+        PresetMessage a { 0, "Allarme'", "C'è un guasto" };
+        a.num = store.insert(a);
+        PresetMessage b { 0, "Rientro", "Tutti a casa" };
+        b.num = store.insert(b);
+
+        QCOMPARE(store.findByName(QStringLiteral("ALLARME'"))->content, QStringLiteral("C'è un guasto"));
+        QVERIFY(store.nameTaken(QStringLiteral("allarme'")));
+        QVERIFY(!store.nameTakenByOther(QStringLiteral("allarme'"), a.num));
+        QVERIFY(store.nameTakenByOther(QStringLiteral("RIENTRO"), a.num));
+
+        b.content = QStringLiteral("'");
+        store.update(b);
+        QCOMPARE(store.findByName(QStringLiteral("rientro"))->content, QStringLiteral("'"));
+        store.remove(a.num);
+        QCOMPARE(store.all().size(), 1);
+        QVERIFY(!store.findByName(QStringLiteral("Allarme'")));
+    }
+
+    void reportRowsKeepLocalTimeToTheMillisecond()
+    {
+        ReportStore report(m_db);
+        const QDateTime queued(QDate(2024, 3, 31), QTime(1, 59, 58, 7));
+        ReportRow row { 0, "L'Aquila", "0001234A31", queued, "Si ", queued.addMSecs(1234), "OK", "msg con ' apice" };
+        QCOMPARE(report.append(row), 1);
+        QCOMPARE(report.append(row), 2);
+
+        QCOMPARE(scalar(QStringLiteral("select disptime from report where num=1")).toString(),
+                 QStringLiteral("2024-03-31 01:59:58.007"));
+        const auto back = report.find(1);
+        QVERIFY(back);
+        QCOMPARE(back->dispTime, queued);
+        QCOMPARE(back->sendTime, queued.addMSecs(1234));
+        QCOMPARE(back->recipt, row.recipt);
+        QCOMPARE(back->sent, QStringLiteral("Si "));
+        QCOMPARE(back->msg, row.msg);
+
+        report.remove(1);
+        QVERIFY(!report.find(1));
+        QVERIFY(report.find(2));
+    }
+
+    void appendIsCommittedWhileTheGridReadsTheTable()
+    {
+        ReportStore report(m_db);
+        for (int i = 0; i < 3; ++i)
+            report.append({ 0, "a", "b", QDateTime::currentDateTime(), "Si ", {}, "OK", "m" });
+
+        // A lazily fetching reader keeps its statement open on the same connection.
+        QSqlQuery reader(m_db);
+        QVERIFY(reader.exec(Sql::SelectReport));
+        QVERIFY(reader.next());
+        report.append({ 0, "late", "b", QDateTime::currentDateTime(), "Si ", {}, "NoTX", "m" });
+
+        // Another connection (what a power cut leaves on disk) already sees the row.
+        {
+            QSqlDatabase other = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("other"));
+            other.setDatabaseName(path());
+            QVERIFY(other.open());
+            QCOMPARE(scalar(QStringLiteral("select count(*) from report where recipt='late'"), other).toInt(), 1);
+            other.close();
+        }
+        QSqlDatabase::removeDatabase(QStringLiteral("other"));
+    }
+
+    void clearingTheReportRestartsNumAtOne()
+    {
+        ReportStore report(m_db);
+        for (int i = 0; i < 5; ++i)
+            report.append({ 0, "x", "y", {}, "Si ", {}, "OK", "m" });
+        report.remove(5);
+        QCOMPARE(scalar(QStringLiteral("select seq from sqlite_sequence where name='report'")).toInt(), 5);
+
+        const QString indexes
+            = QStringLiteral("select count(*) from sqlite_master where type='index' and tbl_name='report'");
+        QCOMPARE(scalar(indexes).toInt(), 6);
+        report.clear();
+        QCOMPARE(scalar(indexes).toInt(), 6); // the grids' sort indexes come back with the table
+        QCOMPARE(scalar(QStringLiteral("select count(*) from report")).toInt(), 0);
+        QCOMPARE(scalar(QStringLiteral("select count(*) from sqlite_sequence where name='report'")).toInt(), 0);
+        QCOMPARE(report.append({ 0, "x", "y", {}, "Si ", {}, "OK", "m" }), 1);
+    }
+
+    void clearBlockedByAnOpenReaderKeepsEveryRow()
+    {
+        ReportStore report(m_db);
+        report.append({ 0, "x", "y", {}, "Si ", {}, "OK", "m" });
+        report.append({ 0, "x", "y", {}, "Si ", {}, "OK", "m" });
+        QSqlQuery reader(m_db);
+        QVERIFY(reader.exec(Sql::SelectReport));
+        QVERIFY(reader.next());
+
+        QVERIFY_THROWS_EXCEPTION(DataError, report.clear());
+        reader.finish();
+        QCOMPARE(scalar(QStringLiteral("select count(*) from report")).toInt(), 2);
+        // The failed clear left no transaction open: the next append commits on its own.
+        QCOMPARE(report.append({ 0, "x", "y", {}, "Si ", {}, "OK", "m" }), 3);
+        report.clear();
+        QCOMPARE(report.append({ 0, "x", "y", {}, "Si ", {}, "OK", "m" }), 1);
+    }
+
+    void aMissingTableFailsWithTheEngineText()
+    {
+        QVERIFY(QSqlQuery(m_db).exec(QStringLiteral("DROP TABLE serial")));
+        SerialStore serial(m_db);
+        try {
+            serial.read();
+            QFAIL("no error");
+        } catch (const DataError &error) {
+            QVERIFY2(error.text().contains(QLatin1String("no such table: serial")), qPrintable(error.text()));
+        }
+        QVERIFY_THROWS_EXCEPTION(DataError, serial.ensureDefaultRow());
+        QVERIFY_THROWS_EXCEPTION(DataError, serial.write({}));
+    }
+};
+
+QTEST_GUILESS_MAIN(TestDataStores)
+#include "test_data_stores.moc"

@@ -1,0 +1,327 @@
+#include "app/ModalRunner.h"
+#include "book/About.h"
+#include "book/CapcodeNote.h"
+#include "book/OKBottomDlg.h"
+#include "link/Pinid.h"
+#include "tests/support/RecordingAlertSink.h"
+
+#include <QComboBox>
+#include <QEnterEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QtTest>
+
+// The capcode dialog, the note dialog and the about box, driven through their real controls
+// under the offscreen platform.
+class TestBookDialogs : public QObject
+{
+    Q_OBJECT
+
+    const QString kRefused = QStringLiteral("Capcode non ammesso!!!") + QString(21, QLatin1Char(' '));
+    const QString kRefusedCaption = QStringLiteral("Errore") + QString(11, QLatin1Char(' '));
+    const QString kInstruction
+        = QStringLiteral(" Leggere la nota sotto e poi premere [...]") + QString(20, QLatin1Char(' '));
+
+    RecordingAlertSink m_alerts;
+    CapcodeNote m_note;
+    std::unique_ptr<TOKBottomDlg> m_noteDialog;
+    std::unique_ptr<TfrmPinId> m_dialog;
+    std::unique_ptr<QLineEdit> m_target;
+    QList<QDialog *> m_modals;
+
+    // Shows the dialog on the target text and waits until it can take the focus.
+    void open(const QString &targetText)
+    {
+        m_target->setText(targetText);
+        m_dialog->setTarget(m_target.get());
+        m_dialog->show();
+        QVERIFY(QTest::qWaitForWindowActive(m_dialog.get()));
+    }
+
+    // A point on the dialog's own surface, outside every control.
+    QPoint bareSurface() const
+    {
+        for (int y = 2; y < m_dialog->height(); y += 2)
+            for (int x = 2; x < m_dialog->width(); x += 2)
+                if (!m_dialog->childAt(x, y))
+                    return { x, y };
+        return {};
+    }
+
+private slots:
+    void init()
+    {
+        m_alerts.clear();
+        m_note.text.clear();
+        m_modals.clear();
+        m_noteDialog = std::make_unique<TOKBottomDlg>(m_note);
+        m_dialog = std::make_unique<TfrmPinId>(m_alerts, m_note, *m_noteDialog);
+        m_target = std::make_unique<QLineEdit>();
+        m_target->setMaxLength(10);
+        ModalRunner::setInterceptor([this](QDialog *dialog) {
+            m_modals << dialog;
+            dialog->show();
+            dialog->hide();
+            return int(QDialog::Accepted);
+        });
+    }
+
+    void cleanup()
+    {
+        ModalRunner::clearInterceptor();
+        m_dialog.reset();
+        m_noteDialog.reset();
+        m_target.reset();
+    }
+
+    void readsTheTargetCode_data()
+    {
+        QTest::addColumn<QString>("target");
+        QTest::addColumn<QString>("capcode");
+        QTest::addColumn<QString>("type");
+        QTest::addColumn<QString>("rate");
+        QTest::addColumn<QString>("cadence");
+        QTest::addColumn<QString>("code");
+        QTest::newRow("normal form") << "0000123A12"
+                                     << "0000123"
+                                     << "Alfanumerica"
+                                     << "1200 bps"
+                                     << "B"
+                                     << "0000123A12";
+        QTest::newRow("short, lower-case type") << "123n14"
+                                                << "0000123"
+                                                << "Numerica"
+                                                << "1200 bps"
+                                                << "D"
+                                                << "0000123N14";
+        QTest::newRow("cadence 0, numeric") << "0000123N20"
+                                            << "0000123"
+                                            << "Numerica"
+                                            << "2400 bps"
+                                            << "A"
+                                            << "0000123N21";
+        QTest::newRow("cadence 0, alphanumeric") << "0000123A20"
+                                                 << "0000123"
+                                                 << "Alfanumerica"
+                                                 << "2400 bps"
+                                                 << "D"
+                                                 << "0000123A24";
+        QTest::newRow("cadence out of range") << "0000123A17"
+                                              << ""
+                                              << "Alfanumerica"
+                                              << "1200 bps"
+                                              << "A"
+                                              << "";
+        QTest::newRow("empty") << ""
+                               << ""
+                               << "Alfanumerica"
+                               << "1200 bps"
+                               << "A"
+                               << "";
+    }
+
+    void readsTheTargetCode()
+    {
+        QFETCH(QString, target);
+        QFETCH(QString, capcode);
+        QFETCH(QString, code);
+        open(target);
+        QCOMPARE(m_dialog->edtID->text(), capcode);
+        QTEST(m_dialog->cboMsg->currentText(), "type");
+        QTEST(m_dialog->cboRat->currentText(), "rate");
+        QTEST(m_dialog->cboFun->currentText(), "cadence");
+        QCOMPARE(m_dialog->edtIDPin->text(), code);
+        QVERIFY(m_alerts.alerts.isEmpty());
+
+        // "Cancella" leaves the target as it was, whatever was read.
+        QTest::mouseClick(m_dialog->Button2, Qt::LeftButton);
+        QVERIFY(!m_dialog->isVisible());
+        QCOMPARE(m_dialog->result(), int(QDialog::Rejected));
+        QCOMPARE(m_target->text(), target);
+    }
+
+    void okWritesTheComposedCodeBack()
+    {
+        open(QStringLiteral("123n14"));
+        QTest::mouseClick(m_dialog->Button1, Qt::LeftButton);
+        QCOMPARE(m_dialog->result(), int(QDialog::Accepted));
+        QCOMPARE(m_target->text(), QStringLiteral("0000123N14"));
+    }
+
+    void enterComposesAndMovesTheFocus()
+    {
+        open(QString());
+        m_dialog->cboMsg->setCurrentIndex(0);
+        m_dialog->cboRat->setCurrentIndex(0);
+        m_dialog->cboFun->setCurrentIndex(2);
+        m_dialog->edtID->setFocus();
+        QTest::keyClicks(m_dialog->edtID, QStringLiteral("42"));
+        QTest::keyClick(m_dialog->edtID, Qt::Key_Return);
+        QCOMPARE(m_dialog->edtID->text(), QStringLiteral("0000042"));
+        QCOMPARE(m_dialog->edtIDPin->text(), QStringLiteral("0000042N53"));
+        QCOMPARE(QApplication::focusWidget(), m_dialog->edtNull);
+        QVERIFY(m_dialog->isVisible()); // Enter presses no button
+        QVERIFY(m_alerts.alerts.isEmpty());
+
+        // A list chosen with the keyboard composes again.
+        QTest::keyClick(m_dialog->cboRat, Qt::Key_Down);
+        QCOMPARE(m_dialog->edtIDPin->text(), QStringLiteral("0000042N13"));
+
+        QTest::mouseClick(m_dialog->Button1, Qt::LeftButton);
+        QCOMPARE(m_target->text(), QStringLiteral("0000042N13"));
+    }
+
+    void refusedCapcodeKeepsTheDialogOpen()
+    {
+        open(QStringLiteral("0000123A12"));
+        m_dialog->edtID->setFocus();
+        m_dialog->edtID->selectAll();
+        QTest::keyClicks(m_dialog->edtID, QStringLiteral("7"));
+        QTest::keyClick(m_dialog->edtID, Qt::Key_Tab); // leaving the field composes
+        QCOMPARE(m_alerts.alerts.size(), 1);
+        QCOMPARE(m_alerts.alerts.first().text, kRefused);
+        QCOMPARE(m_alerts.alerts.first().caption, kRefusedCaption);
+        QCOMPARE(m_alerts.alerts.first().icon, AlertIcon::Warning);
+        QCOMPARE(QApplication::focusWidget(), m_dialog->edtID);
+        QCOMPARE(m_dialog->edtIDPin->text(), QStringLiteral("0000123A12")); // the previous code stays
+
+        QTest::mouseClick(m_dialog->Button1, Qt::LeftButton);
+        QCOMPARE(m_alerts.alerts.size(), 2);
+        QVERIFY(m_dialog->isVisible());
+        QCOMPARE(m_target->text(), QStringLiteral("0000123A12"));
+
+        QTest::mouseClick(m_dialog->Button2, Qt::LeftButton);
+        QVERIFY(!m_dialog->isVisible());
+        QCOMPARE(m_alerts.alerts.size(), 2); // cancelling does not compose
+        QCOMPARE(m_target->text(), QStringLiteral("0000123A12"));
+    }
+
+    void capcodeLimits_data()
+    {
+        QTest::addColumn<QString>("typed");
+        QTest::addColumn<QString>("code");
+        QTest::newRow("2097151") << "2097151"
+                                 << "2097151A11";
+        QTest::newRow("8") << "8"
+                           << "0000008A11";
+        QTest::newRow("2097152") << "2097152"
+                                 << "";
+        QTest::newRow("0000007") << "0000007"
+                                 << "";
+        QTest::newRow("blank inside") << "12 4"
+                                      << "";
+    }
+
+    void capcodeLimits()
+    {
+        QFETCH(QString, typed);
+        QFETCH(QString, code);
+        open(QString());
+        m_dialog->edtID->setFocus();
+        QTest::keyClicks(m_dialog->edtID, typed);
+        QTest::mouseClick(m_dialog->Button1, Qt::LeftButton);
+        QCOMPARE(m_dialog->edtIDPin->text(), code);
+        QCOMPARE(m_target->text(), code);
+        QCOMPARE(m_dialog->isVisible(), code.isEmpty());
+        QCOMPARE(m_alerts.texts(), code.isEmpty() ? QStringList { kRefused } : QStringList {});
+    }
+
+    void mouseOverTheSurfaceComposesOncePerEdit()
+    {
+        open(QString());
+        const QPoint surface = bareSurface();
+        QVERIFY(!surface.isNull());
+        m_dialog->edtID->setFocus();
+        QTest::keyClicks(m_dialog->edtID, QStringLiteral("42"));
+        QTest::mouseMove(m_dialog.get(), surface);
+        QTRY_COMPARE(m_dialog->edtIDPin->text(), QStringLiteral("0000042A11"));
+        QCOMPARE(QApplication::focusWidget(), m_dialog->edtNull);
+
+        // A refused capcode is reported once for the move, not again at every later move.
+        m_dialog->edtID->setFocus();
+        m_dialog->edtID->selectAll();
+        QTest::keyClicks(m_dialog->edtID, QStringLiteral("7"));
+        QTest::mouseMove(m_dialog.get(), surface + QPoint(1, 0));
+        QTRY_COMPARE(m_alerts.texts(), QStringList { kRefused });
+        QTest::mouseMove(m_dialog.get(), surface);
+        QTest::mouseMove(m_dialog.get(), surface + QPoint(1, 0));
+        QCOMPARE(m_alerts.alerts.size(), 1);
+        QCOMPARE(QApplication::focusWidget(), m_dialog->edtID);
+    }
+
+    void hasNoTitleBarButtons()
+    {
+        const Qt::WindowFlags flags = m_dialog->windowFlags();
+        QCOMPARE(m_dialog->windowTitle(), QStringLiteral("Parametri di codifica"));
+        QVERIFY(!(flags & Qt::WindowCloseButtonHint));
+        QVERIFY(!(flags & Qt::WindowSystemMenuHint));
+        QVERIFY(!(flags & Qt::WindowMinMaxButtonsHint));
+        QCOMPARE(m_dialog->edtID->maxLength(), 7);
+        QVERIFY(!m_dialog->edtIDPin->isEnabled());
+    }
+
+    void noteHeadings()
+    {
+        // The capcode dialog's help button: four blanks, then the instruction.
+        open(QStringLiteral("0000123A12"));
+        QTest::mouseClick(m_dialog->Button3, Qt::LeftButton);
+        QCOMPARE(m_modals, QList<QDialog *> { m_noteDialog.get() });
+        QCOMPARE(m_note.text, QStringLiteral("    "));
+        QCOMPARE(m_noteDialog->Label1->text(), QStringLiteral("    ") + kInstruction);
+        QVERIFY(m_noteDialog->Label1->font().bold());
+
+        // No note text: two blanks only.
+        m_note.text.clear();
+        m_noteDialog->show();
+        QCOMPARE(m_noteDialog->Label1->text(), QStringLiteral("  "));
+        QCOMPARE(m_noteDialog->windowTitle(), QStringLiteral("Informazione"));
+        QVERIFY(m_noteDialog->Memo1->isReadOnly());
+        const QStringList lines = m_noteDialog->Memo1->toPlainText().split(QLatin1Char('\n'));
+        QCOMPARE(lines.size(), 5);
+        QVERIFY(lines.first().endsWith(QStringLiteral("CCCCCCCXYZ.")));
+        QTest::mouseClick(m_noteDialog->OKBtn, Qt::LeftButton);
+        QCOMPARE(m_noteDialog->result(), int(QDialog::Accepted));
+    }
+
+    void aboutBoxLinks()
+    {
+        TAboutBox about;
+        QList<QUrl> opened;
+        about.setUrlOpener([&opened](const QUrl &url) {
+            opened << url;
+            return true;
+        });
+        about.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&about));
+        QCOMPARE(about.windowTitle(), QStringLiteral("Info"));
+        QCOMPARE(about.Version->text(), QStringLiteral("Versione 2.83 (2008.6.11)"));
+        QVERIFY(about.lblUrl->text().endsWith(QStringLiteral("/   ")));
+        QVERIFY(about.lblEmail->text().endsWith(QStringLiteral("com       ")));
+
+        QTest::mouseClick(about.lblUrl, Qt::LeftButton);
+        QTest::mouseClick(about.lblEmail, Qt::LeftButton);
+        QCOMPARE(opened.size(), 2);
+        QCOMPARE(opened.at(0), QUrl(about.lblUrl->text().trimmed()));
+        QCOMPARE(opened.at(1), QUrl(QStringLiteral("mailto:") + about.lblEmail->text().trimmed()));
+        QVERIFY(opened.at(0).isValid() && opened.at(1).isValid());
+
+        // Bold while the mouse is over a link, plain and still underlined afterwards.
+        for (QLabel *link : { about.lblUrl, about.lblEmail }) {
+            QVERIFY(link->font().underline() && !link->font().bold());
+            QEnterEvent enter(QPointF(1, 1), QPointF(1, 1), QPointF(1, 1));
+            QCoreApplication::sendEvent(link, &enter);
+            QVERIFY(link->font().bold() && link->font().underline());
+            QEvent leave(QEvent::Leave);
+            QCoreApplication::sendEvent(link, &leave);
+            QVERIFY(!link->font().bold() && link->font().underline());
+            QCOMPARE(link->palette().color(QPalette::WindowText), QColor(Qt::blue));
+        }
+        QTest::mouseClick(about.OKButton, Qt::LeftButton);
+        QCOMPARE(about.result(), int(QDialog::Accepted));
+    }
+};
+
+QTEST_MAIN(TestBookDialogs)
+#include "test_gui_book_dialogs.moc"

@@ -1,0 +1,266 @@
+#include "app/DataStores.h"
+#include "app/Database.h"
+#include "app/ModalRunner.h"
+#include "app/SendingState.h"
+#include "send/Modes.h"
+#include "send/Password.h"
+#include "send/Range.h"
+#include "tests/support/RecordingAlertSink.h"
+#include "ui/Unit1.h"
+
+#include <QAction>
+#include <QCheckBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QTabWidget>
+#include <QTemporaryDir>
+#include <QTimer>
+#include <QtTest>
+#include <memory>
+
+// The menu "Sistema" on the real main window: check marks, panels, run fields and the
+// operating mode as the operator goes from mode to mode.
+class TestGuiModesWindow : public QObject
+{
+    Q_OBJECT
+
+    struct Console
+    {
+        explicit Console(QSqlDatabase db)
+            : stores(db)
+            , form(state, stores, alerts)
+            , password(guard, alerts)
+            , range(state)
+            , modes(form, state, password, range)
+        {
+        }
+        SendingState state;
+        ModeGuard guard;
+        RecordingAlertSink alerts;
+        DataStores stores;
+        TForm1 form;
+        TPasswordDlg password;
+        TfrmRange range;
+        OperatingModes modes;
+    };
+
+    QTemporaryDir m_dir;
+    std::unique_ptr<Console> c;
+
+    // Chooses "Test Mode" and, in the dialog it opens, types each text and presses OK while
+    // the dialog is still open; presses "Cancella" at the end when it is still open.
+    void chooseTestMode(const QStringList &typed)
+    {
+        QTimer::singleShot(0, &c->password, [this, typed] {
+            for (const QString &text : typed) {
+                if (!c->password.isVisible())
+                    return;
+                QTest::keyClicks(c->password.Password, text);
+                c->password.OKBtn->click();
+            }
+            if (c->password.isVisible())
+                c->password.CancelBtn->click();
+        });
+        c->form.TestMode1->trigger();
+        QVERIFY(!c->password.isVisible());
+    }
+
+    QString checkMarks() const
+    {
+        QString marks;
+        marks += c->form.NormalMode1->isChecked() ? QLatin1Char('N') : QLatin1Char('-');
+        marks += c->form.TestMode1->isChecked() ? QLatin1Char('T') : QLatin1Char('-');
+        marks += c->form.RangeTest1->isChecked() ? QLatin1Char('R') : QLatin1Char('-');
+        return marks;
+    }
+    bool shown(QWidget *widget) const { return widget->isVisibleTo(&c->form); }
+    QStringList runFields() const { return { c->form.Edit5->text(), c->form.Edit11->text(), c->form.Edit3->text() }; }
+    void setRunFields(const QString &times, const QString &delay, const QString &autoInc)
+    {
+        c->form.Edit5->setText(times);
+        c->form.Edit11->setText(delay);
+        c->form.Edit3->setText(autoInc);
+    }
+
+    void verifyNormalLayout()
+    {
+        QCOMPARE(c->state.mode, OperatingMode::Normal);
+        QCOMPARE(checkMarks(), QStringLiteral("N--"));
+        QVERIFY(!shown(c->form.Panel5));
+        QVERIFY(!shown(c->form.Panel3));
+        QVERIFY(shown(c->form.memMsg));
+        QVERIFY(shown(c->form.pnlPreMsg));
+        QCOMPARE(runFields(), (QStringList { "1", "0", "1" }));
+    }
+    void verifyTestLayout()
+    {
+        QCOMPARE(c->state.mode, OperatingMode::Test);
+        QCOMPARE(checkMarks(), QStringLiteral("-T-"));
+        QVERIFY(shown(c->form.Panel5));
+        QVERIFY(!shown(c->form.Panel3));
+        QVERIFY(shown(c->form.memMsg));
+    }
+
+private slots:
+    void init()
+    {
+        QVERIFY(m_dir.isValid());
+        const Database::OpenResult opened = Database::open(m_dir.filePath(Database::FileName));
+        QVERIFY2(opened.error.isEmpty(), qPrintable(opened.error));
+        c = std::make_unique<Console>(opened.db);
+    }
+    void cleanup()
+    {
+        c.reset();
+        Database::close();
+        ModalRunner::clearInterceptor();
+    }
+
+    void startsInNormalMode() { verifyNormalLayout(); }
+
+    void rightPasswordEntersTestModeAndEmptiesTheMessageEachTime()
+    {
+        setRunFields(QStringLiteral("-1"), QStringLiteral("250"), QStringLiteral("3"));
+        c->form.memMsg->setPlainText(QStringLiteral("primo"));
+        c->guard.passwordFailures = 1;
+        chooseTestMode({ QStringLiteral("Mint_Owl") });
+        verifyTestLayout();
+        QVERIFY(c->form.memMsg->toPlainText().isEmpty());
+        QCOMPARE(c->guard.passwordFailures, 0);
+        QCOMPARE(runFields(), (QStringList { "-1", "250", "3" })); // entering test mode keeps them
+
+        c->form.memMsg->setPlainText(QStringLiteral("secondo"));
+        chooseTestMode({ QStringLiteral("Mint_Owl") });
+        verifyTestLayout();
+        QVERIFY(c->form.memMsg->toPlainText().isEmpty());
+        QVERIFY(c->alerts.alerts.isEmpty());
+    }
+
+    void choosingTestModeChangesNoMarkUntilThePasswordIsRight()
+    {
+        // The menu item toggles its own check mark when chosen; a cancelled or wrong
+        // password must leave the marks showing the mode in force.
+        chooseTestMode({ QStringLiteral("sbagliata") });
+        QCOMPARE(checkMarks(), QStringLiteral("N--"));
+        QCOMPARE(c->state.mode, OperatingMode::Normal);
+
+        c->form.RangeTest1->trigger();
+        chooseTestMode({});
+        QCOMPARE(checkMarks(), QStringLiteral("--R"));
+        QCOMPARE(c->state.mode, OperatingMode::RangeTest);
+    }
+
+    void thirdWrongPasswordAcrossCancellaReturnsToNormalKeepingTheMessage()
+    {
+        chooseTestMode({ QStringLiteral("Mint_Owl") });
+        setRunFields(QStringLiteral("-1"), QStringLiteral("500"), QStringLiteral("4"));
+        c->form.memMsg->setPlainText(QStringLiteral("da tenere"));
+
+        chooseTestMode({ QStringLiteral("mint_owl"), QStringLiteral("MINT_OWL") }); // then "Cancella"
+        QCOMPARE(c->guard.passwordFailures, 2);
+        verifyTestLayout();
+
+        chooseTestMode({ QStringLiteral("Mint_Owl "), QStringLiteral("never typed") });
+        QCOMPARE(c->alerts.texts(), QStringList(3, QStringLiteral("Password errata")));
+        QCOMPARE(c->guard.passwordFailures, 0);
+        // The window follows the mode: no hidden "Times" of -1 is left behind.
+        verifyNormalLayout();
+        QCOMPARE(c->form.memMsg->toPlainText(), QStringLiteral("da tenere"));
+    }
+
+    void leavingTestModeResetsTheRunFieldsAndEmptiesTheMessage()
+    {
+        chooseTestMode({ QStringLiteral("Mint_Owl") });
+        setRunFields(QStringLiteral("7"), QStringLiteral("500"), QStringLiteral("3"));
+        c->form.chkChgCap->setChecked(true);
+        c->form.chkTone->setChecked(true);
+        c->form.memMsg->setPlainText(QStringLiteral("prova"));
+
+        c->form.NormalMode1->trigger();
+        verifyNormalLayout();
+        QVERIFY(c->form.memMsg->toPlainText().isEmpty());
+        QVERIFY(c->form.chkChgCap->isChecked()); // the options keep their state
+        QVERIFY(c->form.chkTone->isChecked());
+
+        chooseTestMode({ QStringLiteral("Mint_Owl") });
+        QCOMPARE(runFields(), (QStringList { "1", "0", "1" }));
+    }
+
+    void rangeTestShowsItsPanel_data()
+    {
+        QTest::addColumn<QString>("period");
+        QTest::addColumn<QString>("expected");
+        QTest::newRow("0 becomes 30") << QStringLiteral("0") << QStringLiteral("30");
+        QTest::newRow("5 stays") << QStringLiteral("5") << QStringLiteral("5");
+        QTest::newRow("00 stays") << QStringLiteral("00") << QStringLiteral("00");
+        QTest::newRow("empty stays") << QString() << QString();
+    }
+    void rangeTestShowsItsPanel()
+    {
+        QFETCH(QString, period);
+        QFETCH(QString, expected);
+        chooseTestMode({ QStringLiteral("Mint_Owl") });
+        c->form.memMsg->setPlainText(QStringLiteral("resta"));
+        c->form.PageControl1->setCurrentWidget(c->form.TabSheet1);
+        c->form.edtHeartbeat->setText(period);
+        c->form.Edit2->setText(QStringLiteral("altro"));
+
+        c->form.RangeTest1->trigger();
+        QCOMPARE(c->state.mode, OperatingMode::RangeTest);
+        QCOMPARE(checkMarks(), QStringLiteral("--R"));
+        QVERIFY(shown(c->form.Panel3));
+        QVERIFY(!shown(c->form.memMsg));
+        QVERIFY(!shown(c->form.pnlPreMsg));
+        QVERIFY(!shown(c->form.Panel5));
+        QCOMPARE(c->form.edtHeartbeat->text(), expected);
+        QCOMPARE(c->form.Edit2->text(), QStringLiteral("Range Test"));
+        QCOMPARE(c->form.PageControl1->currentWidget(), c->form.TabSheet2);
+        QCOMPARE(c->form.memMsg->toPlainText(), QStringLiteral("resta"));
+
+        c->form.NormalMode1->trigger();
+        verifyNormalLayout();
+        QVERIFY(c->form.memMsg->toPlainText().isEmpty());
+    }
+
+    void escOnlyRaisesTheStopRequest()
+    {
+        chooseTestMode({ QStringLiteral("Mint_Owl") });
+        c->form.Button6->click();
+        QVERIFY(c->state.stopRequest);
+        verifyTestLayout();
+    }
+
+    void rangeFieldsTakeAtMostThreeDigitsAndTwentyCharacters()
+    {
+        c->form.RangeTest1->trigger();
+        c->form.edtHeartbeat->clear();
+        QTest::keyClicks(c->form.edtHeartbeat, QStringLiteral("1-2a45"));
+        QCOMPARE(c->form.edtHeartbeat->text(), QStringLiteral("124"));
+        c->form.Edit2->clear();
+        QTest::keyClicks(c->form.Edit2, QStringLiteral("abcdefghijklmnopqrstuvwxyz"));
+        QCOMPARE(c->form.Edit2->text(), QStringLiteral("abcdefghijklmnopqrst"));
+    }
+
+    void rangeWindowShowsTheFormsFieldsAndCancelsBeforeStart()
+    {
+        c->form.RangeTest1->trigger();
+        c->form.Edit2->setText(QStringLiteral("Prova"));
+        c->form.edtHeartbeat->setText(QStringLiteral("7"));
+        int runs = 0;
+        c->range.setRunTransmission([&runs] { return ++runs > 0; });
+        QTimer::singleShot(0, &c->range, [this] {
+            QCOMPARE(c->range.edtMsg->text(), QStringLiteral("Prova"));
+            QCOMPARE(c->range.lblSec->text(), QStringLiteral("7"));
+            c->range.Button1->click();
+        });
+        c->range.showModal(); // "Cancel" before "Start"
+        QCOMPARE(runs, 0);
+        QVERIFY(c->state.stopRequest);
+        QVERIFY(!c->range.isVisible());
+    }
+};
+
+QTEST_MAIN(TestGuiModesWindow)
+#include "test_gui_modes_window.moc"

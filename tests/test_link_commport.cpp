@@ -1,0 +1,259 @@
+#include "link/PortNames.h"
+#include "link/TCommPort.h"
+
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <fcntl.h>
+#include <poll.h>
+#include <pty.h>
+#include <unistd.h>
+
+namespace {
+
+// A pseudo-terminal whose slave is linked as dir/<name>; the test holds the master end.
+struct Pty
+{
+    Pty(const QString &dir, const QString &name)
+    {
+        char slaveName[256] = {};
+        int slave = -1;
+        if (openpty(&master, &slave, slaveName, nullptr, nullptr) == 0) {
+            ::close(slave); // the port opens it again by name
+            link = QDir(dir).absoluteFilePath(name);
+            QFile::link(QString::fromLocal8Bit(slaveName), link);
+        }
+    }
+    ~Pty() { closeMaster(); }
+    void closeMaster()
+    {
+        if (master >= 0)
+            ::close(master);
+        master = -1;
+    }
+    QByteArray readAll() const
+    {
+        QByteArray out;
+        char buffer[256];
+        for (;;) {
+            pollfd p { master, POLLIN, 0 };
+            if (::poll(&p, 1, 200) <= 0)
+                break;
+            const ssize_t n = ::read(master, buffer, sizeof buffer);
+            if (n <= 0)
+                break;
+            out.append(buffer, n);
+        }
+        return out;
+    }
+
+    int master = -1;
+    QString link;
+};
+
+// Runs an operation and returns the code of the ECommError it throws (-1: none).
+template <typename F> int CodeOf(F &&operation, quint32 *systemError = nullptr)
+{
+    try {
+        operation();
+    } catch (const ECommError &e) {
+        if (systemError)
+            *systemError = e.SystemError;
+        return e.Code;
+    }
+    return -1;
+}
+
+} // namespace
+
+class TestLinkCommPort : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void portNames()
+    {
+        QTemporaryDir dir;
+        QVERIFY(QFile::link(QStringLiteral("/dev/null"), dir.filePath(QStringLiteral("COM2"))));
+        QVERIFY(QFile::link(QStringLiteral("/nonexistent/tty"), dir.filePath(QStringLiteral("COM4"))));
+        QCOMPARE(ResolvePortDevice(QString(), dir.path()), QString());
+        QCOMPARE(ResolvePortDevice(QStringLiteral("COM1"), dir.path()), QStringLiteral("/dev/ttyS0"));
+        QCOMPARE(ResolvePortDevice(QStringLiteral("COM16"), dir.path()), QStringLiteral("/dev/ttyS15"));
+        QCOMPARE(ResolvePortDevice(QStringLiteral("COM2"), dir.path()), dir.filePath(QStringLiteral("COM2")));
+        // A link whose device is gone still names the link: opening fails instead of
+        // silently reaching /dev/ttyS3.
+        QCOMPARE(ResolvePortDevice(QStringLiteral("COM4"), dir.path()), dir.filePath(QStringLiteral("COM4")));
+        QCOMPARE(ResolvePortDevice(QStringLiteral("/dev/ttyUSB0"), dir.path()), QStringLiteral("/dev/ttyUSB0"));
+    }
+
+    void closedPortOperations()
+    {
+        TCommPort port;
+        QVERIFY(!port.IsOpen());
+        QCOMPARE(port.portName(), QStringLiteral("COM1"));
+        QCOMPARE(port.baudRate(), 9600);
+        char b = 'x';
+        QCOMPARE(CodeOf([&] { port.Write(&b, 1); }), 7);
+        QCOMPARE(CodeOf([&] { port.ReadByte(); }), 7);
+        QCOMPARE(CodeOf([&] { port.BytesWaiting(); }), 7);
+        QCOMPARE(CodeOf([&] { port.Purge(); }), 7);
+        QCOMPARE(CodeOf([&] { port.Close(); }), -1);
+        QCOMPARE(CodeOf([&] { port.SetBaudRate(19200); }), -1); // only stored
+        QCOMPARE(port.baudRate(), 19200);
+    }
+
+    void openFailures()
+    {
+        QTemporaryDir dir;
+        TCommPort port;
+        port.SetWorkDir(dir.path());
+        quint32 error = 0;
+        QCOMPARE(CodeOf([&] { port.Configure(9600, dir.filePath(QStringLiteral("missing")), 1); }, &error), 8);
+        QCOMPARE(error, quint32(ENOENT));
+        QCOMPARE(CodeOf([&] { port.Configure(9600, QString(), 1); }), 8);
+        // Not a terminal: the settings cannot be read, and nothing is left open.
+        QFile plain(dir.filePath(QStringLiteral("plain")));
+        QVERIFY(plain.open(QIODevice::WriteOnly));
+        plain.close();
+        QCOMPARE(CodeOf([&] { port.Configure(9600, plain.fileName(), 1); }, &error), 14);
+        QCOMPARE(error, quint32(ENOTTY));
+        QVERIFY(!port.IsOpen());
+        // A rate the system has no speed for cannot be applied.
+        Pty pty(dir.path(), QStringLiteral("COM1"));
+        QCOMPARE(CodeOf([&] { port.Configure(12345, QStringLiteral("COM1"), 1); }, &error), 15);
+        QCOMPARE(error, quint32(EINVAL));
+        QVERIFY(!port.IsOpen());
+    }
+
+    void openIsExclusive()
+    {
+        QTemporaryDir dir;
+        Pty pty(dir.path(), QStringLiteral("COM1"));
+        TCommPort first, second;
+        first.SetWorkDir(dir.path());
+        second.SetWorkDir(dir.path());
+        first.Configure(9600, QStringLiteral("COM1"), 1);
+        QVERIFY(first.IsOpen());
+        QCOMPARE(first.devicePath(), pty.link);
+        QCOMPARE(CodeOf([&] { second.Configure(9600, QStringLiteral("COM1"), 1); }), 8);
+        QVERIFY(!second.IsOpen());
+        first.Close();
+        QVERIFY(!first.IsOpen());
+        second.Configure(9600, QStringLiteral("COM1"), 1);
+        QVERIFY(second.IsOpen());
+    }
+
+    void settingsOnAnOpenPort()
+    {
+        QTemporaryDir dir;
+        Pty pty(dir.path(), QStringLiteral("COM1"));
+        Pty other(dir.path(), QStringLiteral("COM2"));
+        TCommPort port;
+        port.SetWorkDir(dir.path());
+        port.Configure(4800, QStringLiteral("COM1"), 1);
+        QCOMPARE(cfgetospeed(&port.appliedTermios()), speed_t(B4800));
+
+        QCOMPARE(CodeOf([&] { port.SetPortName(QStringLiteral("COM2")); }), 6);
+        QCOMPARE(port.portName(), QStringLiteral("COM1"));
+        // Open on an open port does nothing, even after the format changed.
+        const int fd = port.fd();
+        port.Open();
+        QCOMPARE(port.fd(), fd);
+
+        port.SetBaudRate(19200); // applied at once
+        termios now {};
+        QCOMPARE(tcgetattr(port.fd(), &now), 0);
+        QCOMPARE(cfgetospeed(&now), speed_t(B19200));
+        QCOMPARE(CodeOf([&] { port.SetBaudRate(12345); }), 1);
+        QCOMPARE(port.baudRate(), 19200); // the previous rate is put back
+        QVERIFY(port.IsOpen());
+    }
+
+    void dataFormats_data()
+    {
+        QTest::addColumn<int>("format");
+        QTest::addColumn<int>("csize");
+        QTest::addColumn<bool>("parity");
+        QTest::addColumn<bool>("twoStops");
+        QTest::newRow("0: 7 bits, even, 2 stops") << 0 << int(CS7) << true << true;
+        QTest::newRow("1: 8 bits, none, 1 stop") << 1 << int(CS8) << false << false;
+        QTest::newRow("2: 8 bits, none, 2 stops") << 2 << int(CS8) << false << true;
+        QTest::newRow("-1: 8 bits, none, 2 stops") << -1 << int(CS8) << false << true;
+    }
+    void dataFormats()
+    {
+        QFETCH(int, format);
+        QFETCH(int, csize);
+        QFETCH(bool, parity);
+        QFETCH(bool, twoStops);
+        QTemporaryDir dir;
+        Pty pty(dir.path(), QStringLiteral("COM1"));
+        TCommPort port;
+        port.SetWorkDir(dir.path());
+        port.Configure(9600, QStringLiteral("COM1"), format);
+        // A pseudo-terminal keeps 8N1 whatever is asked: check what the port built and applied.
+        const termios &t = port.appliedTermios();
+        QCOMPARE(int(t.c_cflag & CSIZE), csize);
+        QCOMPARE(bool(t.c_cflag & PARENB), parity);
+        QVERIFY(!(t.c_cflag & PARODD));
+        QCOMPARE(bool(t.c_cflag & CSTOPB), twoStops);
+        QVERIFY(t.c_cflag & CLOCAL);
+        QVERIFY(t.c_cflag & CREAD);
+        QVERIFY(!(t.c_cflag & CRTSCTS));
+        QVERIFY(!(t.c_iflag & (IXON | IXOFF | INPCK)));
+        QVERIFY(!(t.c_lflag & (ICANON | ECHO | ISIG)));
+        QVERIFY(!(t.c_oflag & OPOST));
+        termios device {};
+        QCOMPARE(tcgetattr(port.fd(), &device), 0);
+        QCOMPARE(bool(device.c_cflag & CSTOPB), twoStops);
+    }
+
+    void bytesBothWays()
+    {
+        QTemporaryDir dir;
+        Pty pty(dir.path(), QStringLiteral("COM1"));
+        TCommPort port;
+        port.SetWorkDir(dir.path());
+        port.Configure(9600, QStringLiteral("COM1"), 1);
+        port.Write("", 0); // nothing, no error
+        const QByteArray frame("\x02\x0a\x0d\x11\x13\xff\x04", 7); // no translation of any byte
+        port.Write(frame.constData(), int(frame.size()));
+        QCOMPARE(pty.readAll(), frame);
+
+        QCOMPARE(port.BytesWaiting(), 0);
+        QVERIFY(!port.WaitReadable(10));
+        QCOMPARE(::write(pty.master, "\x0d\x0a\x06", 3), 3);
+        QVERIFY(port.WaitReadable(1000));
+        QTRY_COMPARE(port.BytesWaiting(), 3);
+        QCOMPARE(port.ReadByte(), quint8(0x0d));
+        QCOMPARE(port.BytesWaiting(), 2);
+        port.Purge();
+        QCOMPARE(port.BytesWaiting(), 0);
+    }
+
+    void otherSideCloses()
+    {
+        QTemporaryDir dir;
+        Pty pty(dir.path(), QStringLiteral("COM1"));
+        TCommPort port;
+        port.SetWorkDir(dir.path());
+        port.Configure(9600, QStringLiteral("COM1"), 1);
+        pty.closeMaster();
+        quint32 error = 0;
+        QCOMPARE(CodeOf([&] { port.WaitReadable(10); }, &error), 10);
+        QCOMPARE(CodeOf([&] { port.BytesWaiting(); }, &error), 18);
+        QCOMPARE(error, quint32(EIO));
+        QCOMPARE(CodeOf([&] { port.ReadByte(); }), 10);
+        QCOMPARE(CodeOf([&] { port.Write("x", 1); }, &error), 9);
+        QCOMPARE(error, quint32(EIO));
+        QCOMPARE(CodeOf([&] { port.Purge(); }), 12);
+        // Closing a port whose device went away still releases it.
+        QCOMPARE(CodeOf([&] { port.Close(); }), -1);
+        QVERIFY(!port.IsOpen());
+    }
+};
+
+QTEST_GUILESS_MAIN(TestLinkCommPort)
+#include "test_link_commport.moc"

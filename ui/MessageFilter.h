@@ -1,0 +1,19 @@
+#pragma once
+
+// The rule of the message box: it only ever holds characters with codes 32 to 127.
+
+#include <QString>
+
+namespace MessageFilter {
+
+// True for the characters the message box keeps (codes 32..127 inclusive).
+constexpr bool isAllowed(QChar c)
+{
+    return c.unicode() >= 32 && c.unicode() <= 127;
+}
+
+// The text with every other character removed, in order. Works on the whole text,
+// however long: nothing is ever cut.
+QString filtered(const QString &text);
+
+} // namespace MessageFilter

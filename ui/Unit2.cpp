@@ -1,0 +1,181 @@
+#include "ui/Unit2.h"
+
+#include "app/AlertSink.h"
+#include "app/DataStores.h"
+#include "ui/ReportGrid.h"
+
+#include <QGroupBox>
+#include <QGuiApplication>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QKeyEvent>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QScreen>
+#include <QTableView>
+#include <QVBoxLayout>
+
+namespace {
+constexpr Qt::Alignment Centre = Qt::AlignCenter;
+constexpr Qt::Alignment Right = Qt::AlignRight | Qt::AlignVCenter;
+constexpr Qt::Alignment Left = Qt::AlignLeft | Qt::AlignVCenter;
+} // namespace
+
+QList<Qt::Alignment> TfrmHis::cellAlignments()
+{
+    return { Right, Centre, Right, Centre, Left, Centre, Centre, Left };
+}
+
+QList<Qt::Alignment> TfrmHis::titleAlignments()
+{
+    return { Centre, Centre, Centre, Centre, Centre, Centre, Centre, Left };
+}
+
+TfrmHis::TfrmHis(ReportModel &model, ReportStore &store, AlertSink &alerts, QWidget *parent)
+    : QDialog(parent,
+              Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint
+                  | Qt::WindowCloseButtonHint)
+    , m_model(model)
+    , m_store(store)
+    , m_alerts(alerts)
+{
+    setObjectName(QStringLiteral("frmHis"));
+    setWindowTitle(QStringLiteral("Report"));
+    setModal(true);
+
+    GroupBox1 = new QGroupBox(this);
+    GroupBox1->setObjectName(QStringLiteral("GroupBox1"));
+    GroupBox1->setAccessibleName(QStringLiteral("Report"));
+    DBGrid1 = new QTableView(GroupBox1);
+    DBGrid1->setObjectName(QStringLiteral("DBGrid1"));
+    DBGrid1->setAccessibleName(QStringLiteral("Report"));
+    DBMemo1 = new QPlainTextEdit(GroupBox1);
+    DBMemo1->setObjectName(QStringLiteral("DBMemo1"));
+    DBMemo1->setAccessibleName(QStringLiteral("Testo del messaggio"));
+    auto *box = new QVBoxLayout(GroupBox1);
+    box->addWidget(DBGrid1, 1);
+    box->addWidget(DBMemo1);
+
+    Button2 = new QPushButton(QStringLiteral("Cancella"), this);
+    Button2->setObjectName(QStringLiteral("Button2"));
+    Button1 = new QPushButton(QStringLiteral("Chiudi"), this);
+    Button1->setObjectName(QStringLiteral("Button1"));
+    Button1->setAutoDefault(false);
+    Button2->setAutoDefault(false);
+    auto *buttons = new QHBoxLayout;
+    buttons->addStretch(1);
+    buttons->addWidget(Button2);
+    buttons->addWidget(Button1);
+    auto *outer = new QVBoxLayout(this);
+    outer->addWidget(GroupBox1, 1);
+    outer->addLayout(buttons);
+
+    DBGrid1->setFont(QFont(QStringLiteral("Arial")));
+    QFont title = DBGrid1->horizontalHeader()->font();
+    title.setBold(true);
+    DBGrid1->horizontalHeader()->setFont(title);
+    DBGrid1->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    DBGrid1->setSelectionBehavior(QAbstractItemView::SelectRows);
+    DBGrid1->setSelectionMode(QAbstractItemView::SingleSelection);
+    m_grid = new ReportGrid(DBGrid1, &m_model, this);
+    m_grid->setAlignments(cellAlignments(), titleAlignments());
+    connect(m_grid, &ReportGrid::titleClicked, this, &TfrmHis::DBGrid1TitleClick);
+    DBGrid1->installEventFilter(this);
+
+    DBMemo1->setReadOnly(true);
+    QFont fixed(QStringLiteral("Courier New"));
+    fixed.setStyleHint(QFont::TypeWriter);
+    DBMemo1->setFont(fixed);
+    DBMemo1->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    DBMemo1->setFixedHeight(91);
+
+    connect(Button1, &QPushButton::clicked, this, &TfrmHis::Button1Click);
+    connect(Button2, &QPushButton::clicked, this, &TfrmHis::Button2Click);
+    connect(&m_model, &ReportModel::currentRowRequested, this, &TfrmHis::showMessage);
+    connect(&m_model, &QAbstractItemModel::modelReset, this, &TfrmHis::showMessage);
+    resize(900, 440);
+}
+
+void TfrmHis::showEvent(QShowEvent *event)
+{
+    QDialog::showEvent(event);
+    if (const QScreen *screen = this->screen()) {
+        const QRect area = screen->availableGeometry();
+        move(area.center() - QPoint(frameGeometry().width() / 2, frameGeometry().height() / 2));
+    }
+    FormShow();
+}
+
+void TfrmHis::FormShow()
+{
+    const int width = frameGeometry().width();
+    for (int c = 0; c < ReportModel::ColumnCount; ++c)
+        DBGrid1->setColumnWidth(c, static_cast<int>(width * ColumnFractions[c]));
+    showMessage();
+}
+
+void TfrmHis::Button1Click()
+{
+    close();
+}
+
+void TfrmHis::Button2Click()
+{
+    const int column = m_model.sortColumn();
+    const bool descending = m_model.sortDescending();
+    m_model.release();
+    try {
+        m_store.clear();
+    } catch (const DataError &error) {
+        // The table is dropped and created in one transaction: on failure it is as it
+        // was, and is shown again as it was.
+        m_model.open(ReportModel::fieldName(column), descending);
+        m_alerts.plain(error.text());
+        return;
+    }
+    m_model.open();
+    if (!m_model.isOpen())
+        m_alerts.plain(m_model.lastError());
+}
+
+void TfrmHis::DBGrid1TitleClick(int column)
+{
+    if (!m_sort.click(column))
+        return;
+    m_model.open(ReportModel::fieldName(column), m_sort.descending());
+    if (!m_model.isOpen())
+        m_alerts.plain(m_model.lastError());
+}
+
+void TfrmHis::DBGrid1DeleteRecord()
+{
+    const int row = m_model.currentRow();
+    if (row < 0)
+        return;
+    if (!m_alerts.ask(QStringLiteral("Delete record?"), kProgramTitle, AlertIcon::None, AlertButtons::OkCancel))
+        return;
+    try {
+        m_store.remove(m_model.numAt(row));
+    } catch (const DataError &error) {
+        m_alerts.plain(error.text());
+        return;
+    }
+    m_model.rowRemoved(row);
+}
+
+bool TfrmHis::eventFilter(QObject *watched, QEvent *event)
+{
+    if (watched == DBGrid1 && event->type() == QEvent::KeyPress) {
+        auto *key = static_cast<QKeyEvent *>(event);
+        if (key->key() == Qt::Key_Delete && key->modifiers() == Qt::ControlModifier) {
+            DBGrid1DeleteRecord();
+            return true;
+        }
+    }
+    return QDialog::eventFilter(watched, event);
+}
+
+void TfrmHis::showMessage()
+{
+    DBMemo1->setPlainText(m_model.messageAt(m_model.currentRow()));
+}

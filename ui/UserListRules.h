@@ -1,0 +1,26 @@
+#pragma once
+
+// The data-rate rule of the send list and the serial status text of the main window.
+
+#include <QString>
+
+struct SerialSettings;
+
+namespace UserListRules {
+
+// The data-rate character Y of a pager code: its second-to-last character, or the empty
+// text when the code has fewer than two characters.
+QString rateCharOf(const QString &pinId);
+
+// A candidate may join a non-empty send list only with the first user's rate character
+// (exact, case-sensitive comparison).
+inline bool mayJoin(const QString &candidateRate, const QString &firstRate)
+{
+    return candidateRate == firstRate;
+}
+
+// Status panel 1: port, bit rate and character format of the stored settings, or
+// " Porta: impostazione non valida" when Port or Baud lies outside its list.
+QString serialStatusText(const SerialSettings &settings);
+
+} // namespace UserListRules
