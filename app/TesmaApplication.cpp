@@ -50,11 +50,13 @@ void TesmaApplication::quitOnTerminationSignals()
     if (::socketpair(AF_UNIX, SOCK_STREAM, 0, g_signalPipe) != 0)
         return;
     auto *notifier = new QSocketNotifier(g_signalPipe[1], QSocketNotifier::Read, this);
-    connect(notifier, &QSocketNotifier::activated, this, [notifier] {
+    connect(notifier, &QSocketNotifier::activated, this, [this, notifier] {
         char byte = 0;
         [[maybe_unused]] const auto got = ::read(g_signalPipe[1], &byte, 1);
         notifier->setEnabled(false);
-        QCoreApplication::quit();
+        m_terminating = true;
+        // exit() ends every running event loop, a modal box's included.
+        QCoreApplication::exit(0);
     });
     struct sigaction action = {};
     action.sa_handler = onTerminationSignal;

@@ -31,11 +31,13 @@ int main(int argc, char *argv[])
 
     try {
         Startup startup(workDir);
-        if (!startup.run(alerts))
+        if (!startup.run(alerts) || app.terminationRequested())
             return 0;
         DataStores stores(startup.database());
         WindowSet windows(state, guard, stores, alerts, port, clock, pump, workDir);
         alerts.setOwner(&windows.mainWindow());
+        if (app.terminationRequested())
+            return 0;
         windows.mainWindow().showMaximized();
         app.exec();
         alerts.setOwner(nullptr);
