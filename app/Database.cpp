@@ -33,14 +33,14 @@ QString createTables(QSqlDatabase db)
     for (const QString &index : Sql::CreateReportIndexes)
         statements << index; // the report grids sort by any column
     for (const QString &statement : std::as_const(statements)) {
-        const QString error = run(db, statement);
+        QString error = run(db, statement);
         if (!error.isEmpty()) {
             db.rollback();
             return error;
         }
     }
     if (!db.commit()) {
-        const QString error = errorText(db.lastError());
+        QString error = errorText(db.lastError());
         db.rollback();
         return error;
     }

@@ -39,7 +39,7 @@ QString DisplayFormats::formatDateTime(const QDateTime &value)
 {
     if (!value.isValid())
         return {};
-    const QString date = value.date().toString(shortDateFormat());
+    QString date = value.date().toString(shortDateFormat());
     if (value.time() == QTime(0, 0))
         return date;
     return date + QLatin1Char(' ') + value.time().toString(longTimeFormat());

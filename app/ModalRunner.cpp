@@ -3,26 +3,26 @@
 #include <QDialog>
 
 namespace {
-ModalRunner::Interceptor &interceptor()
+ModalRunner::Interceptor &hook()
 {
-    static ModalRunner::Interceptor hook;
-    return hook;
+    static ModalRunner::Interceptor installed;
+    return installed;
 }
 } // namespace
 
 int ModalRunner::exec(QDialog *dialog)
 {
-    if (interceptor())
-        return interceptor()(dialog);
+    if (hook())
+        return hook()(dialog);
     return dialog->exec();
 }
 
-void ModalRunner::setInterceptor(Interceptor hook)
+void ModalRunner::setInterceptor(Interceptor interceptor)
 {
-    interceptor() = std::move(hook);
+    hook() = std::move(interceptor);
 }
 
 void ModalRunner::clearInterceptor()
 {
-    interceptor() = nullptr;
+    hook() = nullptr;
 }

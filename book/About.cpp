@@ -1,5 +1,7 @@
 #include "book/About.h"
 
+#include "app/WindowPlacement.h"
+
 #include <QDesktopServices>
 #include <QEvent>
 #include <QFrame>
@@ -37,8 +39,7 @@ TAboutBox::TAboutBox(QWidget *parent)
 {
     setObjectName(QStringLiteral("AboutBox"));
     setWindowTitle(QStringLiteral("Info"));
-    setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint
-                   | Qt::WindowCloseButtonHint);
+    WindowPlacement::setFixedFrame(this, WindowPlacement::TitleButtons::Close);
 
     // Raised inner and lowered outer edge.
     Panel1 = new QFrame(this);

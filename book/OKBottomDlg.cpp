@@ -1,5 +1,6 @@
 #include "book/OKBottomDlg.h"
 
+#include "app/WindowPlacement.h"
 #include "book/CapcodeNote.h"
 
 #include <QFrame>
@@ -29,8 +30,7 @@ TOKBottomDlg::TOKBottomDlg(CapcodeNote &note, QWidget *parent)
     setObjectName(QStringLiteral("OKBottomDlg"));
     setWindowTitle(QStringLiteral("Informazione"));
     // A fixed dialog frame with only the system menu and its close button.
-    setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint
-                   | Qt::WindowCloseButtonHint);
+    WindowPlacement::setFixedFrame(this, WindowPlacement::TitleButtons::Close);
 
     Bevel1 = new QFrame(this);
     Bevel1->setObjectName(QStringLiteral("Bevel1"));

@@ -2,62 +2,23 @@
 
 #include "app/AlertSink.h"
 
-#include <QGridLayout>
 #include <QGroupBox>
-#include <QHBoxLayout>
-#include <QHeaderView>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QShowEvent>
-#include <QStandardItemModel>
-#include <QTableView>
 #include <QTextCursor>
-
-namespace {
-
-QPushButton *makeButton(const QString &name, const QString &caption, QWidget *parent)
-{
-    auto *button = new QPushButton(caption, parent);
-    button->setObjectName(name);
-    button->setAutoDefault(false);
-    return button;
-}
-
-} // namespace
+#include <QVBoxLayout>
 
 TfrmPreMsg::TfrmPreMsg(DataStores &stores, AlertSink &alerts, std::function<void()> loadPresetList, QWidget *parent)
-    : QDialog(parent)
+    : EntryForm(alerts, std::move(loadPresetList), QStringLiteral("Messaggi"), QStringLiteral("Messaggio"), parent)
     , m_stores(stores)
-    , m_alerts(alerts)
-    , m_loadPresetList(std::move(loadPresetList))
 {
     setObjectName(QStringLiteral("frmPreMsg"));
     setWindowTitle(QStringLiteral("Database messaggi"));
-    setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint
-                   | Qt::WindowCloseButtonHint);
 
-    GroupBox2 = new QGroupBox(QStringLiteral("Database"), this);
-    GroupBox2->setObjectName(QStringLiteral("GroupBox2"));
-    m_model = new QStandardItemModel(0, 1, this);
-    m_model->setHorizontalHeaderLabels({ QStringLiteral("Messaggi") });
-    m_model->setHeaderData(0, Qt::Horizontal, Qt::AlignCenter, Qt::TextAlignmentRole);
-    DBGrid1 = new QTableView(GroupBox2);
-    DBGrid1->setObjectName(QStringLiteral("DBGrid1"));
-    DBGrid1->setAccessibleName(QStringLiteral("Database"));
-    DBGrid1->setModel(m_model);
-    DBGrid1->setSelectionBehavior(QAbstractItemView::SelectRows);
-    DBGrid1->setSelectionMode(QAbstractItemView::SingleSelection);
-    DBGrid1->setEditTriggers(QAbstractItemView::NoEditTriggers);
-    DBGrid1->horizontalHeader()->setStretchLastSection(true);
-    DBGrid1->verticalHeader()->setDefaultSectionSize(DBGrid1->fontMetrics().height() + 6);
-    auto *left = new QVBoxLayout(GroupBox2);
-    left->addWidget(DBGrid1);
-
-    GroupBox1 = new QGroupBox(QStringLiteral("Messaggio"), this);
-    GroupBox1->setObjectName(QStringLiteral("GroupBox1"));
     auto *nameLabel = new QLabel(QStringLiteral("Nome:"), GroupBox1);
     DBEdit1 = new QLineEdit(GroupBox1);
     DBEdit1->setObjectName(QStringLiteral("DBEdit1"));
@@ -71,108 +32,41 @@ TfrmPreMsg::TfrmPreMsg(DataStores &stores, AlertSink &alerts, std::function<void
     DBMemo1->setTabChangesFocus(true);
     DBMemo1->installEventFilter(this);
     textLabel->setBuddy(DBMemo1);
-    DBEdit0 = new QLineEdit(GroupBox1);
-    DBEdit0->setObjectName(QStringLiteral("DBEdit0"));
-    DBEdit0->setAccessibleName(QStringLiteral("DBEdit0"));
-    DBEdit0->hide();
     auto *fields = new QVBoxLayout(GroupBox1);
     fields->addWidget(nameLabel);
     fields->addWidget(DBEdit1);
     fields->addWidget(textLabel);
     fields->addWidget(DBMemo1, 1);
-    GroupBox1->setEnabled(false);
+    addButtonRow();
 
-    BitBtn1 = makeButton(QStringLiteral("BitBtn1"), QStringLiteral("Nuovo"), this);
-    BitBtn2 = makeButton(QStringLiteral("BitBtn2"), QStringLiteral("Modifica"), this);
-    BitBtn3 = makeButton(QStringLiteral("BitBtn3"), QStringLiteral("Elimina"), this);
-    BitBtn4 = makeButton(QStringLiteral("BitBtn4"), QStringLiteral("Scrivi"), this);
-    BitBtn5 = makeButton(QStringLiteral("BitBtn5"), QStringLiteral("Cancella"), this);
-    BitBtn6 = makeButton(QStringLiteral("BitBtn6"), QStringLiteral("Esci"), this);
-    BitBtn4->setEnabled(false);
-    BitBtn5->setEnabled(false);
-
-    auto *groups = new QHBoxLayout;
-    groups->addWidget(GroupBox2, 1);
-    groups->addWidget(GroupBox1, 2);
-    auto *buttons = new QHBoxLayout;
-    for (QPushButton *button : { BitBtn1, BitBtn2, BitBtn3, BitBtn4, BitBtn5, BitBtn6 })
-        buttons->addWidget(button);
-    auto *layout = new QVBoxLayout(this);
-    layout->addLayout(groups);
-    layout->addLayout(buttons);
-    resize(640, 400);
-
-    connect(BitBtn1, &QPushButton::clicked, this, &TfrmPreMsg::BitBtn1Click);
-    connect(BitBtn2, &QPushButton::clicked, this, &TfrmPreMsg::BitBtn2Click);
-    connect(BitBtn3, &QPushButton::clicked, this, &TfrmPreMsg::BitBtn3Click);
-    connect(BitBtn4, &QPushButton::clicked, this, &TfrmPreMsg::BitBtn4Click);
-    connect(BitBtn5, &QPushButton::clicked, this, &TfrmPreMsg::BitBtn5Click);
-    connect(BitBtn6, &QPushButton::clicked, this, &TfrmPreMsg::BitBtn6Click);
     connect(DBMemo1, &QPlainTextEdit::textChanged, this, &TfrmPreMsg::DBMemo1Change);
-    connect(DBGrid1->selectionModel(), &QItemSelectionModel::currentRowChanged, this, [this] {
-        if (!m_entry)
-            showCurrentRecord();
-    });
-}
-
-int TfrmPreMsg::currentRow() const
-{
-    const int row = DBGrid1->currentIndex().row();
-    return row >= 0 && row < m_rows.size() ? row : -1;
 }
 
 void TfrmPreMsg::FormShow()
 {
-    if (m_loadPresetList)
-        m_loadPresetList();
+    reloadMainList();
     if (!m_entry)
         openList(Position::First);
 }
 
 void TfrmPreMsg::BitBtn1Click()
 {
-    m_entry = true;
+    beginEntry(EditMode::New);
     DBEdit0->clear();
     DBEdit1->clear();
     DBMemo1->clear();
     ADOQuery1AfterInsert();
-    setStateControls(true);
     DBEdit1->setFocus();
-    DBGrid1->setEnabled(false);
-    m_editMode = EditMode::New;
 }
 
 void TfrmPreMsg::BitBtn2Click()
 {
-    if (m_rows.isEmpty() || currentRow() < 0) {
-        m_alerts.plain(EntryTexts::kDatabaseEmpty);
+    if (!requireRecord())
         return;
-    }
-    setStateControls(true);
-    m_editMode = EditMode::Existing;
     // The record goes into editing at once, so "Scrivi" with nothing changed stores it as it is.
-    m_entry = true;
+    beginEntry(EditMode::Existing);
     ADOQuery1AfterEdit();
     DBEdit1->setFocus();
-    DBGrid1->setEnabled(false);
-}
-
-void TfrmPreMsg::BitBtn3Click()
-{
-    const int row = currentRow();
-    if (m_rows.isEmpty() || row < 0) {
-        m_alerts.plain(EntryTexts::kDatabaseEmpty);
-        return;
-    }
-    if (!m_alerts.ask(EntryTexts::kConfirmDelete, QString(), AlertIcon::Information, AlertButtons::YesNo))
-        return;
-    try {
-        m_stores.templates.remove(m_rows.at(row).num);
-    } catch (const DataError &error) {
-        m_alerts.plain(error.text());
-        return;
-    }
-    openList(Position::Keep);
 }
 
 void TfrmPreMsg::BitBtn4Click()
@@ -219,25 +113,7 @@ void TfrmPreMsg::BitBtn4Click()
         m_alerts.plain(error.text());
         return;
     }
-    m_entry = false;
-    openList(Position::Last);
-    if (m_loadPresetList)
-        m_loadPresetList();
-    setStateControls(false);
-    DBGrid1->setEnabled(true);
-}
-
-void TfrmPreMsg::BitBtn5Click()
-{
-    m_entry = false;
-    showCurrentRecord();
-    setStateControls(false);
-    DBGrid1->setEnabled(true);
-}
-
-void TfrmPreMsg::BitBtn6Click()
-{
-    close();
+    endStoredEntry();
 }
 
 void TfrmPreMsg::DBMemo1Change()
@@ -259,28 +135,6 @@ void TfrmPreMsg::ADOQuery1AfterEdit()
     BitBtn4->setEnabled(true);
 }
 
-void TfrmPreMsg::ADOQuery1AfterInsert()
-{
-    BitBtn4->setEnabled(true);
-}
-
-void TfrmPreMsg::FormClose()
-{
-    DBGrid1->setEnabled(true);
-    m_entry = false;
-    showCurrentRecord();
-    setStateControls(false);
-    if (m_loadPresetList)
-        m_loadPresetList();
-}
-
-// Every way out of the dialog ("Esci", the title bar, Escape) ends here.
-void TfrmPreMsg::done(int result)
-{
-    FormClose();
-    QDialog::done(result);
-}
-
 void TfrmPreMsg::showEvent(QShowEvent *event)
 {
     QDialog::showEvent(event);
@@ -299,29 +153,19 @@ bool TfrmPreMsg::eventFilter(QObject *watched, QEvent *event)
     return QDialog::eventFilter(watched, event);
 }
 
-void TfrmPreMsg::openList(Position position)
+QStringList TfrmPreMsg::readRecords()
 {
-    const int keptRow = currentRow();
-    try {
-        m_rows = m_stores.templates.all();
-    } catch (const DataError &error) {
-        m_rows.clear();
-        m_alerts.plain(error.text());
-    }
-    m_model->setRowCount(0);
-    for (const PresetMessage &row : std::as_const(m_rows)) {
-        auto *item = new QStandardItem(row.name);
-        item->setEditable(false);
-        m_model->appendRow(item);
-    }
-    int row = 0;
-    if (position == Position::Last)
-        row = static_cast<int>(m_rows.size()) - 1;
-    else if (position == Position::Keep)
-        row = qMin(qMax(keptRow, 0), static_cast<int>(m_rows.size()) - 1);
-    if (row >= 0 && row < m_rows.size())
-        DBGrid1->setCurrentIndex(m_model->index(row, 0));
-    showCurrentRecord();
+    m_rows.clear();
+    m_rows = m_stores.templates.all();
+    QStringList names;
+    for (const PresetMessage &row : std::as_const(m_rows))
+        names.append(row.name);
+    return names;
+}
+
+void TfrmPreMsg::removeRecord(int row)
+{
+    m_stores.templates.remove(m_rows.at(row).num);
 }
 
 void TfrmPreMsg::showCurrentRecord()
@@ -331,15 +175,4 @@ void TfrmPreMsg::showCurrentRecord()
     DBEdit0->setText(row >= 0 ? QString::number(record.num) : QString());
     DBEdit1->setText(record.name);
     DBMemo1->setPlainText(record.content);
-}
-
-void TfrmPreMsg::setStateControls(bool entry)
-{
-    BitBtn1->setEnabled(!entry);
-    BitBtn2->setEnabled(!entry);
-    BitBtn3->setEnabled(!entry);
-    BitBtn4->setEnabled(entry);
-    BitBtn5->setEnabled(entry);
-    GroupBox1->setEnabled(entry);
-    DBGrid1->setEnabled(!entry);
 }

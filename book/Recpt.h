@@ -4,24 +4,16 @@
 // users, checking the name and the pager code before a user is stored.
 
 #include "app/DataStores.h"
-#include "book/EntryChecks.h"
+#include "book/EntryForm.h"
 
-#include <QDialog>
-#include <functional>
-
-class AlertSink;
 class QCheckBox;
-class QGroupBox;
-class QLabel;
 class QLineEdit;
 class QPushButton;
-class QStandardItemModel;
-class QTableView;
 class TOKBottomDlg;
 class TfrmPinId;
 struct CapcodeNote;
 
-class TfrmRecpt : public QDialog
+class TfrmRecpt : public EntryForm
 {
     Q_OBJECT
 
@@ -31,27 +23,12 @@ public:
     TfrmRecpt(DataStores &stores, AlertSink &alerts, CapcodeNote &note, TOKBottomDlg &noteDialog, TfrmPinId &pinId,
               std::function<void()> loadUserList, QWidget *parent = nullptr);
 
-    EditMode editMode() const { return m_editMode; }
-    bool inEntry() const { return m_entry; }
-    int currentRow() const;
-    int rowCount() const { return static_cast<int>(m_rows.size()); }
-
-    void BitBtn1Click(); // "Nuovo"
-    void BitBtn2Click(); // "Modifica"
-    void BitBtn3Click(); // "Elimina"
-    void BitBtn4Click(); // "Scrivi"
-    void BitBtn5Click(); // "Cancella"
-    void BitBtn6Click(); // "Esci"
+    void BitBtn1Click() override; // "Nuovo"
+    void BitBtn2Click() override; // "Modifica"
+    void BitBtn4Click() override; // "Scrivi"
     void Button1Click(); // "[...]"
-    void ADOQuery1AfterInsert();
-    void ADOQuery1AfterOpen();
-    void FormClose();
 
-    QGroupBox *GroupBox2 = nullptr; // "Database"
-    QTableView *DBGrid1 = nullptr;
-    QGroupBox *GroupBox1 = nullptr; // "Dati utente"
-    QLineEdit *DBEdit0 = nullptr; // num, hidden
-    QLineEdit *DBEdit1 = nullptr; // Recipient
+    // GroupBox1 "Dati utente"; DBEdit1 is the Recipient field.
     QLineEdit *DBEdit2 = nullptr; // FirstName
     QLineEdit *DBEdit3 = nullptr; // LastName
     QLineEdit *DBEdit4 = nullptr; // Company
@@ -61,42 +38,19 @@ public:
     QPushButton *Button1 = nullptr; // "[...]"
     QLineEdit *Edit1 = nullptr; // "Max. Car."
     QCheckBox *DBCheckBox1 = nullptr;
-    QPushButton *BitBtn1 = nullptr;
-    QPushButton *BitBtn2 = nullptr;
-    QPushButton *BitBtn3 = nullptr;
-    QPushButton *BitBtn4 = nullptr;
-    QPushButton *BitBtn5 = nullptr;
-    QPushButton *BitBtn6 = nullptr;
-
-public slots:
-    void done(int result) override;
 
 protected:
     void showEvent(QShowEvent *event) override;
+    QStringList readRecords() override;
+    void removeRecord(int row) override;
+    void showCurrentRecord() override;
 
 private:
-    enum class Position
-    {
-        First,
-        Last,
-        Keep
-    };
-
-    void openList(Position position);
-    void showCurrentRecord();
     Recipient recordFromFields() const;
-    void applyBrowseState();
-    void applyEntryState();
-    void setStateControls(bool entry);
 
     DataStores &m_stores;
-    AlertSink &m_alerts;
     CapcodeNote &m_note;
     TOKBottomDlg &m_noteDialog;
     TfrmPinId &m_pinId;
-    std::function<void()> m_loadUserList;
-    QStandardItemModel *m_model = nullptr;
     QList<Recipient> m_rows; // the list as last read from the table
-    EditMode m_editMode = EditMode::New;
-    bool m_entry = false;
 };

@@ -2,6 +2,7 @@
 
 #include "app/AlertSink.h"
 #include "app/ModalRunner.h"
+#include "app/WindowPlacement.h"
 #include "book/CapcodeNote.h"
 #include "book/OKBottomDlg.h"
 #include "link/PagerCode.h"
@@ -63,7 +64,7 @@ TfrmPinId::TfrmPinId(AlertSink &alerts, CapcodeNote &note, TOKBottomDlg &noteDia
     setObjectName(QStringLiteral("frmPinId"));
     setWindowTitle(QStringLiteral("Parametri di codifica"));
     // No title-bar buttons: the dialog is left through "OK" and "Cancella".
-    setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint);
+    WindowPlacement::setFixedFrame(this, WindowPlacement::TitleButtons::None);
     setMouseTracking(true);
 
     edtID = new QLineEdit(this);
@@ -88,6 +89,8 @@ TfrmPinId::TfrmPinId(AlertSink &alerts, CapcodeNote &note, TOKBottomDlg &noteDia
     edtNull->setAccessibleName(QStringLiteral("edtNull"));
     edtNull->setFixedSize(4, 4);
     edtNull->setFrame(false);
+    // Blends into the dialog: it only has to be able to hold the focus.
+    edtNull->setStyleSheet(QStringLiteral("QLineEdit { background: transparent; border: none; }"));
 
     Label1 = makeLabel(QStringLiteral("Label1"), QStringLiteral("Capcode (8 ÷ 2097151)"), edtID, this);
     Label2 = makeLabel(QStringLiteral("Label2"), QStringLiteral("Tipo di codifica"), cboMsg, this);

@@ -13,7 +13,7 @@ QString ResolvePortDevice(const QString &comName, const QString &workDir)
     if (!match.hasMatch())
         return comName;
     const QDir dir(workDir.isEmpty() ? QDir::currentPath() : workDir);
-    const QString entry = dir.absoluteFilePath(comName);
+    QString entry = dir.absoluteFilePath(comName);
     // A dangling link still wins: opening it fails, rather than silently reaching /dev/ttyS*.
     const QFileInfo info(entry);
     if (info.exists() || info.isSymLink())

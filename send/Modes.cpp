@@ -58,10 +58,12 @@ void OperatingModes::TestMode1Click()
 void OperatingModes::RangeTest1Click()
 {
     showCheckMarks(OperatingMode::RangeTest);
-    m_form.Panel3->show();
+    // Hide before showing: the test row beside the range row is wider than a screen, and
+    // even a moment of that would push a maximised window out to the larger width.
     m_form.memMsg->hide();
     m_form.pnlPreMsg->hide();
     m_form.Panel5->hide();
+    m_form.Panel3->show();
     if (m_form.edtHeartbeat->text() == QLatin1String("0"))
         m_form.edtHeartbeat->setText(QStringLiteral("30"));
     m_form.Edit2->setText(QStringLiteral("Range Test"));

@@ -1,13 +1,12 @@
 #include "send/Password.h"
 
 #include "app/AlertSink.h"
+#include "app/WindowPlacement.h"
 
-#include <QGuiApplication>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
-#include <QScreen>
 #include <QVBoxLayout>
 
 TPasswordDlg::TPasswordDlg(ModeGuard &guard, AlertSink &alerts, QWidget *parent)
@@ -53,8 +52,7 @@ TPasswordDlg::TPasswordDlg(ModeGuard &guard, AlertSink &alerts, QWidget *parent)
 void TPasswordDlg::showEvent(QShowEvent *event)
 {
     QDialog::showEvent(event);
-    if (const QScreen *screen = this->screen())
-        move(screen->availableGeometry().center() - rect().center());
+    WindowPlacement::centreOnScreen(this);
     FormShow();
 }
 

@@ -2,6 +2,7 @@
 
 #include "app/ModalRunner.h"
 #include "app/SendingState.h"
+#include "app/WindowPlacement.h"
 
 #include <QCloseEvent>
 #include <QGridLayout>
@@ -9,7 +10,6 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
-#include <QScreen>
 #include <QVBoxLayout>
 
 TfrmRange::TfrmRange(SendingState &state, QWidget *parent)
@@ -19,7 +19,7 @@ TfrmRange::TfrmRange(SendingState &state, QWidget *parent)
     setObjectName(QStringLiteral("frmRange"));
     setWindowTitle(QStringLiteral("Range Test"));
     // A title without buttons: the window is left through "Cancel", or closes when its run ends.
-    setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint);
+    WindowPlacement::setFixedFrame(this, WindowPlacement::TitleButtons::None);
 
     Label1 = new QLabel(QStringLiteral("Sending Message : "), this);
     Label1->setObjectName(QStringLiteral("Label1"));
@@ -74,8 +74,7 @@ void TfrmRange::showModal()
 void TfrmRange::showEvent(QShowEvent *event)
 {
     QDialog::showEvent(event);
-    if (const QScreen *screen = this->screen())
-        move(screen->availableGeometry().center() - rect().center());
+    WindowPlacement::centreOnScreen(this);
     FormShow();
 }
 

@@ -78,48 +78,20 @@ private slots:
 
     void readsTheTargetCode_data()
     {
+        // clang-format off
         QTest::addColumn<QString>("target");
         QTest::addColumn<QString>("capcode");
         QTest::addColumn<QString>("type");
         QTest::addColumn<QString>("rate");
         QTest::addColumn<QString>("cadence");
         QTest::addColumn<QString>("code");
-        QTest::newRow("normal form") << "0000123A12"
-                                     << "0000123"
-                                     << "Alfanumerica"
-                                     << "1200 bps"
-                                     << "B"
-                                     << "0000123A12";
-        QTest::newRow("short, lower-case type") << "123n14"
-                                                << "0000123"
-                                                << "Numerica"
-                                                << "1200 bps"
-                                                << "D"
-                                                << "0000123N14";
-        QTest::newRow("cadence 0, numeric") << "0000123N20"
-                                            << "0000123"
-                                            << "Numerica"
-                                            << "2400 bps"
-                                            << "A"
-                                            << "0000123N21";
-        QTest::newRow("cadence 0, alphanumeric") << "0000123A20"
-                                                 << "0000123"
-                                                 << "Alfanumerica"
-                                                 << "2400 bps"
-                                                 << "D"
-                                                 << "0000123A24";
-        QTest::newRow("cadence out of range") << "0000123A17"
-                                              << ""
-                                              << "Alfanumerica"
-                                              << "1200 bps"
-                                              << "A"
-                                              << "";
-        QTest::newRow("empty") << ""
-                               << ""
-                               << "Alfanumerica"
-                               << "1200 bps"
-                               << "A"
-                               << "";
+        QTest::newRow("normal form") << "0000123A12" << "0000123" << "Alfanumerica" << "1200 bps" << "B" << "0000123A12";
+        QTest::newRow("short, lower-case type") << "123n14" << "0000123" << "Numerica" << "1200 bps" << "D" << "0000123N14";
+        QTest::newRow("cadence 0, numeric") << "0000123N20" << "0000123" << "Numerica" << "2400 bps" << "A" << "0000123N21";
+        QTest::newRow("cadence 0, alphanumeric") << "0000123A20" << "0000123" << "Alfanumerica" << "2400 bps" << "D" << "0000123A24";
+        QTest::newRow("cadence out of range") << "0000123A17" << "" << "Alfanumerica" << "1200 bps" << "A" << "";
+        QTest::newRow("empty") << "" << "" << "Alfanumerica" << "1200 bps" << "A" << "";
+        // clang-format on
     }
 
     void readsTheTargetCode()
@@ -200,18 +172,15 @@ private slots:
 
     void capcodeLimits_data()
     {
+        // clang-format off
         QTest::addColumn<QString>("typed");
         QTest::addColumn<QString>("code");
-        QTest::newRow("2097151") << "2097151"
-                                 << "2097151A11";
-        QTest::newRow("8") << "8"
-                           << "0000008A11";
-        QTest::newRow("2097152") << "2097152"
-                                 << "";
-        QTest::newRow("0000007") << "0000007"
-                                 << "";
-        QTest::newRow("blank inside") << "12 4"
-                                      << "";
+        QTest::newRow("2097151") << "2097151" << "2097151A11";
+        QTest::newRow("8") << "8" << "0000008A11";
+        QTest::newRow("2097152") << "2097152" << "";
+        QTest::newRow("0000007") << "0000007" << "";
+        QTest::newRow("blank inside") << "12 4" << "";
+        // clang-format on
     }
 
     void capcodeLimits()

@@ -1,5 +1,6 @@
 #include "book/Premsg.h"
 #include "tests/support/BookDatabase.h"
+#include "tests/support/EntryFormDriver.h"
 #include "tests/support/RecordingAlertSink.h"
 
 #include <QClipboard>
@@ -9,6 +10,8 @@
 #include <QPushButton>
 #include <QTableView>
 #include <QtTest>
+
+using namespace EntryFormDriver;
 
 // The preset messages window on a real database file: buttons pressed, the table read back
 // through a second connection, the main window's preset selector played by the loader.
@@ -30,36 +33,11 @@ class TestBookPresets : public QObject
                  QString());
     }
 
-    void showWindow()
-    {
-        m_window->show();
-        QVERIFY(QTest::qWaitForWindowActive(m_window.get()));
-    }
-
-    void click(QPushButton *button)
-    {
-        QVERIFY2(button->isEnabled(), qPrintable(button->text()));
-        QTest::mouseClick(button, Qt::LeftButton);
-    }
-
     void enterNew(const QString &name, const QString &content)
     {
         click(m_window->BitBtn1);
         m_window->DBEdit1->setText(name);
         m_window->DBMemo1->setPlainText(content);
-    }
-
-    bool inEntryState() const
-    {
-        return !m_window->BitBtn1->isEnabled() && m_window->BitBtn4->isEnabled() && m_window->BitBtn5->isEnabled()
-            && m_window->GroupBox1->isEnabled() && !m_window->DBGrid1->isEnabled();
-    }
-
-    bool inBrowseState() const
-    {
-        return m_window->BitBtn1->isEnabled() && m_window->BitBtn2->isEnabled() && m_window->BitBtn3->isEnabled()
-            && !m_window->BitBtn4->isEnabled() && !m_window->BitBtn5->isEnabled() && !m_window->GroupBox1->isEnabled()
-            && m_window->DBGrid1->isEnabled();
     }
 
     QStringList storedNames() { return m_db->column(kSelectAll); }
@@ -91,7 +69,7 @@ private slots:
         seed(QStringLiteral("Saluto"), QStringLiteral("Buongiorno"));
         seed(QStringLiteral("Rientro"), QStringLiteral("Rientrare in sede"));
         m_selector = { QStringLiteral("Saluto") }; // narrowed by a pick in the main window
-        showWindow();
+        showWindow(m_window.get());
         QCOMPARE(m_window->windowTitle(), QStringLiteral("Database messaggi"));
         QCOMPARE(m_window->DBGrid1->model()->headerData(0, Qt::Horizontal).toString(), QStringLiteral("Messaggi"));
         QCOMPARE(m_loads, 1);
@@ -99,12 +77,12 @@ private slots:
         QCOMPARE(m_window->rowCount(), 2);
         QCOMPARE(m_window->DBEdit1->text(), QStringLiteral("Saluto"));
         QCOMPARE(m_window->DBMemo1->toPlainText(), QStringLiteral("Buongiorno"));
-        QVERIFY(inBrowseState());
+        QVERIFY(inBrowseState(*m_window));
     }
 
     void filterKeepsCodes32To127()
     {
-        showWindow();
+        showWindow(m_window.get());
         click(m_window->BitBtn1);
         m_window->DBMemo1->setFocus();
         QTest::keyClicks(m_window->DBMemo1, QStringLiteral("Caff"));
@@ -125,7 +103,7 @@ private slots:
 
     void longTextIsNeitherCutNorLost()
     {
-        showWindow();
+        showWindow(m_window.get());
         QString text;
         for (int i = 0; i < 9000; ++i)
             text += QChar(u'a' + i % 26);
@@ -138,22 +116,15 @@ private slots:
 
     void refusals_data()
     {
+        // clang-format off
         QTest::addColumn<QString>("name");
         QTest::addColumn<QString>("content");
         QTest::addColumn<QString>("message");
         QTest::addColumn<QString>("caption"); // empty: a plain box
-        QTest::newRow("duplicate with blanks and case") << "  SALUTO "
-                                                        << "Ciao"
-                                                        << "The template is already exist!"
-                                                        << "";
-        QTest::newRow("blank name") << "   "
-                                    << "Ciao"
-                                    << "Template can not empty!"
-                                    << "Template Error";
-        QTest::newRow("blank text") << "Nuovo"
-                                    << "    "
-                                    << "Content can not empty!"
-                                    << "Template Error";
+        QTest::newRow("duplicate with blanks and case") << "  SALUTO " << "Ciao" << "The template is already exist!" << "";
+        QTest::newRow("blank name") << "   " << "Ciao" << "Template can not empty!" << "Template Error";
+        QTest::newRow("blank text") << "Nuovo" << "    " << "Content can not empty!" << "Template Error";
+        // clang-format on
     }
 
     void refusals()
@@ -163,7 +134,7 @@ private slots:
         QFETCH(QString, message);
         QFETCH(QString, caption);
         seed(QStringLiteral("Saluto"), QStringLiteral("Buongiorno"));
-        showWindow();
+        showWindow(m_window.get());
         enterNew(name, content);
         click(m_window->BitBtn4);
         QCOMPARE(m_alerts.texts(), QStringList { message });
@@ -174,7 +145,7 @@ private slots:
             QCOMPARE(alert.caption, caption);
             QCOMPARE(alert.icon, AlertIcon::Warning);
         }
-        QVERIFY(inEntryState());
+        QVERIFY(inEntryState(*m_window));
         QCOMPARE(m_window->DBEdit1->text(), name);
         QCOMPARE(storedNames(), QStringList { QStringLiteral("Saluto") });
         QCOMPARE(m_loads, 1); // only the showing
@@ -184,15 +155,15 @@ private slots:
     {
         seed(QStringLiteral("Saluto"), QStringLiteral("Buongiorno"));
         seed(QStringLiteral("Rientro"), QStringLiteral("Rientrare"));
-        showWindow();
+        showWindow(m_window.get());
 
         // Unchanged: stored as it is, own name not a duplicate.
         click(m_window->BitBtn2);
         QCOMPARE(m_window->editMode(), EditMode::Existing);
-        QVERIFY(inEntryState());
+        QVERIFY(inEntryState(*m_window));
         click(m_window->BitBtn4);
         QVERIFY(m_alerts.alerts.isEmpty());
-        QVERIFY(inBrowseState());
+        QVERIFY(inBrowseState(*m_window));
 
         m_window->DBGrid1->setCurrentIndex(m_window->DBGrid1->model()->index(0, 0));
         click(m_window->BitBtn2);
@@ -213,7 +184,7 @@ private slots:
     void closingAbandonsTheEntry()
     {
         seed(QStringLiteral("Saluto"), QStringLiteral("Buongiorno"));
-        showWindow();
+        showWindow(m_window.get());
         click(m_window->BitBtn2);
         m_window->DBMemo1->setPlainText(QStringLiteral("cambiato"));
         click(m_window->BitBtn6);
@@ -221,12 +192,12 @@ private slots:
         QCOMPARE(m_loads, 2);
         QCOMPARE(m_db->rows(kSelectAll).first().at(1).toString(), QStringLiteral("Buongiorno"));
         QCOMPARE(m_window->DBMemo1->toPlainText(), QStringLiteral("Buongiorno"));
-        QVERIFY(inBrowseState());
+        QVERIFY(inBrowseState(*m_window));
     }
 
     void emptyTableAndDelete()
     {
-        showWindow();
+        showWindow(m_window.get());
         click(m_window->BitBtn2);
         click(m_window->BitBtn3);
         QCOMPARE(m_alerts.texts(), QStringList({ "Database is empty!", "Database is empty!" }));

@@ -4,6 +4,7 @@
 #include "book/Recpt.h"
 #include "link/Pinid.h"
 #include "tests/support/BookDatabase.h"
+#include "tests/support/EntryFormDriver.h"
 #include "tests/support/RecordingAlertSink.h"
 
 #include <QCheckBox>
@@ -13,6 +14,8 @@
 #include <QPushButton>
 #include <QTableView>
 #include <QtTest>
+
+using namespace EntryFormDriver;
 
 // The recipients window on a real database file: buttons pressed, the table read back through
 // a second connection.
@@ -46,39 +49,11 @@ class TestBookRecipients : public QObject
                  QString());
     }
 
-    void showWindow()
-    {
-        m_window->show();
-        QVERIFY(QTest::qWaitForWindowActive(m_window.get()));
-    }
-
-    void click(QPushButton *button)
-    {
-        QVERIFY2(button->isEnabled(), qPrintable(button->text()));
-        QTest::mouseClick(button, Qt::LeftButton);
-    }
-
     void enterNew(const QString &name, const QString &code)
     {
         click(m_window->BitBtn1);
         m_window->DBEdit1->setText(name);
         m_window->DBEdit7->setText(code);
-    }
-
-    void selectRow(int row) { m_window->DBGrid1->setCurrentIndex(m_window->DBGrid1->model()->index(row, 0)); }
-
-    bool inBrowseState() const
-    {
-        return m_window->BitBtn1->isEnabled() && m_window->BitBtn2->isEnabled() && m_window->BitBtn3->isEnabled()
-            && !m_window->BitBtn4->isEnabled() && !m_window->BitBtn5->isEnabled() && !m_window->GroupBox1->isEnabled()
-            && m_window->DBGrid1->isEnabled();
-    }
-
-    bool inEntryState() const
-    {
-        return !m_window->BitBtn1->isEnabled() && !m_window->BitBtn2->isEnabled() && !m_window->BitBtn3->isEnabled()
-            && m_window->BitBtn4->isEnabled() && m_window->BitBtn5->isEnabled() && m_window->GroupBox1->isEnabled()
-            && !m_window->DBGrid1->isEnabled();
     }
 
     QStringList storedNames() { return m_db->column(kSelectAll); }
@@ -129,7 +104,7 @@ private slots:
 
     void layoutAndStartState()
     {
-        showWindow();
+        showWindow(m_window.get());
         QCOMPARE(m_window->windowTitle(), QStringLiteral("Database utenti"));
         QCOMPARE(m_window->DBGrid1->model()->headerData(0, Qt::Horizontal).toString(), QStringLiteral("Utenti"));
         QCOMPARE(m_window->Edit1->text(), QStringLiteral("2000"));
@@ -139,50 +114,32 @@ private slots:
         QVERIFY(!m_window->DBEdit0->isVisible());
         QVERIFY(!(m_window->windowFlags() & Qt::WindowMinMaxButtonsHint));
         // "Scrivi" is enabled only in the entry state, also right after the list was opened.
-        QVERIFY(inBrowseState());
+        QVERIFY(inBrowseState(*m_window));
         click(m_window->BitBtn1);
-        QVERIFY(inEntryState());
+        QVERIFY(inEntryState(*m_window));
         click(m_window->BitBtn5);
-        QVERIFY(inBrowseState());
+        QVERIFY(inBrowseState(*m_window));
     }
 
     void codeCases_data()
     {
+        // clang-format off
         QTest::addColumn<QString>("typed");
         QTest::addColumn<QString>("stored"); // empty: refused
         QTest::addColumn<QString>("note");
-        QTest::newRow("1234A51") << "1234A51"
-                                 << "0001234A51"
-                                 << "";
-        QTest::newRow("8A51") << "8A51"
-                              << "0000008A51"
-                              << "";
-        QTest::newRow("2097151A51") << "2097151A51"
-                                    << "2097151A51"
-                                    << "";
-        QTest::newRow("lower-case n kept") << "0001234n52"
-                                           << "0001234n52"
-                                           << "";
-        QTest::newRow("lower-case a kept") << "1234a20"
-                                           << "0001234a20"
-                                           << "";
-        QTest::newRow("7A51") << "7A51"
-                              << "" << kBadCapcode;
-        QTest::newRow("2097152A51") << "2097152A51"
-                                    << "" << kBadCapcode;
-        QTest::newRow("123") << "123"
-                             << "" << kBadFormat;
-        QTest::newRow("empty code") << ""
-                                    << "" << kBadFormat;
-        QTest::newRow("0001234X51") << "0001234X51"
-                                    << ""
-                                    << "Message encoding type error !";
-        QTest::newRow("0001234A31") << "0001234A31"
-                                    << ""
-                                    << "RF data rate error !";
-        QTest::newRow("0001234A5A") << "0001234A5A"
-                                    << ""
-                                    << "Function code error !";
+        QTest::newRow("1234A51") << "1234A51" << "0001234A51" << "";
+        QTest::newRow("8A51") << "8A51" << "0000008A51" << "";
+        QTest::newRow("2097151A51") << "2097151A51" << "2097151A51" << "";
+        QTest::newRow("lower-case n kept") << "0001234n52" << "0001234n52" << "";
+        QTest::newRow("lower-case a kept") << "1234a20" << "0001234a20" << "";
+        QTest::newRow("7A51") << "7A51" << "" << kBadCapcode;
+        QTest::newRow("2097152A51") << "2097152A51" << "" << kBadCapcode;
+        QTest::newRow("123") << "123" << "" << kBadFormat;
+        QTest::newRow("empty code") << "" << "" << kBadFormat;
+        QTest::newRow("0001234X51") << "0001234X51" << "" << "Message encoding type error !";
+        QTest::newRow("0001234A31") << "0001234A31" << "" << "RF data rate error !";
+        QTest::newRow("0001234A5A") << "0001234A5A" << "" << "Function code error !";
+        // clang-format on
     }
 
     void codeCases()
@@ -190,7 +147,7 @@ private slots:
         QFETCH(QString, typed);
         QFETCH(QString, stored);
         QFETCH(QString, note);
-        showWindow();
+        showWindow(m_window.get());
         enterNew(QStringLiteral("Mario"), typed);
         click(m_window->BitBtn4);
         QVERIFY(m_alerts.alerts.isEmpty());
@@ -199,7 +156,7 @@ private slots:
             QCOMPARE(m_modals, QList<QDialog *> { m_noteDialog.get() });
             QCOMPARE(m_window->focusWidget(), m_window->DBEdit7);
             QCOMPARE(m_window->DBEdit7->text(), typed); // kept as typed
-            QVERIFY(inEntryState());
+            QVERIFY(inEntryState(*m_window));
             QVERIFY(storedNames().isEmpty());
             QCOMPARE(m_loads, 0);
         } else {
@@ -207,7 +164,7 @@ private slots:
             QCOMPARE(m_db->rows(kSelectAll).size(), 1);
             QCOMPARE(m_db->rows(kSelectAll).first().at(1).toString(), stored);
             QCOMPARE(m_window->DBEdit7->text(), stored);
-            QVERIFY(inBrowseState());
+            QVERIFY(inBrowseState(*m_window));
             QCOMPARE(m_loads, 1);
             QCOMPARE(m_userList, QStringList { QStringLiteral("Mario") });
         }
@@ -215,7 +172,7 @@ private slots:
 
     void noteHeadingNamesTheFailedRule()
     {
-        showWindow();
+        showWindow(m_window.get());
         enterNew(QStringLiteral("Mario"), QStringLiteral("123"));
         click(m_window->BitBtn4);
         QCOMPARE(m_noteHeadings,
@@ -226,12 +183,12 @@ private slots:
     void longerStoredCodeIsRefused()
     {
         seed(QStringLiteral("Mario"), QStringLiteral("00001234A51"));
-        showWindow();
+        showWindow(m_window.get());
         QCOMPARE(m_window->DBEdit7->text(), QStringLiteral("00001234A51")); // shown in full
         click(m_window->BitBtn2);
         click(m_window->BitBtn4);
         QCOMPARE(m_note.text, kBadFormat);
-        QVERIFY(inEntryState());
+        QVERIFY(inEntryState(*m_window));
         QCOMPARE(m_db->column(QStringLiteral("select PinID from recipients")),
                  QStringList { QStringLiteral("00001234A51") });
 
@@ -243,21 +200,17 @@ private slots:
 
     void duplicateNames_data()
     {
+        // clang-format off
         QTest::addColumn<QString>("storedName");
         QTest::addColumn<QString>("newName");
         QTest::addColumn<bool>("refused");
-        QTest::newRow("letter case") << "Mario Rossi"
-                                     << "MARIO rossi" << true;
-        QTest::newRow("blanks around the new name") << "Mario"
-                                                    << "  Mario\t " << true;
-        QTest::newRow("stored name with blanks compared as stored") << " Mario "
-                                                                    << "Mario" << false;
-        QTest::newRow("apostrophe") << "D'Angelo"
-                                    << "d'angelo" << true;
-        QTest::newRow("empty stored name before the empty-name check") << ""
-                                                                       << "   " << true;
-        QTest::newRow("different") << "Mario"
-                                   << "Maria" << false;
+        QTest::newRow("letter case") << "Mario Rossi" << "MARIO rossi" << true;
+        QTest::newRow("blanks around the new name") << "Mario" << "  Mario\t " << true;
+        QTest::newRow("stored name with blanks compared as stored") << " Mario " << "Mario" << false;
+        QTest::newRow("apostrophe") << "D'Angelo" << "d'angelo" << true;
+        QTest::newRow("empty stored name before the empty-name check") << "" << "   " << true;
+        QTest::newRow("different") << "Mario" << "Maria" << false;
+        // clang-format on
     }
 
     void duplicateNames()
@@ -266,7 +219,7 @@ private slots:
         QFETCH(QString, newName);
         QFETCH(bool, refused);
         seed(storedName);
-        showWindow();
+        showWindow(m_window.get());
         enterNew(newName, QStringLiteral("1234A51"));
         click(m_window->BitBtn4);
         if (refused) {
@@ -274,7 +227,7 @@ private slots:
             QCOMPARE(m_alerts.alerts.first().kind, RecordingAlertSink::Alert::Plain);
             QCOMPARE(m_window->focusWidget(), m_window->DBEdit1);
             QCOMPARE(m_window->DBEdit1->text(), newName);
-            QVERIFY(inEntryState());
+            QVERIFY(inEntryState(*m_window));
             QCOMPARE(storedNames(), QStringList { storedName });
         } else {
             QVERIFY(m_alerts.alerts.isEmpty());
@@ -284,20 +237,20 @@ private slots:
 
     void emptyName()
     {
-        showWindow();
+        showWindow(m_window.get());
         enterNew(QStringLiteral(" \t "), QStringLiteral("1234A51"));
         click(m_window->BitBtn4);
         QCOMPARE(m_alerts.alerts.size(), 1);
         QCOMPARE(m_alerts.alerts.first().text, QStringLiteral("Recipient can not empty!"));
         QCOMPARE(m_alerts.alerts.first().caption, QStringLiteral("Recipient Error"));
         QCOMPARE(m_alerts.alerts.first().icon, AlertIcon::Warning);
-        QVERIFY(inEntryState());
+        QVERIFY(inEntryState(*m_window));
         QVERIFY(storedNames().isEmpty());
     }
 
     void apostropheNameIsStoredAndFound()
     {
-        showWindow();
+        showWindow(m_window.get());
         enterNew(QStringLiteral("D'Angelo"), QStringLiteral("1234A51"));
         m_window->DBEdit2->setText(QStringLiteral("Gianni"));
         click(m_window->BitBtn4);
@@ -310,22 +263,22 @@ private slots:
     {
         seed(QStringLiteral("Anna"), QStringLiteral("0000111A11"));
         seed(QStringLiteral("Mario"), QStringLiteral("0001234A51"), true);
-        showWindow();
-        selectRow(1);
+        showWindow(m_window.get());
+        selectRow(*m_window, 1);
         QCOMPARE(m_window->DBEdit1->text(), QStringLiteral("Mario"));
         QVERIFY(m_window->DBCheckBox1->isChecked());
 
         // Nothing changed: stored as it is.
         click(m_window->BitBtn2);
         QCOMPARE(m_window->editMode(), EditMode::Existing);
-        QVERIFY(inEntryState());
+        QVERIFY(inEntryState(*m_window));
         click(m_window->BitBtn4);
         QVERIFY(m_alerts.alerts.isEmpty());
-        QVERIFY(inBrowseState());
+        QVERIFY(inBrowseState(*m_window));
         QCOMPARE(m_db->rows(kSelectAll).at(1).mid(0, 3), QVariantList({ "Mario", "0001234A51", 1 }));
 
         // Own name kept, code changed.
-        selectRow(1);
+        selectRow(*m_window, 1);
         click(m_window->BitBtn2);
         m_window->DBEdit7->setText(QStringLiteral("1234N22"));
         click(m_window->BitBtn4);
@@ -334,7 +287,7 @@ private slots:
                  QStringList { QStringLiteral("0001234N22") });
 
         // Another user's name, in other letters: refused.
-        selectRow(1);
+        selectRow(*m_window, 1);
         click(m_window->BitBtn2);
         m_window->DBEdit1->setText(QStringLiteral("ANNA"));
         click(m_window->BitBtn4);
@@ -345,7 +298,7 @@ private slots:
     void newUserStartsUnticked()
     {
         seed(QStringLiteral("Mario"), QStringLiteral("0001234A51"), true);
-        showWindow();
+        showWindow(m_window.get());
         QVERIFY(m_window->DBCheckBox1->isChecked());
         click(m_window->BitBtn1);
         QCOMPARE(m_window->editMode(), EditMode::New);
@@ -362,7 +315,7 @@ private slots:
     void closingDuringEntryDiscardsIt()
     {
         seed(QStringLiteral("Mario"));
-        showWindow();
+        showWindow(m_window.get());
         enterNew(QStringLiteral("Luigi"), QStringLiteral("1234A51"));
         click(m_window->BitBtn6);
         QVERIFY(!m_window->isVisible());
@@ -370,40 +323,40 @@ private slots:
         QVERIFY(m_sendList.isEmpty());
         QCOMPARE(m_userList, QStringList { QStringLiteral("Mario") });
         QCOMPARE(storedNames(), QStringList { QStringLiteral("Mario") });
-        QVERIFY(inBrowseState());
+        QVERIFY(inBrowseState(*m_window));
         QCOMPARE(m_window->DBEdit1->text(), QStringLiteral("Mario"));
 
         // Shown again: browse state, "Scrivi" still disabled.
-        showWindow();
-        QVERIFY(inBrowseState());
+        showWindow(m_window.get());
+        QVERIFY(inBrowseState(*m_window));
     }
 
     void cancelRestoresTheStoredValues()
     {
         seed(QStringLiteral("Mario"));
-        showWindow();
+        showWindow(m_window.get());
         click(m_window->BitBtn2);
         m_window->DBEdit1->setText(QStringLiteral("Changed"));
         click(m_window->BitBtn5);
         QCOMPARE(m_window->DBEdit1->text(), QStringLiteral("Mario"));
-        QVERIFY(inBrowseState());
+        QVERIFY(inBrowseState(*m_window));
         QCOMPARE(m_loads, 0);
         QCOMPARE(storedNames(), QStringList { QStringLiteral("Mario") });
     }
 
     void emptyTableAndDelete()
     {
-        showWindow();
+        showWindow(m_window.get());
         click(m_window->BitBtn2);
         click(m_window->BitBtn3);
         QCOMPARE(m_alerts.texts(), QStringList({ "Database is empty!", "Database is empty!" }));
-        QVERIFY(inBrowseState());
+        QVERIFY(inBrowseState(*m_window));
 
         seed(QStringLiteral("Anna"));
         seed(QStringLiteral("Mario"));
         m_window->close();
-        showWindow();
-        selectRow(1);
+        showWindow(m_window.get());
+        selectRow(*m_window, 1);
         m_alerts.clear();
         m_alerts.answers.enqueue(false);
         click(m_window->BitBtn3);
@@ -423,20 +376,20 @@ private slots:
 
     void dataLayerFailureKeepsTheEntry()
     {
-        showWindow();
+        showWindow(m_window.get());
         enterNew(QStringLiteral("Mario"), QStringLiteral("1234A51"));
         QCOMPARE(m_db->exec(QStringLiteral("drop table recipients")), QString());
         click(m_window->BitBtn4);
         QCOMPARE(m_alerts.alerts.size(), 1);
         QVERIFY2(m_alerts.lastText().contains(QStringLiteral("recipients")), qPrintable(m_alerts.lastText()));
-        QVERIFY(inEntryState());
+        QVERIFY(inEntryState(*m_window));
         QCOMPARE(m_window->DBEdit1->text(), QStringLiteral("Mario"));
         QCOMPARE(m_loads, 0);
     }
 
     void capcodeButtonComposesIntoTheCodeField()
     {
-        showWindow();
+        showWindow(m_window.get());
         enterNew(QStringLiteral("Mario"), QStringLiteral("123n14"));
         m_onModal = [this](QDialog *dialog) {
             if (dialog != m_pinId.get())

@@ -1,11 +1,16 @@
+#include "app/ModalRunner.h"
 #include "tests/support/MainWindowFixture.h"
 #include "ui/FileDialogs.h"
 
 #include <QAction>
+#include <QDialog>
 #include <QFile>
+#include <QFileSystemModel>
 #include <QLabel>
 #include <QPlainTextEdit>
 #include <QtTest>
+#include <fcntl.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 namespace {
@@ -20,6 +25,24 @@ QByteArray readBytes(const QString &path)
 {
     QFile file(path);
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<missing>");
+}
+
+// Whether another process finds a lock of ours on the file. Asked from a child process:
+// opening and closing the file here would itself drop this process's locks on it.
+bool lockedAgainstOthers(const QString &path)
+{
+    const QByteArray name = QFile::encodeName(path);
+    const pid_t child = ::fork();
+    if (child == 0) {
+        const int fd = ::open(name.constData(), O_RDWR);
+        struct flock lock {};
+        lock.l_type = F_WRLCK;
+        lock.l_whence = SEEK_SET;
+        const bool held = fd >= 0 && ::fcntl(fd, F_GETLK, &lock) == 0 && lock.l_type != F_UNLCK;
+        ::_exit(held ? 0 : 1);
+    }
+    int status = 0;
+    return child > 0 && ::waitpid(child, &status, 0) == child && WIFEXITED(status) && WEXITSTATUS(status) == 0;
 }
 } // namespace
 
@@ -130,6 +153,37 @@ private slots:
         QCOMPARE(form->memMsg->toPlainText(), QStringLiteral("mine"));
         QCOMPARE(fx->alerts.alerts.size(), 2);
         QCOMPARE(fx->alerts.alerts.first().kind, RecordingAlertSink::Alert::Plain);
+    }
+
+    void aDialogOverTheDatabaseFolderKeepsTheDatabaseLocks()
+    {
+        // The dialog must not open the database's files to learn their types: closing them
+        // would drop the connection's locks, and another program could then fold the
+        // write-ahead log into the file and delete it while the console goes on writing.
+        fx->addPreset(QStringLiteral("p"), QStringLiteral("x"));
+        const QString index = path(Database::FileName) + QStringLiteral("-shm");
+        QVERIFY(QFile::exists(index));
+        QVERIFY(lockedAgainstOthers(index));
+
+        bool listed = false;
+        ModalRunner::setInterceptor([&listed](QDialog *dialog) {
+            auto *model = dialog->findChild<QFileSystemModel *>();
+            if (model)
+                QObject::connect(model, &QFileSystemModel::directoryLoaded, dialog, [&listed] { listed = true; });
+            dialog->show();
+            if (!QTest::qWaitFor([&listed] { return listed; }, 10000))
+                qWarning("the folder was never listed");
+            QTest::qWait(100);
+            return int(QDialog::Rejected);
+        });
+        FileDialogs::Request request;
+        request.startFolder = fx->dir.path();
+        request.filter = QStringLiteral("KRV7700files(*.te2)");
+        const QString chosen = FileDialogs::openFileName(form, request);
+        ModalRunner::clearInterceptor();
+        QVERIFY(chosen.isEmpty());
+        QVERIFY(listed);
+        QVERIFY(lockedAgainstOthers(index));
     }
 
     void exportIntoAFolderThatCannotBeWritten()

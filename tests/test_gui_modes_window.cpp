@@ -188,6 +188,34 @@ private slots:
         QCOMPARE(runFields(), (QStringList { "1", "0", "1" }));
     }
 
+    void rangeRowNeverStandsBesideTheTestRow()
+    {
+        // Both rows side by side are wider than a screen: for that moment the window's minimum
+        // width grows past the screen, a maximised window is pushed out of its maximised state
+        // and keeps the larger width afterwards.
+        struct ShowWatch : QObject
+        {
+            QWidget *other = nullptr;
+            bool together = false;
+            bool eventFilter(QObject *, QEvent *event) override
+            {
+                if (event->type() == QEvent::Show && other->isVisible())
+                    together = true;
+                return false;
+            }
+        } watch;
+        watch.other = c->form.Panel5;
+        c->form.Panel3->installEventFilter(&watch);
+        c->form.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&c->form));
+        chooseTestMode({ QStringLiteral("Mint_Owl") });
+        QVERIFY(c->form.Panel5->isVisible());
+        c->form.RangeTest1->trigger();
+        QVERIFY(c->form.Panel3->isVisible());
+        QVERIFY(!watch.together);
+        c->form.Panel3->removeEventFilter(&watch);
+    }
+
     void rangeTestShowsItsPanel_data()
     {
         QTest::addColumn<QString>("period");

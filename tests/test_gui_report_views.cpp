@@ -188,6 +188,14 @@ private slots:
         QCOMPARE(his->DBMemo1->height(), 91);
         QCOMPARE(his->DBGrid1->model()->headerData(ReportModel::Msg, Qt::Horizontal, Qt::TextAlignmentRole).toInt(),
                  int(Qt::AlignLeft | Qt::AlignVCenter));
+        // Cells: the code right-aligned, "Inviato" centred, the message left.
+        const QAbstractItemModel *cells = his->DBGrid1->model();
+        QVERIFY(cells->rowCount() > 0);
+        QCOMPARE(cells->index(0, ReportModel::PinId).data(Qt::TextAlignmentRole).toInt(),
+                 int(Qt::AlignRight | Qt::AlignVCenter));
+        QCOMPARE(cells->index(0, ReportModel::Sent).data(Qt::TextAlignmentRole).toInt(), int(Qt::AlignCenter));
+        QCOMPARE(cells->index(0, ReportModel::Msg).data(Qt::TextAlignmentRole).toInt(),
+                 int(Qt::AlignLeft | Qt::AlignVCenter));
     }
 
     void cancellaEmptiesTheReportAndNumRestarts()

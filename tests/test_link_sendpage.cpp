@@ -1,6 +1,7 @@
 #include "link/EncoderLink.h"
 #include "tests/support/FakeTime.h"
 #include "tests/support/RecordingAlertSink.h"
+#include "tests/support/RecordingPageView.h"
 #include "tests/support/ScriptedPagePort.h"
 
 #include <QRandomGenerator>
@@ -10,36 +11,6 @@ namespace {
 
 const QByteArray kWorkedFrame = QByteArray::fromHex("023030303031323341313248493032383D04");
 const QByteArray kWorkedAck = QByteArray::fromHex("3032383D06");
-
-class FakeView final : public PageView
-{
-public:
-    bool addressBookPageActive() const override { return addressBook; }
-    bool testModeChecked() const override { return testMode; }
-    bool chgMsgChecked() const override { return chgMsg; }
-    bool toneOnlyChecked() const override { return toneOnly; }
-    QByteArray messageText() const override { return message; }
-    QByteArray rangeText() const override { return range; }
-    qint64 delayFieldMs() const override { return delayMs; }
-    void setProgress(int maximum, int position) override
-    {
-        progressMax = maximum;
-        progressPos = position;
-        ++progressResets;
-    }
-    void advanceProgress(int count) override { progressPos += count; }
-
-    bool addressBook = true;
-    bool testMode = false;
-    bool chgMsg = false;
-    bool toneOnly = false;
-    QByteArray message = "HI";
-    QByteArray range;
-    qint64 delayMs = 0;
-    int progressMax = -1;
-    int progressPos = -1;
-    int progressResets = 0;
-};
 
 // One page's world: port, state, window view, clock, pump, alerts.
 struct Rig
@@ -62,7 +33,7 @@ struct Rig
     FakePump pump { clock };
     ScriptedPagePort port { clock };
     SendingState state;
-    FakeView view;
+    RecordingPageView view;
     RecordingAlertSink alerts;
     EncoderLink link { port, state, view, clock, pump, alerts };
 };

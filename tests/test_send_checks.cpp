@@ -20,38 +20,22 @@ private slots:
 
 void TestSendChecks::fields_data()
 {
+    // clang-format off
     QTest::addColumn<QString>("times");
     QTest::addColumn<QString>("delay");
     QTest::addColumn<QString>("autoInc");
     QTest::addColumn<QString>("problem");
     const QString whole = QStringLiteral("Valore non valido nel campo \"%1\": inserire un numero intero.");
-    QTest::newRow("defaults") << "1"
-                              << "0"
-                              << "1" << QString();
-    QTest::newRow("repeat, blanks around") << " -1 "
-                                           << "250"
-                                           << "4" << QString();
-    QTest::newRow("Times empty") << ""
-                                 << "0"
-                                 << "1" << whole.arg(QStringLiteral("Times"));
-    QTest::newRow("Times text") << "abc"
-                                << "0"
-                                << "1" << whole.arg(QStringLiteral("Times"));
-    QTest::newRow("Ritardo decimal") << "1"
-                                     << "0.5"
-                                     << "1" << whole.arg(QStringLiteral("Ritardo"));
-    QTest::newRow("Auto Inc hex") << "1"
-                                  << "0"
-                                  << "0x2" << whole.arg(QStringLiteral("Auto Inc"));
-    QTest::newRow("Auto Inc zero") << "1"
-                                   << "0"
-                                   << "0" << QStringLiteral("Il campo \"Auto Inc\" deve essere almeno 1.");
-    QTest::newRow("Auto Inc negative") << "1"
-                                       << "0"
-                                       << "-3" << QStringLiteral("Il campo \"Auto Inc\" deve essere almeno 1.");
-    QTest::newRow("Times too big") << "99999999999"
-                                   << "0"
-                                   << "1" << whole.arg(QStringLiteral("Times"));
+    QTest::newRow("defaults") << "1" << "0" << "1" << QString();
+    QTest::newRow("repeat, blanks around") << " -1 " << "250" << "4" << QString();
+    QTest::newRow("Times empty") << "" << "0" << "1" << whole.arg(QStringLiteral("Times"));
+    QTest::newRow("Times text") << "abc" << "0" << "1" << whole.arg(QStringLiteral("Times"));
+    QTest::newRow("Ritardo decimal") << "1" << "0.5" << "1" << whole.arg(QStringLiteral("Ritardo"));
+    QTest::newRow("Auto Inc hex") << "1" << "0" << "0x2" << whole.arg(QStringLiteral("Auto Inc"));
+    QTest::newRow("Auto Inc zero") << "1" << "0" << "0" << QStringLiteral("Il campo \"Auto Inc\" deve essere almeno 1.");
+    QTest::newRow("Auto Inc negative") << "1" << "0" << "-3" << QStringLiteral("Il campo \"Auto Inc\" deve essere almeno 1.");
+    QTest::newRow("Times too big") << "99999999999" << "0" << "1" << whole.arg(QStringLiteral("Times"));
+    // clang-format on
 }
 
 void TestSendChecks::fields()
@@ -94,6 +78,7 @@ void TestSendChecks::rangeModeReadsOnlyThePeriod()
 
 void TestSendChecks::longestAddresseeDecidesTheLimit_data()
 {
+    // clang-format off
     QTest::addColumn<int>("page");
     QTest::addColumn<bool>("chgCap");
     QTest::addColumn<bool>("chgMsg");
@@ -101,20 +86,14 @@ void TestSendChecks::longestAddresseeDecidesTheLimit_data()
     QTest::addColumn<QString>("autoInc");
     QTest::addColumn<int>("limit");
     // Frame area 5000 = STX + header + prefix + counter + body + 4 checksum characters + EOT.
-    QTest::newRow("direct, ten-character header") << 1 << false << false << "1"
-                                                  << "1" << 4984;
-    QTest::newRow("direct, Chg CAP offset within the capcode's 7 digits") << 1 << true << false << "1"
-                                                                          << "5" << 4984;
-    QTest::newRow("direct, Chg CAP grows the capcode to 8 digits") << 1 << true << false << "1"
-                                                                   << "8000000" << 4983;
-    QTest::newRow("direct, Chg Msg over 100 frames: 2 digits") << 1 << false << true << "100"
-                                                               << "1" << 4982;
-    QTest::newRow("direct, Chg Msg repeating: 10 digits") << 1 << false << true << "-1"
-                                                          << "1" << 4974;
-    QTest::newRow("address book: longest prefix of a user with SendName") << 0 << false << false << "1"
-                                                                          << "1" << 4976;
-    QTest::newRow("address book: Chg Msg counts every user's frame") << 0 << false << true << "4"
-                                                                     << "1" << 4974;
+    QTest::newRow("direct, ten-character header") << 1 << false << false << "1" << "1" << 4984;
+    QTest::newRow("direct, Chg CAP offset within the capcode's 7 digits") << 1 << true << false << "1" << "5" << 4984;
+    QTest::newRow("direct, Chg CAP grows the capcode to 8 digits") << 1 << true << false << "1" << "8000000" << 4983;
+    QTest::newRow("direct, Chg Msg over 100 frames: 2 digits") << 1 << false << true << "100" << "1" << 4982;
+    QTest::newRow("direct, Chg Msg repeating: 10 digits") << 1 << false << true << "-1" << "1" << 4974;
+    QTest::newRow("address book: longest prefix of a user with SendName") << 0 << false << false << "1" << "1" << 4976;
+    QTest::newRow("address book: Chg Msg counts every user's frame") << 0 << false << true << "4" << "1" << 4974;
+    // clang-format on
 }
 
 void TestSendChecks::longestAddresseeDecidesTheLimit()

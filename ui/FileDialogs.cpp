@@ -4,9 +4,31 @@
 
 #include <QDir>
 #include <QFileDialog>
+#include <QFileIconProvider>
 #include <QFileInfo>
+#include <QMimeDatabase>
 
 namespace {
+// Names files by their names alone. The toolkit's own provider opens every file of the folder
+// to read its content type, and closing such a file drops every POSIX lock this process holds
+// on it: the database's own locks included, after which another program can take the
+// write-ahead log away from under the open connection.
+class NameOnlyIconProvider : public QFileIconProvider
+{
+public:
+    using QFileIconProvider::icon;
+    QIcon icon(const QFileInfo &info) const override
+    {
+        return QFileIconProvider::icon(info.isDir() ? Folder : File);
+    }
+    QString type(const QFileInfo &info) const override
+    {
+        if (info.isDir())
+            return QFileIconProvider::type(info); // by name alone for folders
+        return QMimeDatabase().mimeTypeForFile(info, QMimeDatabase::MatchExtension).comment();
+    }
+};
+
 std::optional<QString> &nextName()
 {
     static std::optional<QString> name;
@@ -59,7 +81,9 @@ QString FileDialogs::run(QWidget *parent, const Request &request, bool save)
         return name;
     }
 
+    NameOnlyIconProvider icons; // outlives the dialog, whose file-info thread uses it
     QFileDialog dialog(parent, request.caption, request.startFolder, request.filter);
+    dialog.setIconProvider(&icons);
     dialog.setAcceptMode(save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
     dialog.setFileMode(save || !request.mustExist ? QFileDialog::AnyFile : QFileDialog::ExistingFile);
     dialog.setDefaultSuffix(request.defaultSuffix);

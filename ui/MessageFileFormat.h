@@ -9,7 +9,7 @@
 namespace MessageFileFormat {
 
 // Files above this size are refused on import: the message box is not meant for them.
-constexpr qint64 kMaxFileBytes = 1024 * 1024;
+constexpr qint64 kMaxFileBytes = qint64(1024) * 1024;
 
 // Bytes of a file as message text: Latin-1, everything from the first byte 0 on dropped,
 // every line break (CR, LF or CR LF) turned into CR LF.

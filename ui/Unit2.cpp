@@ -23,7 +23,7 @@ constexpr Qt::Alignment Left = Qt::AlignLeft | Qt::AlignVCenter;
 
 QList<Qt::Alignment> TfrmHis::cellAlignments()
 {
-    return { Right, Centre, Right, Centre, Left, Centre, Centre, Left };
+    return { Right, Centre, Right, Centre, Centre, Centre, Centre, Left };
 }
 
 QList<Qt::Alignment> TfrmHis::titleAlignments()
