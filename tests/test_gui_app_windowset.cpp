@@ -1,0 +1,144 @@
+#include "app/DataStores.h"
+#include "app/EventPump.h"
+#include "app/ModalRunner.h"
+#include "app/SendingState.h"
+#include "app/Startup.h"
+#include "app/WindowSet.h"
+#include "link/TCommPort.h"
+#include "tests/support/FakeTime.h"
+#include "tests/support/RecordingAlertSink.h"
+
+#include <QAbstractButton>
+#include <QAbstractItemView>
+#include <QAccessible>
+#include <QAction>
+#include <QComboBox>
+#include <QDialog>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QProgressBar>
+#include <QStatusBar>
+#include <QTemporaryDir>
+#include <QtTest>
+#include <memory>
+
+// The whole console as start-up builds it: a fresh folder, the real start-up, every window
+// created and wired. What is checked here is what only the assembled program can show.
+class TestGuiAppWindowSet : public QObject
+{
+    Q_OBJECT
+
+    struct Console
+    {
+        QTemporaryDir dir;
+        RecordingAlertSink alerts;
+        SendingState state;
+        ModeGuard guard;
+        TCommPort port;
+        FakeClock clock;
+        QtEventPump pump;
+        std::unique_ptr<Startup> startup;
+        std::unique_ptr<DataStores> stores;
+        std::unique_ptr<WindowSet> windows;
+
+        bool start()
+        {
+            port.SetWorkDir(dir.path());
+            startup = std::make_unique<Startup>(dir.path());
+            if (!startup->run(alerts))
+                return false;
+            stores = std::make_unique<DataStores>(startup->database());
+            windows = std::make_unique<WindowSet>(state, guard, *stores, alerts, port, clock, pump, dir.path());
+            return true;
+        }
+        ~Console()
+        {
+            windows.reset();
+            stores.reset();
+            startup.reset();
+        }
+    };
+
+private slots:
+    void cleanup() { ModalRunner::clearInterceptor(); }
+
+    void aFirstStartCreatesTheDatabaseAndShowsTheDefaultPort()
+    {
+        Console console;
+        QVERIFY(console.start());
+        QCOMPARE(console.alerts.alerts.size(), 1);
+        QCOMPARE(console.alerts.alerts.first().text,
+                 QStringLiteral("Creato un nuovo database vuoto: %1").arg(console.dir.filePath("TALVENK.db")));
+        QCOMPARE(console.alerts.alerts.first().caption, QStringLiteral("Informazione"));
+
+        // Creating the COM settings window put the default row into the empty table.
+        const SerialSettings serial = console.stores->serial.read();
+        QCOMPARE((QList<int> { serial.port, serial.baud, serial.data }), (QList<int> { 0, 3, 1 }));
+        // The first frame is not held back by an old busy estimate.
+        QCOMPARE(console.state.busyDeadline, console.clock.tickMs());
+
+        TForm1 &form = console.windows->mainWindow();
+        form.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&form));
+        QVERIFY(form.statusText(1).contains(QStringLiteral("COM1")));
+        QVERIFY(form.statusText(1).contains(QStringLiteral("9600")));
+        QCOMPARE(form.statusText(2), QStringLiteral("Pronto"));
+    }
+
+    void theMenusOpenTheirWindows()
+    {
+        Console console;
+        QVERIFY(console.start());
+        TForm1 &form = console.windows->mainWindow();
+        QStringList opened;
+        ModalRunner::setInterceptor([&opened](QDialog *dialog) {
+            opened << QString::fromLatin1(dialog->metaObject()->className());
+            return int(QDialog::Rejected);
+        });
+        for (QAction *action : { form.Recipient1, form.mnuPreMsg, form.COMPort1, form.OpenHistory1, form.About1 })
+            action->trigger();
+        QCOMPARE(opened,
+                 (QStringList { QStringLiteral("TfrmRecpt"), QStringLiteral("TfrmPreMsg"), QStringLiteral("TfrmCOM"),
+                                QStringLiteral("TfrmHis"), QStringLiteral("TAboutBox") }));
+    }
+
+    // Screen readers and UI automation find every control by its accessible name, and the
+    // tests and the designer names find it by its object name.
+    void everyControlOfEveryWindowHasANameToBeFoundBy()
+    {
+        Console console;
+        QVERIFY(console.start());
+        QStringList nameless;
+        int checked = 0;
+        const auto windows = QApplication::topLevelWidgets();
+        QVERIFY(windows.size() >= 10);
+        for (QWidget *window : windows) {
+            for (QWidget *widget : window->findChildren<QWidget *>()) {
+                const bool control = qobject_cast<QAbstractButton *>(widget) || qobject_cast<QLineEdit *>(widget)
+                    || qobject_cast<QComboBox *>(widget) || qobject_cast<QPlainTextEdit *>(widget)
+                    || qobject_cast<QProgressBar *>(widget) || qobject_cast<QAbstractItemView *>(widget);
+                // Qt's own inner parts (the line edit of a combo box, the views of its popup,
+                // the headers of a grid, tab-bar and dock buttons) are reached through their owner.
+                if (!control || widget->objectName().startsWith(QLatin1String("qt_"))
+                    || qobject_cast<QComboBox *>(widget->parentWidget())
+                    || qobject_cast<QAbstractItemView *>(widget->parentWidget())
+                    || widget->inherits("QComboBoxPrivateContainer") || widget->parentWidget()->inherits("QTabBar")
+                    || widget->parentWidget()->inherits("QDockWidget")
+                    || widget->parentWidget()->inherits("QComboBoxPrivateContainer"))
+                    continue;
+                ++checked;
+                QAccessibleInterface *accessible = QAccessible::queryAccessibleInterface(widget);
+                const QString name = accessible ? accessible->text(QAccessible::Name) : QString();
+                if (widget->objectName().isEmpty() || name.trimmed().isEmpty())
+                    nameless << QStringLiteral("%1 in %2 (%3)")
+                                    .arg(widget->objectName(), window->objectName(),
+                                         QString::fromLatin1(widget->metaObject()->className()));
+            }
+        }
+        QVERIFY2(nameless.isEmpty(), qPrintable(nameless.join(QStringLiteral("; "))));
+        QVERIFY(checked > 60);
+    }
+};
+
+QTEST_MAIN(TestGuiAppWindowSet)
+#include "test_gui_app_windowset.moc"
