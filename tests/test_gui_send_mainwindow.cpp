@@ -1,8 +1,12 @@
-// Runs driven through the real main window and range-test window: what the operator sees
-// during and after a run, and the rows the report model shows.
+// Runs driven through the real main window, its menu "Sistema" and the range-test window, with
+// the real driver and serial port and the encoder simulator on a pseudo-terminal: what the
+// operator sees during and after a run, the frames logged and the rows stored.
 
 #include "app/ModalRunner.h"
+#include "link/EncoderLink.h"
 #include "send/MainWindowView.h"
+#include "send/Modes.h"
+#include "send/Password.h"
 #include "send/Range.h"
 #include "send/TransmitCommand.h"
 #include "tests/support/SendRig.h"
@@ -15,8 +19,11 @@
 #include <QListWidget>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QSqlQuery>
 #include <QTabWidget>
 #include <QtTest>
+
+using namespace Qt::StringLiterals;
 
 namespace {
 
@@ -36,6 +43,61 @@ struct Window
     TransmitCommand command;
 };
 
+// The window wired as the program wires it for range tests: the modes, the password dialog and
+// the range-test window behind "Invia".
+struct RangeConsole : Window
+{
+    explicit RangeConsole(SendRig &rig)
+        : Window(rig)
+        , password(guard, rig.alerts)
+        , range(rig.state)
+        , modes(form, rig.state, password, range)
+    {
+        view.setRangeWindow(&range);
+        command.setShowRangeWindow([this] { range.showModal(); });
+        range.setRunTransmission([this] { return command.startRangeRun(); });
+        QObject::connect(form.tbnTransmit, &QAction::triggered, [this] { command.tbnTransmitClick(); });
+    }
+
+    // "Range Test" from the menu with a one-second period, then "Invia" to the typed code;
+    // "Start" is pressed as soon as the range-test window is open.
+    void runRangeTest()
+    {
+        form.RangeTest1->trigger();
+        form.edtHeartbeat->setText(u"1"_s);
+        form.edtID->setText(u"123A12"_s);
+        QTimer::singleShot(0, &range, [this] {
+            shownMessage = range.edtMsg->text();
+            shownPeriod = range.lblSec->text();
+            range.Button2->click();
+        });
+        form.tbnTransmit->trigger();
+    }
+
+    ModeGuard guard;
+    TPasswordDlg password;
+    TfrmRange range;
+    OperatingModes modes;
+    QString shownMessage, shownPeriod;
+};
+
+QByteArray frameOf(const QByteArray &header, const QByteArray &text)
+{
+    const QByteArray body = '\x02' + header + text;
+    return body + EncoderLink::Checksum(body) + '\x04';
+}
+
+// recipt, pin_id, status, msg of every stored row.
+QList<QStringList> runRows(const SendRig &rig)
+{
+    QList<QStringList> out;
+    for (const QStringList &row : rig.storedRows())
+        out << QStringList { row[1], row[2], row[4], row[5] };
+    return out;
+}
+
+const QStringList kRangeTexts { u"Range Test 1"_s, u"Range Test 2"_s, u"Range Test 3"_s };
+
 } // namespace
 
 class TestGuiSendMainWindow : public QObject
@@ -44,115 +106,151 @@ class TestGuiSendMainWindow : public QObject
 
 private slots:
     void cleanup() { ModalRunner::clearInterceptor(); }
-    void directRunThroughTheWindow();
-    void addressBookRunThroughTheWindow();
-    void rangeTestThroughTheRangeWindow();
+
+    void directRunThroughTheWindow()
+    {
+        SendRig rig;
+        QVERIFY(rig.startSimulator());
+        Window w(rig);
+        TForm1 &f = w.form;
+        f.PageControl1->setCurrentIndex(1);
+        f.edtID->setText(u"123A12"_s);
+        f.memMsg->setPlainText(u"HI"_s);
+        f.Edit5->setText(u"2"_s);
+        bool lockedDuringRun = false;
+        QString statusDuringRun;
+        rig.pump.onPump = [&] {
+            lockedDuringRun = !f.tbnTransmit->isEnabled() && !f.mnuTransmit->isEnabled() && !f.Recipient1->isEnabled()
+                && !f.OpenHistory1->isEnabled();
+            statusDuringRun = f.statusText(2);
+        };
+
+        w.command.tbnTransmitClick();
+
+        QVERIFY(rig.state.lastRunResult);
+        QVERIFY(lockedDuringRun);
+        QCOMPARE(statusDuringRun, u" Sending......"_s);
+        QVERIFY(f.tbnTransmit->isEnabled() && f.mnuTransmit->isEnabled());
+        QVERIFY(f.Recipient1->isEnabled() && f.OpenHistory1->isEnabled());
+        QCOMPARE(f.edtID->text(), u"0000123A12"_s);
+        QCOMPARE(f.Label20->text(), u"2"_s);
+        QCOMPARE(f.statusText(2), u"Pronto"_s);
+        QCOMPARE(rig.alerts.texts(), QStringList { u"Invio corretto!  "_s });
+        QCOMPARE(f.reportModel->rowCount(), 2);
+        QCOMPARE(f.reportModel->index(1, ReportModel::Status).data().toString(), u"OK"_s);
+        QCOMPARE(rig.sim->frames().size(), 2);
+    }
+
+    void addressBookRunThroughTheWindow()
+    {
+        SendRig rig;
+        QVERIFY(rig.startSimulator());
+        rig.addUser(u"Anna"_s, u"0000101A12"_s, u"Anna"_s, true);
+        rig.addUser(u"Bruno"_s, u"0000102A12"_s);
+        Window w(rig);
+        TForm1 &f = w.form;
+        f.PageControl1->setCurrentIndex(0);
+        f.ListBox2->addItems({ u"Anna"_s, u"Bruno"_s });
+        f.memMsg->setPlainText(u"CIAO"_s);
+        QString statusDuringFrame;
+        rig.pump.onPump = [&] {
+            if (statusDuringFrame.isEmpty())
+                statusDuringFrame = f.statusText(2);
+        };
+
+        w.command.tbnTransmitClick();
+
+        QVERIFY(rig.state.lastRunResult);
+        QCOMPARE(statusDuringFrame, u" Invio...     "_s);
+        QCOMPARE(f.reportModel->rowCount(), 2);
+        QCOMPARE(f.reportModel->index(0, ReportModel::Msg).data().toString(), u"Anna:CIAO"_s);
+        QCOMPARE(f.reportModel->index(1, ReportModel::Msg).data().toString(), u"CIAO"_s);
+        QCOMPARE(f.reportModel->index(1, ReportModel::Recipt).data().toString(), u"Bruno"_s);
+        QCOMPARE(f.Label20->text(), u"1"_s);
+    }
+
+    void threePassesUntilCancel()
+    {
+        SendRig rig;
+        RangeConsole c(rig);
+        QVERIFY(rig.startSimulator());
+        QStringList textsSeen;
+        bool visibleAtCancel = false;
+        rig.pump.onPump = [&] {
+            const QString text = c.range.edtMsg->text();
+            if (textsSeen.isEmpty() || textsSeen.last() != text)
+                textsSeen << text;
+            if (rig.state.rangeCounter == 3 && !rig.state.stopRequest) {
+                visibleAtCancel = c.range.isVisible();
+                c.range.Button1->click(); // "Cancel" while the third pass is going on
+            }
+        };
+
+        c.runRangeTest();
+
+        QCOMPARE(c.shownMessage, u"Range Test"_s);
+        QCOMPARE(c.shownPeriod, u"1"_s);
+        QVERIFY(visibleAtCancel);
+        QVERIFY(!c.range.isVisible());
+        // The window opens on the text of "Messaggio", then shows the range text of each pass.
+        QCOMPARE(textsSeen, QStringList { u"Range Test"_s } + kRangeTexts);
+        QVERIFY(rig.state.lastRunResult);
+        QVERIFY(rig.alerts.texts().isEmpty()); // stopped in the pause: no message
+        const QList<QStringList> rows = runRows(rig);
+        QCOMPARE(rows.size(), 3);
+        for (int i = 0; i < 3; ++i)
+            QCOMPARE(rows[i], (QStringList { u"DIR   "_s, u"0000123A12"_s, u"OK"_s, kRangeTexts[i] }));
+        QVERIFY(rig.sim->waitForFrames(3));
+        QList<QByteArray> expected;
+        for (const QString &text : kRangeTexts)
+            expected << frameOf("0000123A12", text.toLatin1());
+        QCOMPARE(rig.sim->frames(), expected);
+        QVERIFY(c.form.tbnTransmit->isEnabled());
+        QVERIFY(c.form.mnuTransmit->isEnabled());
+    }
+
+    void aFrameFailureEndsTheRunAndClosesTheWindow()
+    {
+        SendRig rig;
+        RangeConsole c(rig);
+        QVERIFY(rig.startSimulator({ u"--fail-after"_s, u"2"_s, u"--mode"_s, u"silent"_s }));
+        rig.state.lastRunResult = true;
+        bool visibleAtFailure = false;
+        rig.alerts.onAlert = [&](const RecordingAlertSink::Alert &alert) {
+            if (alert.text == QLatin1String("Invio fallito!"))
+                visibleAtFailure = c.range.isVisible();
+        };
+
+        c.runRangeTest();
+
+        QCOMPARE(rig.alerts.texts(), (QStringList { u"Nessun KRV7700!"_s, u"Invio fallito!"_s }));
+        QCOMPARE(rig.alerts.alerts.last().caption, u"Errore "_s);
+        QVERIFY(visibleAtFailure);
+        QVERIFY(!c.range.isVisible());
+        QVERIFY(!rig.state.lastRunResult);
+        QCOMPARE(runRows(rig).size(), 3);
+        QCOMPARE(runRows(rig).last().mid(2), (QStringList { u"NoTX"_s, u"Range Test 3"_s }));
+        QVERIFY(c.form.tbnTransmit->isEnabled());
+    }
+
+    void aBadCodeOpensNoWindow()
+    {
+        SendRig rig;
+        RangeConsole c(rig);
+        int opened = 0;
+        ModalRunner::setInterceptor([&](QDialog *) {
+            ++opened;
+            return 0;
+        });
+        c.form.RangeTest1->trigger();
+        c.form.edtID->setText(u"7A12"_s); // capcode below 8
+        c.form.tbnTransmit->trigger();
+        ModalRunner::clearInterceptor();
+        QCOMPARE(opened, 0);
+        QCOMPARE(rig.alerts.alerts.size(), 1);
+        QVERIFY(runRows(rig).isEmpty());
+    }
 };
-
-void TestGuiSendMainWindow::directRunThroughTheWindow()
-{
-    SendRig rig;
-    QVERIFY2(rig.ok, qPrintable(rig.error));
-    QVERIFY(rig.startSimulator());
-    Window w(rig);
-    TForm1 &f = w.form;
-    f.PageControl1->setCurrentIndex(1);
-    f.edtID->setText(QStringLiteral("123A12"));
-    f.memMsg->setPlainText(QStringLiteral("HI"));
-    f.Edit5->setText(QStringLiteral("2"));
-    bool lockedDuringRun = false;
-    QString statusDuringRun;
-    rig.pump.onPump = [&] {
-        lockedDuringRun = !f.tbnTransmit->isEnabled() && !f.mnuTransmit->isEnabled() && !f.Recipient1->isEnabled()
-            && !f.OpenHistory1->isEnabled();
-        statusDuringRun = f.statusText(2);
-    };
-
-    w.command.tbnTransmitClick();
-
-    QVERIFY(rig.state.lastRunResult);
-    QVERIFY(lockedDuringRun);
-    QCOMPARE(statusDuringRun, QStringLiteral(" Sending......"));
-    QVERIFY(f.tbnTransmit->isEnabled() && f.mnuTransmit->isEnabled());
-    QVERIFY(f.Recipient1->isEnabled() && f.OpenHistory1->isEnabled());
-    QCOMPARE(f.edtID->text(), QStringLiteral("0000123A12"));
-    QCOMPARE(f.Label20->text(), QStringLiteral("2"));
-    QCOMPARE(f.statusText(2), QStringLiteral("Pronto"));
-    QCOMPARE(rig.alerts.texts(), QStringList { QStringLiteral("Invio corretto!  ") });
-    QCOMPARE(f.reportModel->rowCount(), 2);
-    QCOMPARE(f.reportModel->index(1, ReportModel::Status).data().toString(), QStringLiteral("OK"));
-    QCOMPARE(rig.sim->frames().size(), 2);
-}
-
-void TestGuiSendMainWindow::addressBookRunThroughTheWindow()
-{
-    SendRig rig;
-    QVERIFY2(rig.ok, qPrintable(rig.error));
-    QVERIFY(rig.startSimulator());
-    rig.addUser(QStringLiteral("Anna"), QStringLiteral("0000101A12"), QStringLiteral("Anna"), true);
-    rig.addUser(QStringLiteral("Bruno"), QStringLiteral("0000102A12"));
-    Window w(rig);
-    TForm1 &f = w.form;
-    f.PageControl1->setCurrentIndex(0);
-    f.ListBox2->addItems({ QStringLiteral("Anna"), QStringLiteral("Bruno") });
-    f.memMsg->setPlainText(QStringLiteral("CIAO"));
-    QString statusDuringFrame;
-    rig.pump.onPump = [&] {
-        if (statusDuringFrame.isEmpty())
-            statusDuringFrame = f.statusText(2);
-    };
-
-    w.command.tbnTransmitClick();
-
-    QVERIFY(rig.state.lastRunResult);
-    QCOMPARE(statusDuringFrame, QStringLiteral(" Invio...     "));
-    QCOMPARE(f.reportModel->rowCount(), 2);
-    QCOMPARE(f.reportModel->index(0, ReportModel::Msg).data().toString(), QStringLiteral("Anna:CIAO"));
-    QCOMPARE(f.reportModel->index(1, ReportModel::Msg).data().toString(), QStringLiteral("CIAO"));
-    QCOMPARE(f.reportModel->index(1, ReportModel::Recipt).data().toString(), QStringLiteral("Bruno"));
-    QCOMPARE(f.Label20->text(), QStringLiteral("1"));
-}
-
-void TestGuiSendMainWindow::rangeTestThroughTheRangeWindow()
-{
-    SendRig rig;
-    QVERIFY2(rig.ok, qPrintable(rig.error));
-    QVERIFY(rig.startSimulator());
-    Window w(rig);
-    TForm1 &f = w.form;
-    TfrmRange range(rig.state);
-    range.setSources([&f] { return f.Edit2->text(); }, [&f] { return f.edtHeartbeat->text(); });
-    range.setRunTransmission([&w] { return w.command.startRangeRun(); });
-    w.view.setRangeWindow(&range);
-    w.command.setShowRangeWindow([&range] { range.showModal(); });
-    rig.state.mode = OperatingMode::RangeTest;
-    f.PageControl1->setCurrentIndex(1);
-    f.edtID->setText(QStringLiteral("0000123A12"));
-    f.Edit2->setText(QStringLiteral("Range Test"));
-    f.edtHeartbeat->setText(QStringLiteral("1"));
-    QStringList seen;
-    rig.pump.onPump = [&] {
-        const QString shown = range.edtMsg->text() + QLatin1Char('|') + range.lblSec->text();
-        if (seen.isEmpty() || seen.last() != shown)
-            seen << shown;
-        if (rig.state.rangeCounter == 2 && range.lblSec->text() == QLatin1String("1"))
-            range.Button1Click(); // "Cancel" in the second pause
-    };
-    ModalRunner::setInterceptor([&range](QDialog *) {
-        range.FormShow();
-        range.Button2Click(); // "Start"
-        return int(QDialog::Accepted);
-    });
-
-    w.command.tbnTransmitClick();
-
-    QVERIFY(rig.state.lastRunResult);
-    QCOMPARE(f.reportModel->rowCount(), 2);
-    QCOMPARE(f.reportModel->index(1, ReportModel::Msg).data().toString(), QStringLiteral("Range Test 2"));
-    QVERIFY2(seen.contains(QStringLiteral("Range Test 1|1")), qPrintable(seen.join(QLatin1Char(','))));
-    QVERIFY(seen.contains(QStringLiteral("Range Test 2|1")));
-    QVERIFY(f.tbnTransmit->isEnabled());
-}
 
 QTEST_MAIN(TestGuiSendMainWindow)
 #include "test_gui_send_mainwindow.moc"

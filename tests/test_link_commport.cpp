@@ -1,5 +1,9 @@
+#include "link/EncoderLink.h"
 #include "link/PortNames.h"
 #include "link/TCommPort.h"
+#include "tests/support/RecordingAlertSink.h"
+#include "tests/support/RecordingPageView.h"
+#include "tests/support/SimulatorProcess.h"
 
 #include <QDir>
 #include <QFile>
@@ -10,6 +14,8 @@
 #include <poll.h>
 #include <pty.h>
 #include <unistd.h>
+
+using namespace Qt::StringLiterals;
 
 namespace {
 
@@ -66,6 +72,19 @@ template <typename F> int CodeOf(F &&operation, quint32 *systemError = nullptr)
     return -1;
 }
 
+// A port opened (9600 bit/s, the given format) on a pseudo-terminal linked as COM1.
+struct OpenPort
+{
+    explicit OpenPort(int format = 1, int baud = 9600)
+    {
+        port.SetWorkDir(dir.path());
+        port.Configure(baud, u"COM1"_s, format);
+    }
+    QTemporaryDir dir;
+    Pty pty { dir.path(), u"COM1"_s };
+    TCommPort port;
+};
+
 } // namespace
 
 class TestLinkCommPort : public QObject
@@ -76,23 +95,23 @@ private slots:
     void portNames()
     {
         QTemporaryDir dir;
-        QVERIFY(QFile::link(QStringLiteral("/dev/null"), dir.filePath(QStringLiteral("COM2"))));
-        QVERIFY(QFile::link(QStringLiteral("/nonexistent/tty"), dir.filePath(QStringLiteral("COM4"))));
+        QVERIFY(QFile::link(u"/dev/null"_s, dir.filePath(u"COM2"_s)));
+        QVERIFY(QFile::link(u"/nonexistent/tty"_s, dir.filePath(u"COM4"_s)));
         QCOMPARE(ResolvePortDevice(QString(), dir.path()), QString());
-        QCOMPARE(ResolvePortDevice(QStringLiteral("COM1"), dir.path()), QStringLiteral("/dev/ttyS0"));
-        QCOMPARE(ResolvePortDevice(QStringLiteral("COM16"), dir.path()), QStringLiteral("/dev/ttyS15"));
-        QCOMPARE(ResolvePortDevice(QStringLiteral("COM2"), dir.path()), dir.filePath(QStringLiteral("COM2")));
+        QCOMPARE(ResolvePortDevice(u"COM1"_s, dir.path()), u"/dev/ttyS0"_s);
+        QCOMPARE(ResolvePortDevice(u"COM16"_s, dir.path()), u"/dev/ttyS15"_s);
+        QCOMPARE(ResolvePortDevice(u"COM2"_s, dir.path()), dir.filePath(u"COM2"_s));
         // A link whose device is gone still names the link: opening fails instead of
         // silently reaching /dev/ttyS3.
-        QCOMPARE(ResolvePortDevice(QStringLiteral("COM4"), dir.path()), dir.filePath(QStringLiteral("COM4")));
-        QCOMPARE(ResolvePortDevice(QStringLiteral("/dev/ttyUSB0"), dir.path()), QStringLiteral("/dev/ttyUSB0"));
+        QCOMPARE(ResolvePortDevice(u"COM4"_s, dir.path()), dir.filePath(u"COM4"_s));
+        QCOMPARE(ResolvePortDevice(u"/dev/ttyUSB0"_s, dir.path()), u"/dev/ttyUSB0"_s);
     }
 
     void closedPortOperations()
     {
         TCommPort port;
         QVERIFY(!port.IsOpen());
-        QCOMPARE(port.portName(), QStringLiteral("COM1"));
+        QCOMPARE(port.portName(), u"COM1"_s);
         QCOMPARE(port.baudRate(), 9600);
         char b = 'x';
         QCOMPARE(CodeOf([&] { port.Write(&b, 1); }), 7);
@@ -110,19 +129,19 @@ private slots:
         TCommPort port;
         port.SetWorkDir(dir.path());
         quint32 error = 0;
-        QCOMPARE(CodeOf([&] { port.Configure(9600, dir.filePath(QStringLiteral("missing")), 1); }, &error), 8);
+        QCOMPARE(CodeOf([&] { port.Configure(9600, dir.filePath(u"missing"_s), 1); }, &error), 8);
         QCOMPARE(error, quint32(ENOENT));
         QCOMPARE(CodeOf([&] { port.Configure(9600, QString(), 1); }), 8);
         // Not a terminal: the settings cannot be read, and nothing is left open.
-        QFile plain(dir.filePath(QStringLiteral("plain")));
+        QFile plain(dir.filePath(u"plain"_s));
         QVERIFY(plain.open(QIODevice::WriteOnly));
         plain.close();
         QCOMPARE(CodeOf([&] { port.Configure(9600, plain.fileName(), 1); }, &error), 14);
         QCOMPARE(error, quint32(ENOTTY));
         QVERIFY(!port.IsOpen());
         // A rate the system has no speed for cannot be applied.
-        Pty pty(dir.path(), QStringLiteral("COM1"));
-        QCOMPARE(CodeOf([&] { port.Configure(12345, QStringLiteral("COM1"), 1); }, &error), 15);
+        Pty pty(dir.path(), u"COM1"_s);
+        QCOMPARE(CodeOf([&] { port.Configure(12345, u"COM1"_s, 1); }, &error), 15);
         QCOMPARE(error, quint32(EINVAL));
         QVERIFY(!port.IsOpen());
     }
@@ -130,33 +149,30 @@ private slots:
     void openIsExclusive()
     {
         QTemporaryDir dir;
-        Pty pty(dir.path(), QStringLiteral("COM1"));
+        Pty pty(dir.path(), u"COM1"_s);
         TCommPort first, second;
         first.SetWorkDir(dir.path());
         second.SetWorkDir(dir.path());
-        first.Configure(9600, QStringLiteral("COM1"), 1);
+        first.Configure(9600, u"COM1"_s, 1);
         QVERIFY(first.IsOpen());
         QCOMPARE(first.devicePath(), pty.link);
-        QCOMPARE(CodeOf([&] { second.Configure(9600, QStringLiteral("COM1"), 1); }), 8);
+        QCOMPARE(CodeOf([&] { second.Configure(9600, u"COM1"_s, 1); }), 8);
         QVERIFY(!second.IsOpen());
         first.Close();
         QVERIFY(!first.IsOpen());
-        second.Configure(9600, QStringLiteral("COM1"), 1);
+        second.Configure(9600, u"COM1"_s, 1);
         QVERIFY(second.IsOpen());
     }
 
     void settingsOnAnOpenPort()
     {
-        QTemporaryDir dir;
-        Pty pty(dir.path(), QStringLiteral("COM1"));
-        Pty other(dir.path(), QStringLiteral("COM2"));
-        TCommPort port;
-        port.SetWorkDir(dir.path());
-        port.Configure(4800, QStringLiteral("COM1"), 1);
+        OpenPort rig(1, 4800);
+        TCommPort &port = rig.port;
+        Pty other(rig.dir.path(), u"COM2"_s);
         QCOMPARE(cfgetospeed(&port.appliedTermios()), speed_t(B4800));
 
-        QCOMPARE(CodeOf([&] { port.SetPortName(QStringLiteral("COM2")); }), 6);
-        QCOMPARE(port.portName(), QStringLiteral("COM1"));
+        QCOMPARE(CodeOf([&] { port.SetPortName(u"COM2"_s); }), 6);
+        QCOMPARE(port.portName(), u"COM1"_s);
         // Open on an open port does nothing, even after the format changed.
         const int fd = port.fd();
         port.Open();
@@ -188,11 +204,8 @@ private slots:
         QFETCH(int, csize);
         QFETCH(bool, parity);
         QFETCH(bool, twoStops);
-        QTemporaryDir dir;
-        Pty pty(dir.path(), QStringLiteral("COM1"));
-        TCommPort port;
-        port.SetWorkDir(dir.path());
-        port.Configure(9600, QStringLiteral("COM1"), format);
+        OpenPort rig(format);
+        TCommPort &port = rig.port;
         // A pseudo-terminal keeps 8N1 whatever is asked: check what the port built and applied.
         const termios &t = port.appliedTermios();
         QCOMPARE(int(t.c_cflag & CSIZE), csize);
@@ -212,11 +225,9 @@ private slots:
 
     void bytesBothWays()
     {
-        QTemporaryDir dir;
-        Pty pty(dir.path(), QStringLiteral("COM1"));
-        TCommPort port;
-        port.SetWorkDir(dir.path());
-        port.Configure(9600, QStringLiteral("COM1"), 1);
+        OpenPort rig;
+        TCommPort &port = rig.port;
+        Pty &pty = rig.pty;
         port.Write("", 0); // nothing, no error
         const QByteArray frame("\x02\x0a\x0d\x11\x13\xff\x04", 7); // no translation of any byte
         port.Write(frame.constData(), int(frame.size()));
@@ -235,11 +246,9 @@ private slots:
 
     void otherSideCloses()
     {
-        QTemporaryDir dir;
-        Pty pty(dir.path(), QStringLiteral("COM1"));
-        TCommPort port;
-        port.SetWorkDir(dir.path());
-        port.Configure(9600, QStringLiteral("COM1"), 1);
+        OpenPort rig;
+        TCommPort &port = rig.port;
+        Pty &pty = rig.pty;
         pty.closeMaster();
         quint32 error = 0;
         QCOMPARE(CodeOf([&] { port.WaitReadable(10); }, &error), 10);
@@ -252,6 +261,61 @@ private slots:
         // Closing a port whose device went away still releases it.
         QCOMPARE(CodeOf([&] { port.Close(); }), -1);
         QVERIFY(!port.IsOpen());
+    }
+    // The worked example and a tone-only page, byte for byte through the real port to the
+    // encoder simulator.
+    void workedExampleThroughTheSimulator()
+    {
+        QTemporaryDir dir;
+        SimulatorProcess sim(dir.path());
+        QVERIFY(sim.start());
+        TCommPort port;
+        port.SetWorkDir(dir.path());
+        port.Configure(9600, u"COM1"_s, 1);
+        SendingState state;
+        state.encoderHeader = "0000123A12";
+        state.currentRateCode = "2";
+        RecordingPageView view;
+        SteadyClock clock;
+        state.busyDeadline = clock.tickMs();
+        QtEventPump pump;
+        RecordingAlertSink alerts;
+        EncoderLink link { port, state, view, clock, pump, alerts };
+
+        const PageResult result = link.SendPage();
+        QVERIFY(result.acknowledged);
+        QCOMPARE(result.msgText, QByteArray("HI"));
+        view.toneOnly = true;
+        QVERIFY(link.SendPage().acknowledged);
+        QVERIFY(sim.waitForFrames(2));
+        QCOMPARE(sim.frames(),
+                 QList<QByteArray>({ QByteArray::fromHex("023030303031323341313248493032383D04"),
+                                     QByteArray::fromHex("02303030303132334131323031") + "?<\x04" }));
+        QCOMPARE(sim.badFrames(), 0);
+        QVERIFY(sim.logText().contains(u"REPLY 3032383D06\n"_s));
+        QVERIFY(link.emptyWaits() <= 2);
+        QVERIFY(alerts.alerts.isEmpty());
+    }
+
+    // The simulator only ever makes and removes a link: a plain file in its place is kept.
+    void simulatorLinkIsOnlyEverASymlink()
+    {
+        QTemporaryDir dir;
+        {
+            SimulatorProcess sim(dir.path());
+            QVERIFY(sim.start());
+            QVERIFY(QFileInfo(sim.linkPath()).isSymLink());
+            sim.kill();
+            QVERIFY(!QFileInfo::exists(sim.linkPath()) && !QFileInfo(sim.linkPath()).isSymLink());
+        }
+        QFile plain(dir.filePath(u"COM1"_s));
+        QVERIFY(plain.open(QIODevice::WriteOnly));
+        plain.write("keep me");
+        plain.close();
+        SimulatorProcess sim(dir.path());
+        QVERIFY(!sim.start());
+        QVERIFY(plain.open(QIODevice::ReadOnly));
+        QCOMPARE(plain.readAll(), QByteArray("keep me"));
     }
 };
 

@@ -3,6 +3,8 @@
 
 #include <QTest>
 
+using namespace Qt::StringLiterals;
+
 Q_DECLARE_METATYPE(CodeCheck)
 
 namespace {
@@ -85,39 +87,6 @@ private slots:
         QCOMPARE(BuildEncoderHeader(normal, offset), header);
     }
 
-    void rates()
-    {
-        QCOMPARE(RateOfCode("5"), 512);
-        QCOMPARE(RateOfCode("1"), 1200);
-        QCOMPARE(RateOfCode("2"), 2400);
-        QCOMPARE(RateOfCode(""), 2400);
-        QCOMPARE(RateOfCode("9"), 2400);
-    }
-
-    void messageTables()
-    {
-        QCOMPARE(DirectModeMessage(CodeCheck::TooShort).text,
-                 QString::fromUtf8("Il capcode del ricevitore è errato! "));
-        QCOMPARE(DirectModeMessage(CodeCheck::TooShort).caption, QStringLiteral("Errore      "));
-        QCOMPARE(DirectModeMessage(CodeCheck::BadCapcode).text,
-                 QStringLiteral("Please insert capecode between 8 to 2097151"));
-        for (CodeCheck c : { CodeCheck::BadCapcode, CodeCheck::BadType, CodeCheck::BadRate, CodeCheck::BadFunction })
-            QCOMPARE(DirectModeMessage(c).caption, QStringLiteral("ID/PIN Error"));
-        QCOMPARE(DirectModeMessage(CodeCheck::BadType).text, QStringLiteral("Message encoding type error!"));
-        QCOMPARE(DirectModeMessage(CodeCheck::BadRate).text, QStringLiteral("RF data rate error!"));
-        QCOMPARE(DirectModeMessage(CodeCheck::BadFunction).text, QStringLiteral("Function code error!"));
-
-        QCOMPARE(RecipientsWindowMessage(CodeCheck::TooShort),
-                 QString::fromUtf8("La codifica del capcode è errata!!!  "));
-        QCOMPARE(RecipientsWindowMessage(CodeCheck::BadCapcode),
-                 QStringLiteral("Capcode non amesso!!!") + QString(24, u' '));
-        QCOMPARE(RecipientsWindowMessage(CodeCheck::BadType), QStringLiteral("Message encoding type error !"));
-        QCOMPARE(RecipientsWindowMessage(CodeCheck::BadRate), QStringLiteral("RF data rate error !"));
-        QCOMPARE(RecipientsWindowMessage(CodeCheck::BadFunction), QStringLiteral("Function code error !"));
-        QVERIFY(RecipientsWindowMessage(CodeCheck::Ok).isEmpty());
-        QVERIFY(DirectModeMessage(CodeCheck::Ok).text.isEmpty());
-    }
-
     // The direct-mode check: message, focus, rate code and normal form.
     void directCheck_data()
     {
@@ -131,9 +100,9 @@ private slots:
         QTest::newRow("too short keeps rate")
             << "A12" << false << "A12" << QByteArray("5") << QString::fromUtf8("Il capcode del ricevitore è errato! ");
         QTest::newRow("bad rate keeps rate")
-            << "123A32" << false << "123A32" << QByteArray("5") << QStringLiteral("RF data rate error!");
+            << "123A32" << false << "123A32" << QByteArray("5") << u"RF data rate error!"_s;
         QTest::newRow("bad function sets rate")
-            << "0000123A15" << false << "0000123A15" << QByteArray("1") << QStringLiteral("Function code error!");
+            << "0000123A15" << false << "0000123A15" << QByteArray("1") << u"Function code error!"_s;
     }
     void directCheck()
     {

@@ -7,6 +7,8 @@
 #include <QRandomGenerator>
 #include <QTest>
 
+using namespace Qt::StringLiterals;
+
 namespace {
 
 const QByteArray kWorkedFrame = QByteArray::fromHex("023030303031323341313248493032383D04");
@@ -25,8 +27,8 @@ struct Rig
     int busyPauses() const { return static_cast<int>(pump.pauses.count(EncoderLink::kBusyPauseMs)); }
     bool warnedNoEncoder() const
     {
-        return alerts.alerts.size() == 1 && alerts.alerts[0].text == QStringLiteral("Nessun KRV7700!")
-            && alerts.alerts[0].caption == QStringLiteral("Nota ") && alerts.alerts[0].icon == AlertIcon::Warning;
+        return alerts.alerts.size() == 1 && alerts.alerts[0].text == u"Nessun KRV7700!"_s
+            && alerts.alerts[0].caption == u"Nota "_s && alerts.alerts[0].icon == AlertIcon::Warning;
     }
 
     FakeClock clock;
@@ -38,7 +40,12 @@ struct Rig
     EncoderLink link { port, state, view, clock, pump, alerts };
 };
 
+using Reply = ScriptedPagePort::Reply;
+using Replies = QList<Reply>;
+
 } // namespace
+
+Q_DECLARE_METATYPE(Reply)
 
 class TestLinkSendPage : public QObject
 {
@@ -60,125 +67,81 @@ private slots:
         QCOMPARE(EncoderLink::MaxBodyLength(10, 0, 0), 4984);
     }
 
-    void goodAnswer()
+    void goodAnswerRenewsTheDeadline()
     {
         Rig rig;
         rig.state.pacingLength = 100;
         rig.view.delayMs = 250;
         rig.port.replies.enqueue({ kWorkedAck, 0 });
         const PageResult result = rig.send();
-        QVERIFY(result.acknowledged);
-        QVERIFY(!result.refused);
+        QVERIFY(result.acknowledged && !result.refused);
         QCOMPARE(result.msgText, QByteArray("HI"));
-        QCOMPARE(rig.port.writes, QList<QByteArray>({ kWorkedFrame }));
-        QCOMPARE(rig.port.purges, 1);
-        QCOMPARE(rig.port.emptyWaits, 0); // the reply was there: no wait at all
-        QCOMPARE(rig.busyPauses(), 0);
-        QVERIFY(rig.alerts.alerts.isEmpty());
         QCOMPARE(rig.state.messageBody, QByteArray("HI"));
         QCOMPARE(rig.state.busyDeadline, 250 + rig.clock.tick + 1253 + 10000);
         QCOMPARE(rig.view.progressMax, 2);
         QCOMPARE(rig.view.progressPos, 0);
     }
 
-    void silenceWithDeadlinePassed()
+    // One row per encoder behaviour: the replies it gives to successive writes, how far ahead
+    // the busy deadline lies (-1: passed), and the writes, purges, empty 10 ms waits and 700 ms
+    // pauses the page makes (-1: not checked). Every write is the worked frame.
+    void encoderBehaviour_data()
     {
-        Rig rig;
-        const PageResult result = rig.send();
-        QVERIFY(!result.acknowledged);
-        QCOMPARE(rig.port.writes.size(), 5);
-        for (const QByteArray &w : rig.port.writes)
-            QCOMPARE(w, kWorkedFrame);
-        QCOMPARE(rig.port.purges, 1 + 5); // the page's own, then one per reply time-out
-        QCOMPARE(rig.port.emptyWaits, 5 * 31);
-        QCOMPARE(rig.busyPauses(), 0);
-        QVERIFY(rig.warnedNoEncoder());
-        QCOMPARE(rig.state.busyDeadline, rig.clock.tick);
-    }
-
-    void silenceWithDeadlineAhead()
-    {
-        Rig rig;
+        // clang-format off
+        QTest::addColumn<Replies>("replies");
+        QTest::addColumn<qint64>("deadlineAhead");
+        QTest::addColumn<bool>("acknowledged");
+        QTest::addColumn<int>("writes");
+        QTest::addColumn<int>("purges");
+        QTest::addColumn<int>("emptyWaits");
+        QTest::addColumn<int>("pauses");
+        QTest::addColumn<qint64>("deadlineAfter"); // from the clock at the end; -1: not checked
+        const Reply ack { kWorkedAck, 0 }, none { QByteArray(), 0 };
+        QTest::newRow("good answer, there at once") << Replies { ack } << -1LL << true << 1 << 1 << 0 << 0 << 10520LL;
+        // Silence: the page's purge, then one per reply time-out of 31 waits.
+        QTest::newRow("silence, deadline passed") << Replies {} << -1LL << false << 5 << 6 << 5 * 31 << 0 << 0LL;
         // Five tries take 5 x (5 + 310) ms; each later attempt 315 ms plus a 700 ms pause.
-        rig.state.busyDeadline = rig.clock.tick + 5 * 315 + 3 * 1015 - 1;
-        const PageResult result = rig.send();
-        QVERIFY(!result.acknowledged);
-        QCOMPARE(rig.port.writes.size(), 8);
-        QCOMPARE(rig.busyPauses(), 3);
-        QCOMPARE(rig.port.purges, 1 + 8);
-        QVERIFY(rig.warnedNoEncoder());
-        QCOMPARE(rig.state.busyDeadline, rig.clock.tick);
+        QTest::newRow("silence, deadline ahead") << Replies {} << 5LL * 315 + 3 * 1015 - 1 << false << 8 << 9 << -1 << 3 << 0LL;
+        QTest::newRow("busy, answered in the waiting loop") << Replies(7, none) + Replies { ack } << 60'000LL << true << 8 << -1 << -1 << 2 << 10520LL;
+        // A wrong answer resends at once, without a purge.
+        QTest::newRow("wrong fifth byte") << Replies { { QByteArray::fromHex("3032383D15"), 0 }, ack } << -1LL << true << 2 << 1 << 0 << 0 << -1LL;
+        QTest::newRow("wrong checksum character") << Replies(5, { QByteArray("028>\x06"), 0 }) << -1LL << false << 5 << 1 << -1 << 0 << -1LL;
+        QTest::newRow("four bytes: the fifth byte's waits") << Replies { { QByteArray("028="), 0 }, ack } << -1LL << true << 2 << 2 << 31 << 0 << -1LL;
+        QTest::newRow("late answer after 20 waits") << Replies { { kWorkedAck, 20 } } << -1LL << true << 1 << 1 << 20 << 0 << -1LL;
+        QTest::newRow("late answer after 30 waits, in time") << Replies { { kWorkedAck, 30 } } << -1LL << true << 1 << 1 << 30 << 0 << -1LL;
+        QTest::newRow("late answer after 31 waits, too late") << Replies { { kWorkedAck, 31 }, ack } << -1LL << true << 2 << 2 << 31 << 0 << -1LL;
+        // clang-format on
     }
-
-    void wrongFifthByteResendsAtOnce()
+    void encoderBehaviour()
     {
+        QFETCH(Replies, replies);
+        QFETCH(qint64, deadlineAhead);
+        QFETCH(bool, acknowledged);
+        QFETCH(int, writes);
+        QFETCH(int, purges);
+        QFETCH(int, emptyWaits);
+        QFETCH(int, pauses);
+        QFETCH(qint64, deadlineAfter);
         Rig rig;
-        rig.port.replies.enqueue({ QByteArray::fromHex("3032383D15"), 0 });
-        rig.port.replies.enqueue({ kWorkedAck, 0 });
-        QVERIFY(rig.send().acknowledged);
-        QCOMPARE(rig.port.writes, QList<QByteArray>({ kWorkedFrame, kWorkedFrame }));
-        QCOMPARE(rig.port.purges, 1); // a wrong answer does not purge
-        QCOMPARE(rig.port.emptyWaits, 0);
-        QCOMPARE(rig.busyPauses(), 0);
-    }
+        if (deadlineAhead >= 0)
+            rig.state.busyDeadline = rig.clock.tick + deadlineAhead;
+        for (const Reply &reply : replies)
+            rig.port.replies.enqueue(reply);
 
-    void wrongChecksumCharacterResendsAtOnce()
-    {
-        Rig rig;
-        rig.port.repeatReply = ScriptedPagePort::Reply { QByteArray("028>\x06"), 0 };
-        const PageResult result = rig.send();
-        QVERIFY(!result.acknowledged);
-        QCOMPARE(rig.port.writes.size(), 5);
-        QCOMPARE(rig.port.purges, 1);
-        QCOMPARE(rig.busyPauses(), 0);
-        QVERIFY(rig.warnedNoEncoder());
-    }
-
-    void fourBytesFailTheTry()
-    {
-        Rig rig;
-        rig.port.replies.enqueue({ QByteArray("028="), 0 });
-        rig.port.replies.enqueue({ kWorkedAck, 0 });
-        QVERIFY(rig.send().acknowledged);
-        QCOMPARE(rig.port.writes.size(), 2);
-        QCOMPARE(rig.port.emptyWaits, 31); // the fifth byte's waits
-        QCOMPARE(rig.port.purges, 2); // the page's and the time-out's
-        QCOMPARE(rig.busyPauses(), 0);
-    }
-
-    void lateAnswer_data()
-    {
-        QTest::addColumn<int>("waits");
-        QTest::addColumn<bool>("inTime");
-        QTest::newRow("after 20 waits") << 20 << true;
-        QTest::newRow("after 30 waits, the last in time") << 30 << true;
-        QTest::newRow("after 31 waits, too late") << 31 << false;
-    }
-    void lateAnswer()
-    {
-        QFETCH(int, waits);
-        QFETCH(bool, inTime);
-        Rig rig;
-        rig.port.replies.enqueue({ kWorkedAck, waits });
-        rig.port.replies.enqueue({ kWorkedAck, 0 });
-        QVERIFY(rig.send().acknowledged);
-        QCOMPARE(rig.port.writes.size(), inTime ? 1 : 2);
-        QCOMPARE(rig.port.purges, inTime ? 1 : 2);
-        QVERIFY(rig.pump.pumps >= waits); // events are pumped between the waits
-    }
-
-    void busyEncoderAnswersInWaitingLoop()
-    {
-        Rig rig;
-        rig.state.busyDeadline = rig.clock.tick + 60'000;
-        for (int i = 0; i < 7; ++i)
-            rig.port.replies.enqueue({ QByteArray(), 0 });
-        rig.port.replies.enqueue({ kWorkedAck, 0 });
-        QVERIFY(rig.send().acknowledged);
-        QCOMPARE(rig.port.writes.size(), 8);
-        QCOMPARE(rig.busyPauses(), 2); // attempts 6 and 7 went unanswered
-        QVERIFY(rig.alerts.alerts.isEmpty());
-        QCOMPARE(rig.state.busyDeadline, rig.clock.tick + 520 + 10000);
+        QCOMPARE(rig.send().acknowledged, acknowledged);
+        QCOMPARE(rig.port.writes, QList<QByteArray>(writes, kWorkedFrame));
+        if (purges >= 0)
+            QCOMPARE(rig.port.purges, purges);
+        if (emptyWaits >= 0)
+            QCOMPARE(rig.port.emptyWaits, emptyWaits);
+        QVERIFY(rig.pump.pumps >= rig.port.emptyWaits); // events are pumped between the waits
+        QCOMPARE(rig.busyPauses(), pauses);
+        if (acknowledged)
+            QVERIFY(rig.alerts.alerts.isEmpty());
+        else
+            QVERIFY(rig.warnedNoEncoder());
+        if (deadlineAfter >= 0)
+            QCOMPARE(rig.state.busyDeadline, rig.clock.tick + deadlineAfter);
     }
 
     void stopRequestFromInsideThePump()

@@ -7,6 +7,8 @@
 
 #include <QtTest>
 
+using namespace Qt::StringLiterals;
+
 namespace {
 
 QByteArray frameOf(const QString &header, const QString &msg)
@@ -65,421 +67,372 @@ class TestSendDriver : public QObject
     Q_OBJECT
 
 private slots:
-    void directModeSendsOneFrameAndClosesThePort();
-    void addressBookSecondUserNotAcknowledged();
-    void addressBookMissingUserIsNotFramed();
-    void timesZeroSendsNothing();
-    void repeatStoppedDuringPause();
-    void repeatStoppedDuringFrame_data();
-    void repeatStoppedDuringFrame();
-    void chgCapSevenFrames();
-    void chgMsgCountsFramesOfTheRun();
-    void toneOnlyCarriesTextAtGroupEnd();
-    void rangeTestThreePasses();
-    void portThatCannotBeOpened_data();
-    void portThatCannotBeOpened();
-    void simulatorKilledMidRun();
-    void badFieldsStopTheRunBeforeThePort();
-};
 
-void TestSendDriver::directModeSendsOneFrameAndClosesThePort()
-{
-    SendRig rig;
-    QVERIFY2(rig.ok, qPrintable(rig.error));
-    QVERIFY(rig.startSimulator());
-    rig.view.code = QStringLiteral("123A12");
-    rig.state.stopRequest = true; // every run clears it
+    void directModeSendsOneFrameAndClosesThePort()
+    {
+        SendRig rig;
+        QVERIFY(rig.startSimulator());
+        rig.view.code = u"123A12"_s;
+        rig.state.stopRequest = true; // every run clears it
 
-    QVERIFY(rig.driver->RunTransmission());
+        QVERIFY(rig.driver->RunTransmission());
 
-    QCOMPARE(rig.view.code, QStringLiteral("0000123A12"));
-    QCOMPARE(rig.alerts.texts(), QStringList { QStringLiteral("Invio corretto!  ") });
-    QCOMPARE(rig.alerts.alerts.last().caption, QStringLiteral("Message"));
-    QCOMPARE(rig.view.status, QStringLiteral("Pronto"));
-    QCOMPARE(rig.view.passCount, QStringLiteral("1"));
-    QVERIFY(!rig.port.IsOpen());
-    QVERIFY(!rig.state.running);
-    const auto rows = rig.storedRows();
-    QCOMPARE(rows.size(), 1);
-    QCOMPARE(rows[0].mid(1, 5),
-             (QStringList { QStringLiteral("DIR   "), QStringLiteral("0000123A12"), QStringLiteral("Si "),
-                            QStringLiteral("OK"), QStringLiteral("HI") }));
-    QVERIFY(!rows[0][6].isEmpty() && rows[0][6] <= rows[0][7]);
-    // The worked example, byte for byte.
-    QCOMPARE(rig.sim->frames(), QList<QByteArray> { QByteArray::fromHex("023030303031323341313248493032383D04") });
-    QCOMPARE(rig.view.rowsPosted, 1);
-}
-
-void TestSendDriver::addressBookSecondUserNotAcknowledged()
-{
-    SendRig rig;
-    QVERIFY2(rig.ok, qPrintable(rig.error));
-    QVERIFY(rig.startSimulator(
-        { QStringLiteral("--fail-after"), QStringLiteral("1"), QStringLiteral("--mode"), QStringLiteral("silent") }));
-    rig.addUser(QStringLiteral("Anna Rossi"), QStringLiteral("0000101A12"), QStringLiteral("Anna"), true);
-    rig.addUser(QStringLiteral("Bruno"), QStringLiteral("0000102A12"), QStringLiteral("Bruno"), false);
-    rig.addUser(QStringLiteral("Carla"), QStringLiteral("0000103A12"));
-    rig.view.page = 0;
-    rig.view.sendList = { QStringLiteral("Anna Rossi"), QStringLiteral("Bruno"), QStringLiteral("Carla") };
-    rig.view.times = QStringLiteral("2");
-    rig.view.delay = QStringLiteral("300");
-
-    QVERIFY(!rig.driver->RunTransmission());
-
-    const auto rows = rig.storedRows();
-    QCOMPARE(column(rows, 1),
-             (QStringList { QStringLiteral("Anna Rossi"), QStringLiteral("Bruno"), QStringLiteral("Carla") }));
-    QCOMPARE(column(rows, 4), (QStringList { QStringLiteral("OK"), QStringLiteral("NoTX"), QStringLiteral("NoTX") }));
-    QCOMPARE(column(rows, 5), (QStringList { QStringLiteral("Anna:HI"), QStringLiteral("HI"), QStringLiteral("HI") }));
-    QCOMPARE(
-        column(rows, 2),
-        (QStringList { QStringLiteral("0000101A12"), QStringLiteral("0000102A12"), QStringLiteral("0000103A12") }));
-    QCOMPARE(rig.alerts.texts(), (QStringList { QStringLiteral("Nessun KRV7700!"), QStringLiteral("Invio fallito!") }));
-    QCOMPARE(rig.alerts.alerts.last().caption, QStringLiteral("Errore "));
-    // "Invio fallito!" comes after the pause that follows the failed pass.
-    const int failed = rig.view.events.indexOf(QStringLiteral("alert:Invio fallito!"));
-    const int countdown = rig.view.events.indexOf(QRegularExpression(QStringLiteral("countdown:.*")));
-    QVERIFY(countdown >= 0 && countdown < failed);
-    QCOMPARE(rig.view.status, QStringLiteral(" Ready"));
-    QCOMPARE(rig.view.passCount, QStringLiteral("1"));
-    QVERIFY(rig.port.IsOpen()); // left open until the next run
-    // Carla was never framed; Bruno's frame went out unanswered.
-    const QList<QByteArray> logged = distinctFrames(*rig.sim);
-    QCOMPARE(logged,
-             (QList<QByteArray> { frameOf(QStringLiteral("0000101A12"), QStringLiteral("Anna:HI")),
-                                  frameOf(QStringLiteral("0000102A12"), QStringLiteral("HI")) }));
-    compareOkRowsWithFrames(rig);
-}
-
-void TestSendDriver::addressBookMissingUserIsNotFramed()
-{
-    SendRig rig;
-    QVERIFY2(rig.ok, qPrintable(rig.error));
-    QVERIFY(rig.startSimulator());
-    rig.addUser(QStringLiteral("Anna"), QStringLiteral("0000101A12"));
-    rig.addUser(QStringLiteral("Carla"), QStringLiteral("0000103A12"));
-    rig.view.page = 0;
-    rig.view.sendList = { QStringLiteral("Anna"), QStringLiteral("Gone"), QStringLiteral("Carla") };
-
-    QVERIFY(!rig.driver->RunTransmission());
-
-    const auto rows = rig.storedRows();
-    QCOMPARE(column(rows, 1),
-             (QStringList { QStringLiteral("Anna"), QStringLiteral("Gone"), QStringLiteral("Carla") }));
-    QCOMPARE(column(rows, 4), (QStringList { QStringLiteral("OK"), QStringLiteral("NoTX"), QStringLiteral("NoTX") }));
-    QCOMPARE(rows[1][2], QString());
-    QCOMPARE(
-        rig.alerts.texts(),
-        (QStringList { QStringLiteral("Utente non trovato nella rubrica: Gone"), QStringLiteral("Invio fallito!") }));
-    QCOMPARE(distinctFrames(*rig.sim),
-             QList<QByteArray> { frameOf(QStringLiteral("0000101A12"), QStringLiteral("HI")) });
-}
-
-void TestSendDriver::timesZeroSendsNothing()
-{
-    SendRig rig;
-    QVERIFY2(rig.ok, qPrintable(rig.error));
-    QVERIFY(rig.startSimulator());
-    rig.state.mode = OperatingMode::Test;
-    rig.view.times = QStringLiteral("0");
-
-    // The code is still checked: a bad one ends the run with the check's message.
-    rig.view.code = QStringLiteral("7A12");
-    QVERIFY(!rig.driver->RunTransmission());
-    QCOMPARE(rig.alerts.texts(), QStringList { QStringLiteral("Please insert capecode between 8 to 2097151") });
-    QCOMPARE(rig.view.status, QStringLiteral(" Sending......"));
-
-    rig.alerts.clear();
-    rig.view.code = QStringLiteral("123A12");
-    QVERIFY(rig.driver->RunTransmission());
-    QCOMPARE(rig.alerts.texts(), QStringList { QStringLiteral("Invio corretto!  ") });
-    QVERIFY(!rig.port.IsOpen());
-
-    // Address-book mode still needs a user in the list.
-    rig.alerts.clear();
-    rig.view.page = 0;
-    QVERIFY(!rig.driver->RunTransmission());
-    QCOMPARE(rig.alerts.texts(), QStringList { QStringLiteral("Nessun utente scelto!!!  ") });
-    QCOMPARE(rig.alerts.alerts.last().icon, AlertIcon::Warning);
-
-    QVERIFY(rig.storedRows().isEmpty());
-    QVERIFY(rig.sim->frames().isEmpty());
-}
-
-void TestSendDriver::repeatStoppedDuringPause()
-{
-    SendRig rig;
-    QVERIFY2(rig.ok, qPrintable(rig.error));
-    QVERIFY(rig.startSimulator());
-    rig.state.mode = OperatingMode::Test;
-    rig.view.times = QStringLiteral("-1");
-    rig.view.delay = QStringLiteral("2000");
-    // "ESC" in the third pause.
-    rig.pump.onPump = [&rig] {
-        if (rig.view.rowsPosted == 3 && rig.view.countOf(QStringLiteral("countdown:")) > 0)
-            rig.state.stopRequest = true;
-    };
-
-    QVERIFY(rig.driver->RunTransmission());
-
-    QVERIFY(rig.alerts.texts().isEmpty());
-    QVERIFY(rig.port.IsOpen());
-    QCOMPARE(rig.view.status, QStringLiteral(" Sending......"));
-    QCOMPARE(rig.storedRows().size(), 3);
-    QCOMPARE(rig.view.passCount, QStringLiteral("3"));
-    QVERIFY(rig.view.events.contains(QStringLiteral("countdown:2")));
-    compareOkRowsWithFrames(rig);
-}
-
-void TestSendDriver::repeatStoppedDuringFrame_data()
-{
-    QTest::addColumn<QString>("delay");
-    QTest::addColumn<bool>("endsAtNextPass");
-    QTest::newRow("with a pause: ends silently in it") << QStringLiteral("300") << false;
-    QTest::newRow("no pause: ends at the next pass") << QStringLiteral("0") << true;
-}
-
-void TestSendDriver::repeatStoppedDuringFrame()
-{
-    QFETCH(QString, delay);
-    QFETCH(bool, endsAtNextPass);
-    SendRig rig;
-    QVERIFY2(rig.ok, qPrintable(rig.error));
-    QVERIFY(rig.startSimulator({ QStringLiteral("--delay-ms"), QStringLiteral("60") }));
-    rig.state.mode = OperatingMode::Test;
-    rig.view.times = QStringLiteral("-1");
-    rig.view.delay = delay;
-    // "ESC" while the second frame waits for its answer: the frame still completes.
-    rig.pump.onPump = [&rig] {
-        if (rig.view.rowsPosted == 1 && rig.sim->frames().size() == 2)
-            rig.state.stopRequest = true;
-    };
-
-    QVERIFY(rig.driver->RunTransmission());
-
-    const auto rows = rig.storedRows();
-    QCOMPARE(column(rows, 4), (QStringList { QStringLiteral("OK"), QStringLiteral("OK") }));
-    if (endsAtNextPass) {
-        QCOMPARE(rig.alerts.texts(), QStringList { QStringLiteral("Invio corretto!  ") });
+        QCOMPARE(rig.view.code, u"0000123A12"_s);
+        QCOMPARE(rig.alerts.texts(), QStringList { u"Invio corretto!  "_s });
+        QCOMPARE(rig.alerts.alerts.last().caption, u"Message"_s);
+        QCOMPARE(rig.view.status, u"Pronto"_s);
+        QCOMPARE(rig.view.passCount, u"1"_s);
         QVERIFY(!rig.port.IsOpen());
-    } else {
+        QVERIFY(!rig.state.running);
+        const auto rows = rig.storedRows();
+        QCOMPARE(rows.size(), 1);
+        QCOMPARE(rows[0].mid(1, 5), (QStringList { u"DIR   "_s, u"0000123A12"_s, u"Si "_s, u"OK"_s, u"HI"_s }));
+        QVERIFY(!rows[0][6].isEmpty() && rows[0][6] <= rows[0][7]);
+        // The worked example, byte for byte.
+        QCOMPARE(rig.sim->frames(), QList<QByteArray> { QByteArray::fromHex("023030303031323341313248493032383D04") });
+        QCOMPARE(rig.view.rowsPosted, 1);
+    }
+
+    void addressBookSecondUserNotAcknowledged()
+    {
+        SendRig rig;
+        QVERIFY(rig.startSimulator({ u"--fail-after"_s, u"1"_s, u"--mode"_s, u"silent"_s }));
+        rig.addUser(u"Anna Rossi"_s, u"0000101A12"_s, u"Anna"_s, true);
+        rig.addUser(u"Bruno"_s, u"0000102A12"_s, u"Bruno"_s, false);
+        rig.addUser(u"Carla"_s, u"0000103A12"_s);
+        rig.view.page = 0;
+        rig.view.sendList = { u"Anna Rossi"_s, u"Bruno"_s, u"Carla"_s };
+        rig.view.times = u"2"_s;
+        rig.view.delay = u"300"_s;
+
+        QVERIFY(!rig.driver->RunTransmission());
+
+        const auto rows = rig.storedRows();
+        QCOMPARE(column(rows, 1), (QStringList { u"Anna Rossi"_s, u"Bruno"_s, u"Carla"_s }));
+        QCOMPARE(column(rows, 4), (QStringList { u"OK"_s, u"NoTX"_s, u"NoTX"_s }));
+        QCOMPARE(column(rows, 5), (QStringList { u"Anna:HI"_s, u"HI"_s, u"HI"_s }));
+        QCOMPARE(column(rows, 2), (QStringList { u"0000101A12"_s, u"0000102A12"_s, u"0000103A12"_s }));
+        QCOMPARE(rig.alerts.texts(), (QStringList { u"Nessun KRV7700!"_s, u"Invio fallito!"_s }));
+        QCOMPARE(rig.alerts.alerts.last().caption, u"Errore "_s);
+        // "Invio fallito!" comes after the pause that follows the failed pass.
+        const int failed = rig.view.events.indexOf(u"alert:Invio fallito!"_s);
+        const int countdown = rig.view.events.indexOf(QRegularExpression(u"countdown:.*"_s));
+        QVERIFY(countdown >= 0 && countdown < failed);
+        QCOMPARE(rig.view.status, u" Ready"_s);
+        QCOMPARE(rig.view.passCount, u"1"_s);
+        QVERIFY(rig.port.IsOpen()); // left open until the next run
+        // Carla was never framed; Bruno's frame went out unanswered.
+        const QList<QByteArray> logged = distinctFrames(*rig.sim);
+        QCOMPARE(logged,
+                 (QList<QByteArray> { frameOf(u"0000101A12"_s, u"Anna:HI"_s), frameOf(u"0000102A12"_s, u"HI"_s) }));
+        compareOkRowsWithFrames(rig);
+    }
+
+    void addressBookMissingUserIsNotFramed()
+    {
+        SendRig rig;
+        QVERIFY(rig.startSimulator());
+        rig.addUser(u"Anna"_s, u"0000101A12"_s);
+        rig.addUser(u"Carla"_s, u"0000103A12"_s);
+        rig.view.page = 0;
+        rig.view.sendList = { u"Anna"_s, u"Gone"_s, u"Carla"_s };
+
+        QVERIFY(!rig.driver->RunTransmission());
+
+        const auto rows = rig.storedRows();
+        QCOMPARE(column(rows, 1), (QStringList { u"Anna"_s, u"Gone"_s, u"Carla"_s }));
+        QCOMPARE(column(rows, 4), (QStringList { u"OK"_s, u"NoTX"_s, u"NoTX"_s }));
+        QCOMPARE(rows[1][2], QString());
+        QCOMPARE(rig.alerts.texts(),
+                 (QStringList { u"Utente non trovato nella rubrica: Gone"_s, u"Invio fallito!"_s }));
+        QCOMPARE(distinctFrames(*rig.sim), QList<QByteArray> { frameOf(u"0000101A12"_s, u"HI"_s) });
+    }
+
+    void timesZeroSendsNothing()
+    {
+        SendRig rig;
+        QVERIFY(rig.startSimulator());
+        rig.state.mode = OperatingMode::Test;
+        rig.view.times = u"0"_s;
+
+        // The code is still checked: a bad one ends the run with the check's message.
+        rig.view.code = u"7A12"_s;
+        QVERIFY(!rig.driver->RunTransmission());
+        QCOMPARE(rig.alerts.texts(), QStringList { u"Please insert capecode between 8 to 2097151"_s });
+        QCOMPARE(rig.view.status, u" Sending......"_s);
+
+        rig.alerts.clear();
+        rig.view.code = u"123A12"_s;
+        QVERIFY(rig.driver->RunTransmission());
+        QCOMPARE(rig.alerts.texts(), QStringList { u"Invio corretto!  "_s });
+        QVERIFY(!rig.port.IsOpen());
+
+        // Address-book mode still needs a user in the list.
+        rig.alerts.clear();
+        rig.view.page = 0;
+        QVERIFY(!rig.driver->RunTransmission());
+        QCOMPARE(rig.alerts.texts(), QStringList { u"Nessun utente scelto!!!  "_s });
+        QCOMPARE(rig.alerts.alerts.last().icon, AlertIcon::Warning);
+
+        QVERIFY(rig.storedRows().isEmpty());
+        QVERIFY(rig.sim->frames().isEmpty());
+    }
+
+    void repeatStoppedDuringPause()
+    {
+        SendRig rig;
+        QVERIFY(rig.startSimulator());
+        rig.state.mode = OperatingMode::Test;
+        rig.view.times = u"-1"_s;
+        rig.view.delay = u"2000"_s;
+        // "ESC" in the third pause.
+        rig.pump.onPump = [&rig] {
+            if (rig.view.rowsPosted == 3 && rig.view.countOf(u"countdown:"_s) > 0)
+                rig.state.stopRequest = true;
+        };
+
+        QVERIFY(rig.driver->RunTransmission());
+
         QVERIFY(rig.alerts.texts().isEmpty());
         QVERIFY(rig.port.IsOpen());
+        QCOMPARE(rig.view.status, u" Sending......"_s);
+        QCOMPARE(rig.storedRows().size(), 3);
+        QCOMPARE(rig.view.passCount, u"3"_s);
+        QVERIFY(rig.view.events.contains(u"countdown:2"_s));
+        compareOkRowsWithFrames(rig);
     }
-    compareOkRowsWithFrames(rig);
-}
 
-void TestSendDriver::chgCapSevenFrames()
-{
-    SendRig rig;
-    QVERIFY2(rig.ok, qPrintable(rig.error));
-    QVERIFY(rig.startSimulator());
-    rig.state.mode = OperatingMode::Test;
-    rig.view.times = QStringLiteral("7");
-    rig.view.autoInc = QStringLiteral("3");
-    rig.view.delay = QStringLiteral("500");
-    rig.view.chgCap = true;
-
-    QVERIFY(rig.driver->RunTransmission());
-
-    const auto rows = rig.storedRows();
-    QCOMPARE(column(rows, 2),
-             (QStringList { QStringLiteral("0000123A12"), QStringLiteral("0000124A12"), QStringLiteral("0000125A12"),
-                            QStringLiteral("0000123A12"), QStringLiteral("0000124A12"), QStringLiteral("0000125A12"),
-                            QStringLiteral("0000123A12") }));
-    // Pauses after the third and the sixth frame only.
-    QStringList shape;
-    for (const QString &e : rig.view.events) {
-        if (e == QLatin1String("row"))
-            shape << QStringLiteral("R");
-        else if (e.startsWith(QLatin1String("countdown:")) && !shape.endsWith(QLatin1String("P")))
-            shape << QStringLiteral("P");
+    void repeatStoppedDuringFrame_data()
+    {
+        QTest::addColumn<QString>("delay");
+        QTest::addColumn<bool>("endsAtNextPass");
+        QTest::newRow("with a pause: ends silently in it") << u"300"_s << false;
+        QTest::newRow("no pause: ends at the next pass") << u"0"_s << true;
     }
-    QCOMPARE(shape.join(QString()), QStringLiteral("RRRPRRRPR"));
-    QCOMPARE(rig.view.passCount, QStringLiteral("7"));
-    QCOMPARE(rig.alerts.texts(), QStringList { QStringLiteral("Invio corretto!  ") });
-    compareOkRowsWithFrames(rig);
-}
 
-void TestSendDriver::chgMsgCountsFramesOfTheRun()
-{
-    SendRig rig;
-    QVERIFY2(rig.ok, qPrintable(rig.error));
-    QVERIFY(rig.startSimulator());
-    rig.state.mode = OperatingMode::Test;
-    rig.view.testMode = true;
-    rig.view.chgMsg = true;
-    rig.view.times = QStringLiteral("3");
-    rig.state.messageCounter = 41; // every run starts again at 0
+    void repeatStoppedDuringFrame()
+    {
+        QFETCH(QString, delay);
+        QFETCH(bool, endsAtNextPass);
+        SendRig rig;
+        QVERIFY(rig.startSimulator({ u"--delay-ms"_s, u"60"_s }));
+        rig.state.mode = OperatingMode::Test;
+        rig.view.times = u"-1"_s;
+        rig.view.delay = delay;
+        // "ESC" while the second frame waits for its answer: the frame still completes.
+        rig.pump.onPump = [&rig] {
+            if (rig.view.rowsPosted == 1 && rig.sim->frames().size() == 2)
+                rig.state.stopRequest = true;
+        };
 
-    QVERIFY(rig.driver->RunTransmission());
-    QCOMPARE(column(rig.storedRows(), 5),
-             (QStringList { QStringLiteral("0HI"), QStringLiteral("1HI"), QStringLiteral("2HI") }));
+        QVERIFY(rig.driver->RunTransmission());
 
-    // Address-book mode: the counter follows the name prefix, and goes on across users.
-    rig.addUser(QStringLiteral("Anna"), QStringLiteral("0000101A12"), QStringLiteral("Anna"), true);
-    rig.addUser(QStringLiteral("Bruno"), QStringLiteral("0000102A12"));
-    rig.view.page = 0;
-    rig.view.sendList = { QStringLiteral("Anna"), QStringLiteral("Bruno") };
-    rig.view.times = QStringLiteral("1");
-    QVERIFY(rig.driver->RunTransmission());
-    QCOMPARE(column(rig.storedRows(), 5).mid(3), (QStringList { QStringLiteral("Anna:0HI"), QStringLiteral("1HI") }));
-    compareOkRowsWithFrames(rig);
-}
+        const auto rows = rig.storedRows();
+        QCOMPARE(column(rows, 4), (QStringList { u"OK"_s, u"OK"_s }));
+        if (endsAtNextPass) {
+            QCOMPARE(rig.alerts.texts(), QStringList { u"Invio corretto!  "_s });
+            QVERIFY(!rig.port.IsOpen());
+        } else {
+            QVERIFY(rig.alerts.texts().isEmpty());
+            QVERIFY(rig.port.IsOpen());
+        }
+        compareOkRowsWithFrames(rig);
+    }
 
-void TestSendDriver::toneOnlyCarriesTextAtGroupEnd()
-{
-    SendRig rig;
-    QVERIFY2(rig.ok, qPrintable(rig.error));
-    QVERIFY(rig.startSimulator());
-    rig.state.mode = OperatingMode::Test;
-    rig.view.toneOnly = true;
-    rig.view.times = QStringLiteral("3");
-    rig.view.autoInc = QStringLiteral("3");
+    void chgCapSevenFrames()
+    {
+        SendRig rig;
+        QVERIFY(rig.startSimulator());
+        rig.state.mode = OperatingMode::Test;
+        rig.view.times = u"7"_s;
+        rig.view.autoInc = u"3"_s;
+        rig.view.delay = u"500"_s;
+        rig.view.chgCap = true;
 
-    QVERIFY(rig.driver->RunTransmission());
-    QCOMPARE(column(rig.storedRows(), 5), (QStringList { QString(), QString(), QStringLiteral("HI") }));
+        QVERIFY(rig.driver->RunTransmission());
 
-    // Address-book mode sets the group-end flag the same way, whatever an earlier run left.
-    rig.addUser(QStringLiteral("Anna"), QStringLiteral("0000101A12"));
-    rig.view.page = 0;
-    rig.view.sendList = { QStringLiteral("Anna") };
-    rig.view.times = QStringLiteral("2");
-    rig.view.autoInc = QStringLiteral("2");
-    rig.state.groupEnd = true;
-    QVERIFY(rig.driver->RunTransmission());
-    QCOMPARE(column(rig.storedRows(), 5).mid(3), (QStringList { QString(), QStringLiteral("HI") }));
-    compareOkRowsWithFrames(rig);
-}
+        const auto rows = rig.storedRows();
+        QCOMPARE(column(rows, 2),
+                 (QStringList { u"0000123A12"_s, u"0000124A12"_s, u"0000125A12"_s, u"0000123A12"_s, u"0000124A12"_s,
+                                u"0000125A12"_s, u"0000123A12"_s }));
+        // Pauses after the third and the sixth frame only.
+        QStringList shape;
+        for (const QString &e : rig.view.events) {
+            if (e == QLatin1String("row"))
+                shape << u"R"_s;
+            else if (e.startsWith(QLatin1String("countdown:")) && !shape.endsWith(QLatin1String("P")))
+                shape << u"P"_s;
+        }
+        QCOMPARE(shape.join(QString()), u"RRRPRRRPR"_s);
+        QCOMPARE(rig.view.passCount, u"7"_s);
+        QCOMPARE(rig.alerts.texts(), QStringList { u"Invio corretto!  "_s });
+        compareOkRowsWithFrames(rig);
+    }
 
-void TestSendDriver::rangeTestThreePasses()
-{
-    SendRig rig;
-    QVERIFY2(rig.ok, qPrintable(rig.error));
-    QVERIFY(rig.startSimulator());
-    rig.state.mode = OperatingMode::RangeTest;
-    rig.view.period = QStringLiteral("1");
-    rig.view.times = QStringLiteral("not read in range-test mode");
-    rig.view.autoInc = QStringLiteral("0");
-    rig.view.chgCap = true; // Auto Inc counts as 1: no stepping
-    rig.view.toneOnly = true; // does not act in range-test mode
-    rig.pump.onPump = [&rig] {
-        if (rig.state.rangeCounter == 3 && rig.view.countOf(QStringLiteral("countdown:")) >= 3)
-            rig.state.stopRequest = true; // "Cancel" in the third pause
-    };
+    void chgMsgCountsFramesOfTheRun()
+    {
+        SendRig rig;
+        QVERIFY(rig.startSimulator());
+        rig.state.mode = OperatingMode::Test;
+        rig.view.testMode = true;
+        rig.view.chgMsg = true;
+        rig.view.times = u"3"_s;
+        rig.state.messageCounter = 41; // every run starts again at 0
 
-    QVERIFY(rig.driver->RunTransmission());
+        QVERIFY(rig.driver->RunTransmission());
+        QCOMPARE(column(rig.storedRows(), 5), (QStringList { u"0HI"_s, u"1HI"_s, u"2HI"_s }));
 
-    const auto rows = rig.storedRows();
-    QCOMPARE(column(rows, 5),
-             (QStringList { QStringLiteral("Range Test 1"), QStringLiteral("Range Test 2"),
-                            QStringLiteral("Range Test 3") }));
-    QCOMPARE(column(rows, 2), QStringList(3, QStringLiteral("0000123A12")));
-    QVERIFY(rig.view.events.contains(QStringLiteral("countdown:1")));
-    QVERIFY(rig.alerts.texts().isEmpty());
-    compareOkRowsWithFrames(rig);
-}
+        // Address-book mode: the counter follows the name prefix, and goes on across users.
+        rig.addUser(u"Anna"_s, u"0000101A12"_s, u"Anna"_s, true);
+        rig.addUser(u"Bruno"_s, u"0000102A12"_s);
+        rig.view.page = 0;
+        rig.view.sendList = { u"Anna"_s, u"Bruno"_s };
+        rig.view.times = u"1"_s;
+        QVERIFY(rig.driver->RunTransmission());
+        QCOMPARE(column(rig.storedRows(), 5).mid(3), (QStringList { u"Anna:0HI"_s, u"1HI"_s }));
+        compareOkRowsWithFrames(rig);
+    }
 
-void TestSendDriver::portThatCannotBeOpened_data()
-{
-    QTest::addColumn<int>("port");
-    QTest::addColumn<QString>("linkTo");
-    QTest::addColumn<QString>("message");
-    QTest::newRow("empty port entry") << 16 << QString()
-                                      << QStringLiteral("La porta COM selezionata non è disponibile!!!");
-    QTest::newRow("missing device") << 1 << QStringLiteral("/nonexistent/ttyUSB9")
-                                    << QStringLiteral("La porta COM selezionata non è disponibile!!!");
-    QTest::newRow("not a serial port") << 2 << QStringLiteral("/dev/null")
-                                       << QStringLiteral("Error opening comm port.");
-}
+    void toneOnlyCarriesTextAtGroupEnd()
+    {
+        SendRig rig;
+        QVERIFY(rig.startSimulator());
+        rig.state.mode = OperatingMode::Test;
+        rig.view.toneOnly = true;
+        rig.view.times = u"3"_s;
+        rig.view.autoInc = u"3"_s;
 
-void TestSendDriver::portThatCannotBeOpened()
-{
-    QFETCH(int, port);
-    QFETCH(QString, linkTo);
-    QFETCH(QString, message);
-    SendRig rig;
-    QVERIFY2(rig.ok, qPrintable(rig.error));
-    if (!linkTo.isEmpty())
-        QVERIFY(QFile::link(linkTo, rig.dirPath + QStringLiteral("/COM%1").arg(port + 1)));
-    rig.stores->serial.write({ port, 3, 1 });
+        QVERIFY(rig.driver->RunTransmission());
+        QCOMPARE(column(rig.storedRows(), 5), (QStringList { QString(), QString(), u"HI"_s }));
 
-    QVERIFY(!rig.driver->RunTransmission());
+        // Address-book mode sets the group-end flag the same way, whatever an earlier run left.
+        rig.addUser(u"Anna"_s, u"0000101A12"_s);
+        rig.view.page = 0;
+        rig.view.sendList = { u"Anna"_s };
+        rig.view.times = u"2"_s;
+        rig.view.autoInc = u"2"_s;
+        rig.state.groupEnd = true;
+        QVERIFY(rig.driver->RunTransmission());
+        QCOMPARE(column(rig.storedRows(), 5).mid(3), (QStringList { QString(), u"HI"_s }));
+        compareOkRowsWithFrames(rig);
+    }
 
-    QCOMPARE(rig.alerts.alerts.size(), 1);
-    QCOMPARE(rig.alerts.alerts[0].kind, RecordingAlertSink::Alert::Plain);
-    QCOMPARE(rig.alerts.lastText(), message);
-    QVERIFY(rig.storedRows().isEmpty());
-    QVERIFY(!rig.port.IsOpen());
-}
+    void rangeTestThreePasses()
+    {
+        SendRig rig;
+        QVERIFY(rig.startSimulator());
+        rig.state.mode = OperatingMode::RangeTest;
+        rig.view.period = u"1"_s;
+        rig.view.times = u"not read in range-test mode"_s;
+        rig.view.autoInc = u"0"_s;
+        rig.view.chgCap = true; // Auto Inc counts as 1: no stepping
+        rig.view.toneOnly = true; // does not act in range-test mode
+        rig.pump.onPump = [&rig] {
+            if (rig.state.rangeCounter == 3 && rig.view.countOf(u"countdown:"_s) >= 3)
+                rig.state.stopRequest = true; // "Cancel" in the third pause
+        };
 
-void TestSendDriver::simulatorKilledMidRun()
-{
-    SendRig rig;
-    QVERIFY2(rig.ok, qPrintable(rig.error));
-    QVERIFY(rig.startSimulator({ QStringLiteral("--exit-after"), QStringLiteral("2") }));
-    rig.state.mode = OperatingMode::Test;
-    rig.view.times = QStringLiteral("5");
+        QVERIFY(rig.driver->RunTransmission());
 
-    QVERIFY(!rig.driver->RunTransmission());
+        const auto rows = rig.storedRows();
+        QCOMPARE(column(rows, 5), (QStringList { u"Range Test 1"_s, u"Range Test 2"_s, u"Range Test 3"_s }));
+        QCOMPARE(column(rows, 2), QStringList(3, u"0000123A12"_s));
+        QVERIFY(rig.view.events.contains(u"countdown:1"_s));
+        QVERIFY(rig.alerts.texts().isEmpty());
+        compareOkRowsWithFrames(rig);
+    }
 
-    const auto rows = rig.storedRows();
-    QCOMPARE(column(rows, 4).mid(0, 2), (QStringList { QStringLiteral("OK"), QStringLiteral("OK") }));
-    QCOMPARE(rows.size(), 3);
-    QCOMPARE(rows[2][4], QStringLiteral("NoTX"));
-    QCOMPARE(rows[2][5], QStringLiteral("HI"));
-    QCOMPARE(rig.alerts.alerts.size(), 1);
-    QVERIFY2(rig.alerts.lastText().startsWith(QStringLiteral("Errore della porta COM durante l'invio (codice ")),
-             qPrintable(rig.alerts.lastText()));
-    QCOMPARE(rig.view.status, QStringLiteral(" Ready"));
-    QVERIFY(!rig.state.running);
+    void portThatCannotBeOpened_data()
+    {
+        QTest::addColumn<int>("port");
+        QTest::addColumn<QString>("linkTo");
+        QTest::addColumn<QString>("message");
+        QTest::newRow("empty port entry") << 16 << QString() << u"La porta COM selezionata non è disponibile!!!"_s;
+        QTest::newRow("missing device") << 1 << u"/nonexistent/ttyUSB9"_s
+                                        << u"La porta COM selezionata non è disponibile!!!"_s;
+        QTest::newRow("not a serial port") << 2 << u"/dev/null"_s << u"Error opening comm port."_s;
+    }
 
-    // The next run starts cleanly on a fresh encoder.
-    rig.sim->kill();
-    QVERIFY(rig.startSimulator());
-    rig.alerts.clear();
-    rig.view.times = QStringLiteral("1");
-    QVERIFY(rig.driver->RunTransmission());
-    QCOMPARE(rig.alerts.texts(), QStringList { QStringLiteral("Invio corretto!  ") });
-    QCOMPARE(rig.storedRows().size(), 4);
-    QCOMPARE(rig.storedRows().last()[4], QStringLiteral("OK"));
-}
+    void portThatCannotBeOpened()
+    {
+        QFETCH(int, port);
+        QFETCH(QString, linkTo);
+        QFETCH(QString, message);
+        SendRig rig;
+        QVERIFY2(rig.ok, qPrintable(rig.error));
+        if (!linkTo.isEmpty())
+            QVERIFY(QFile::link(linkTo, rig.dirPath + u"/COM%1"_s.arg(port + 1)));
+        rig.stores->serial.write({ port, 3, 1 });
 
-void TestSendDriver::badFieldsStopTheRunBeforeThePort()
-{
-    SendRig rig;
-    QVERIFY2(rig.ok, qPrintable(rig.error));
-    QVERIFY(rig.startSimulator());
-    rig.state.mode = OperatingMode::Test;
-    // Had a run got as far as the port, it would say the port is missing.
-    rig.stores->serial.write({ 16, 3, 1 });
+        QVERIFY(!rig.driver->RunTransmission());
 
-    rig.view.delay = QStringLiteral("1.5");
-    QVERIFY(!rig.driver->RunTransmission());
-    QCOMPARE(rig.alerts.lastText(),
-             QStringLiteral("Valore non valido nel campo \"Ritardo\": inserire un numero intero."));
+        QCOMPARE(rig.alerts.alerts.size(), 1);
+        QCOMPARE(rig.alerts.alerts[0].kind, RecordingAlertSink::Alert::Plain);
+        QCOMPARE(rig.alerts.lastText(), message);
+        QVERIFY(rig.storedRows().isEmpty());
+        QVERIFY(!rig.port.IsOpen());
+    }
 
-    rig.view.delay = QStringLiteral("0");
-    rig.view.autoInc = QStringLiteral("0");
-    QVERIFY(!rig.driver->RunTransmission());
-    QCOMPARE(rig.alerts.lastText(), QStringLiteral("Il campo \"Auto Inc\" deve essere almeno 1."));
+    void simulatorKilledMidRun()
+    {
+        SendRig rig;
+        QVERIFY(rig.startSimulator({ u"--exit-after"_s, u"2"_s }));
+        rig.state.mode = OperatingMode::Test;
+        rig.view.times = u"5"_s;
 
-    rig.view.autoInc = QStringLiteral("1");
-    rig.view.message = QString(4985, QLatin1Char('x'));
-    QVERIFY(!rig.driver->RunTransmission());
-    QCOMPARE(rig.alerts.lastText(), QStringLiteral("Messaggio troppo lungo: al massimo 4984 caratteri."));
+        QVERIFY(!rig.driver->RunTransmission());
 
-    QVERIFY(!rig.port.IsOpen());
-    QVERIFY(!rig.sim->logText().contains(QStringLiteral("FRAME")));
-    QVERIFY(rig.storedRows().isEmpty());
+        const auto rows = rig.storedRows();
+        QCOMPARE(column(rows, 4).mid(0, 2), (QStringList { u"OK"_s, u"OK"_s }));
+        QCOMPARE(rows.size(), 3);
+        QCOMPARE(rows[2][4], u"NoTX"_s);
+        QCOMPARE(rows[2][5], u"HI"_s);
+        QCOMPARE(rig.alerts.alerts.size(), 1);
+        QVERIFY2(rig.alerts.lastText().startsWith(u"Errore della porta COM durante l'invio (codice "_s),
+                 qPrintable(rig.alerts.lastText()));
+        QCOMPARE(rig.view.status, u" Ready"_s);
+        QVERIFY(!rig.state.running);
 
-    // The longest body that fits is sent whole.
-    rig.stores->serial.write({ 0, 3, 1 });
-    rig.view.message.chop(1);
-    QVERIFY(rig.driver->RunTransmission());
-    QCOMPARE(rig.storedRows().value(0).value(5).size(), 4984);
-    compareOkRowsWithFrames(rig);
-}
+        // The next run starts cleanly on a fresh encoder.
+        rig.sim->kill();
+        QVERIFY(rig.startSimulator());
+        rig.alerts.clear();
+        rig.view.times = u"1"_s;
+        QVERIFY(rig.driver->RunTransmission());
+        QCOMPARE(rig.alerts.texts(), QStringList { u"Invio corretto!  "_s });
+        QCOMPARE(rig.storedRows().size(), 4);
+        QCOMPARE(rig.storedRows().last()[4], u"OK"_s);
+    }
+
+    void badFieldsStopTheRunBeforeThePort()
+    {
+        SendRig rig;
+        QVERIFY(rig.startSimulator());
+        rig.state.mode = OperatingMode::Test;
+        // Had a run got as far as the port, it would say the port is missing.
+        rig.stores->serial.write({ 16, 3, 1 });
+
+        rig.view.delay = u"1.5"_s;
+        QVERIFY(!rig.driver->RunTransmission());
+        QCOMPARE(rig.alerts.lastText(), u"Valore non valido nel campo \"Ritardo\": inserire un numero intero."_s);
+
+        rig.view.delay = u"0"_s;
+        rig.view.message = QString(4985, QLatin1Char('x'));
+        QVERIFY(!rig.driver->RunTransmission());
+        QCOMPARE(rig.alerts.lastText(), u"Messaggio troppo lungo: al massimo 4984 caratteri."_s);
+
+        QVERIFY(!rig.port.IsOpen());
+        QVERIFY(!rig.sim->logText().contains(u"FRAME"_s));
+        QVERIFY(rig.storedRows().isEmpty());
+
+        // The longest body that fits is sent whole.
+        rig.stores->serial.write({ 0, 3, 1 });
+        rig.view.message.chop(1);
+        QVERIFY(rig.driver->RunTransmission());
+        QCOMPARE(rig.storedRows().value(0).value(5).size(), 4984);
+        compareOkRowsWithFrames(rig);
+    }
+};
 
 QTEST_GUILESS_MAIN(TestSendDriver)
 #include "test_send_driver.moc"

@@ -180,9 +180,13 @@ struct SendRig
         Database::close();
     }
 
-    // Starts the simulator as COM1 in the rig's folder.
+    // Starts the simulator as COM1 in the rig's folder; false too when the database did not open.
     bool startSimulator(const QStringList &args = {})
     {
+        if (!ok) {
+            qWarning("database not opened: %s", qPrintable(error));
+            return false;
+        }
         sim = std::make_unique<SimulatorProcess>(dirPath, args);
         return sim->start();
     }
