@@ -139,6 +139,17 @@ class TestDataStartup : public QObject
         QVERIFY(QFileInfo(dbPath() + u"-wal"_s).size() > 0);
     }
 
+    // A database with one report row, closed again.
+    static void makeOneRowDatabase(const QString &path)
+    {
+        {
+            Database::OpenResult opened = Database::open(path);
+            QVERIFY(opened.error.isEmpty());
+            ReportStore(opened.db).append({ 0, "a", "b", {}, "Si ", {}, "OK", "m" });
+        }
+        Database::close();
+    }
+
 private slots:
     void init()
     {
@@ -404,12 +415,7 @@ private slots:
         QVERIFY(QDir(folder()).mkdir(u"ro"_s));
         const QString path = ro + u"/TALVENK.db"_s;
         if (withDatabase) {
-            {
-                Database::OpenResult opened = Database::open(path);
-                QVERIFY(opened.error.isEmpty());
-                ReportStore(opened.db).append({ 0, "a", "b", {}, "Si ", {}, "OK", "m" });
-            }
-            Database::close();
+            makeOneRowDatabase(path);
             QVERIFY(QFile::setPermissions(path, QFileDevice::Permissions(0x6666)));
         }
         const QByteArray before = contents(path);
@@ -445,12 +451,7 @@ private slots:
 
     void readOnlyFile()
     {
-        {
-            Database::OpenResult opened = Database::open(dbPath());
-            QVERIFY(opened.error.isEmpty());
-            ReportStore(opened.db).append({ 0, "a", "b", {}, "Si ", {}, "OK", "m" });
-        }
-        Database::close();
+        makeOneRowDatabase(dbPath());
         QVERIFY(QFile::setPermissions(dbPath(), QFileDevice::Permissions(0x4444)));
         const QByteArray before = contents(dbPath());
         ::chmod(QFile::encodeName(folder()).constData(), 0777);

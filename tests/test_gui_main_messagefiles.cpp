@@ -1,5 +1,5 @@
 #include "app/ModalRunner.h"
-#include "tests/support/MainWindowFixture.h"
+#include "tests/support/ConsoleFixture.h"
 #include "ui/FileDialogs.h"
 
 #include <QAction>
@@ -56,7 +56,7 @@ class TestGuiMainMessageFiles : public QObject
 {
     Q_OBJECT
 
-    std::unique_ptr<MainWindowFixture> fx;
+    std::unique_ptr<ConsoleFixture> fx;
     TForm1 *form = nullptr;
 
     QString path(const QString &name) const { return fx->dir.filePath(name); }
@@ -75,9 +75,8 @@ class TestGuiMainMessageFiles : public QObject
 private slots:
     void init()
     {
-        fx = std::make_unique<MainWindowFixture>();
-        QString error;
-        QVERIFY2(fx->open(&error), qPrintable(error));
+        fx = std::make_unique<ConsoleFixture>();
+        QVERIFY2(fx->error().isEmpty(), qPrintable(fx->error()));
         form = &fx->makeForm();
     }
     void cleanup()

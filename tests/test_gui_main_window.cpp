@@ -3,7 +3,7 @@
 #include "book/CapcodeNote.h"
 #include "book/OKBottomDlg.h"
 #include "link/Pinid.h"
-#include "tests/support/MainWindowFixture.h"
+#include "tests/support/ConsoleFixture.h"
 #include "ui/MessageFileFormat.h"
 #include "ui/MessageFilter.h"
 #include "ui/UserListRules.h"
@@ -55,7 +55,7 @@ class TestGuiMainWindow : public QObject
 {
     Q_OBJECT
 
-    std::unique_ptr<MainWindowFixture> fx;
+    std::unique_ptr<ConsoleFixture> fx;
 
     TForm1 &shownForm()
     {
@@ -74,9 +74,8 @@ class TestGuiMainWindow : public QObject
 private slots:
     void init()
     {
-        fx = std::make_unique<MainWindowFixture>();
-        QString error;
-        QVERIFY2(fx->open(&error), qPrintable(error));
+        fx = std::make_unique<ConsoleFixture>();
+        QVERIFY2(fx->error().isEmpty(), qPrintable(fx->error()));
     }
     void cleanup() { fx.reset(); }
 

@@ -1,12 +1,8 @@
-#include "app/DataStores.h"
-#include "app/Database.h"
 #include "app/ModalRunner.h"
-#include "app/SendingState.h"
 #include "send/Modes.h"
 #include "send/Password.h"
 #include "send/Range.h"
-#include "tests/support/RecordingAlertSink.h"
-#include "ui/Unit1.h"
+#include "tests/support/ConsoleFixture.h"
 
 #include <QAction>
 #include <QCheckBox>
@@ -15,7 +11,6 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QTabWidget>
-#include <QTemporaryDir>
 #include <QTimer>
 #include <QtTest>
 #include <memory>
@@ -28,27 +23,28 @@ class TestGuiModesWindow : public QObject
 {
     Q_OBJECT
 
+    // The main window of a console fixture with the mode dialogs around it.
     struct Console
     {
-        explicit Console(QSqlDatabase db)
-            : stores(db)
-            , form(state, stores, alerts)
+        explicit Console(ConsoleFixture &fx)
+            : state(fx.state)
+            , alerts(fx.alerts)
+            , form(fx.makeForm())
             , password(guard, alerts)
             , range(state)
             , modes(form, state, password, range)
         {
         }
-        SendingState state;
+        SendingState &state;
+        RecordingAlertSink &alerts;
+        TForm1 &form;
         ModeGuard guard;
-        RecordingAlertSink alerts;
-        DataStores stores;
-        TForm1 form;
         TPasswordDlg password;
         TfrmRange range;
         OperatingModes modes;
     };
 
-    QTemporaryDir m_dir;
+    std::unique_ptr<ConsoleFixture> fx;
     std::unique_ptr<Console> c;
 
     // Chooses "Test Mode" and, in the dialog it opens, types each text and presses OK while
@@ -108,15 +104,14 @@ class TestGuiModesWindow : public QObject
 private slots:
     void init()
     {
-        QVERIFY(m_dir.isValid());
-        const Database::OpenResult opened = Database::open(m_dir.filePath(Database::FileName));
-        QVERIFY2(opened.error.isEmpty(), qPrintable(opened.error));
-        c = std::make_unique<Console>(opened.db);
+        fx = std::make_unique<ConsoleFixture>();
+        QVERIFY2(fx->error().isEmpty(), qPrintable(fx->error()));
+        c = std::make_unique<Console>(*fx);
     }
     void cleanup()
     {
         c.reset();
-        Database::close();
+        fx.reset();
         ModalRunner::clearInterceptor();
     }
 

@@ -239,81 +239,76 @@ private slots:
         compareOkRowsWithFrames(rig);
     }
 
-    void chgCapSevenFrames()
+    // Test-mode runs that differ only in their fields: the codes and texts stored (and framed),
+    // and where the pauses fall ("R" a row, "P" a pause; not checked where empty). Each run
+    // starts with the message counter and the group-end flag as an earlier run might leave them.
+    void testModeRuns_data()
     {
+        // clang-format off
+        QTest::addColumn<QStringList>("sendList"); // empty: direct mode to 123A12
+        QTest::addColumn<QString>("times");
+        QTest::addColumn<QString>("autoInc");
+        QTest::addColumn<QString>("delay");
+        QTest::addColumn<QString>("flags");
+        QTest::addColumn<QStringList>("codes");
+        QTest::addColumn<QStringList>("texts");
+        QTest::addColumn<QString>("shape");
+        const QString c123 = u"0000123A12"_s, c124 = u"0000124A12"_s, c125 = u"0000125A12"_s;
+        const QString anna = u"0000101A12"_s, bruno = u"0000102A12"_s, hi = u"HI"_s;
+        QTest::newRow("Chg CAP: seven frames, pauses after the third and sixth") << QStringList() << "7" << "3" << "500" << "cap" << QStringList { c123, c124, c125, c123, c124, c125, c123 } << QStringList(7, hi) << "RRRPRRRPR";
+        QTest::newRow("Chg Msg: counts the frames of the run from 0") << QStringList() << "3" << "1" << "0" << "msg" << QStringList(3, c123) << QStringList { "0HI", "1HI", "2HI" } << "";
+        QTest::newRow("Chg Msg: follows the name prefix, goes on across users") << QStringList { "Anna", "Bruno" } << "1" << "1" << "0" << "msg" << QStringList { anna, bruno } << QStringList { "Anna:0HI", "1HI" } << "";
+        QTest::newRow("Tone Only: text only at the group end") << QStringList() << "3" << "3" << "0" << "tone" << QStringList(3, c123) << QStringList { "", "", "HI" } << "";
+        QTest::newRow("Tone Only: the same in address-book mode") << QStringList { "Bruno" } << "2" << "2" << "0" << "tone" << QStringList(2, bruno) << QStringList { "", "HI" } << "";
+        // clang-format on
+    }
+
+    void testModeRuns()
+    {
+        QFETCH(QStringList, sendList);
+        QFETCH(QString, times);
+        QFETCH(QString, autoInc);
+        QFETCH(QString, delay);
+        QFETCH(QString, flags);
+        QFETCH(QStringList, codes);
+        QFETCH(QStringList, texts);
+        QFETCH(QString, shape);
         SendRig rig;
         QVERIFY(rig.startSimulator());
+        rig.addUser(u"Anna"_s, u"0000101A12"_s, u"Anna"_s, true);
+        rig.addUser(u"Bruno"_s, u"0000102A12"_s);
         rig.state.mode = OperatingMode::Test;
-        rig.view.times = u"7"_s;
-        rig.view.autoInc = u"3"_s;
-        rig.view.delay = u"500"_s;
-        rig.view.chgCap = true;
+        rig.state.messageCounter = 41;
+        rig.state.groupEnd = true;
+        rig.view.testMode = true;
+        if (!sendList.isEmpty()) {
+            rig.view.page = 0;
+            rig.view.sendList = sendList;
+        }
+        rig.view.times = times;
+        rig.view.autoInc = autoInc;
+        rig.view.delay = delay;
+        rig.view.chgCap = flags == QLatin1String("cap");
+        rig.view.chgMsg = flags == QLatin1String("msg");
+        rig.view.toneOnly = flags == QLatin1String("tone");
 
         QVERIFY(rig.driver->RunTransmission());
 
         const auto rows = rig.storedRows();
-        QCOMPARE(column(rows, 2),
-                 (QStringList { u"0000123A12"_s, u"0000124A12"_s, u"0000125A12"_s, u"0000123A12"_s, u"0000124A12"_s,
-                                u"0000125A12"_s, u"0000123A12"_s }));
-        // Pauses after the third and the sixth frame only.
-        QStringList shape;
-        for (const QString &e : rig.view.events) {
-            if (e == QLatin1String("row"))
-                shape << u"R"_s;
-            else if (e.startsWith(QLatin1String("countdown:")) && !shape.endsWith(QLatin1String("P")))
-                shape << u"P"_s;
+        QCOMPARE(column(rows, 2), codes);
+        QCOMPARE(column(rows, 5), texts);
+        if (!shape.isEmpty()) {
+            QStringList seen;
+            for (const QString &e : rig.view.events) {
+                if (e == QLatin1String("row"))
+                    seen << u"R"_s;
+                else if (e.startsWith(QLatin1String("countdown:")) && !seen.endsWith(QLatin1String("P")))
+                    seen << u"P"_s;
+            }
+            QCOMPARE(seen.join(QString()), shape);
         }
-        QCOMPARE(shape.join(QString()), u"RRRPRRRPR"_s);
-        QCOMPARE(rig.view.passCount, u"7"_s);
+        QCOMPARE(rig.view.passCount, times);
         QCOMPARE(rig.alerts.texts(), QStringList { u"Invio corretto!  "_s });
-        compareOkRowsWithFrames(rig);
-    }
-
-    void chgMsgCountsFramesOfTheRun()
-    {
-        SendRig rig;
-        QVERIFY(rig.startSimulator());
-        rig.state.mode = OperatingMode::Test;
-        rig.view.testMode = true;
-        rig.view.chgMsg = true;
-        rig.view.times = u"3"_s;
-        rig.state.messageCounter = 41; // every run starts again at 0
-
-        QVERIFY(rig.driver->RunTransmission());
-        QCOMPARE(column(rig.storedRows(), 5), (QStringList { u"0HI"_s, u"1HI"_s, u"2HI"_s }));
-
-        // Address-book mode: the counter follows the name prefix, and goes on across users.
-        rig.addUser(u"Anna"_s, u"0000101A12"_s, u"Anna"_s, true);
-        rig.addUser(u"Bruno"_s, u"0000102A12"_s);
-        rig.view.page = 0;
-        rig.view.sendList = { u"Anna"_s, u"Bruno"_s };
-        rig.view.times = u"1"_s;
-        QVERIFY(rig.driver->RunTransmission());
-        QCOMPARE(column(rig.storedRows(), 5).mid(3), (QStringList { u"Anna:0HI"_s, u"1HI"_s }));
-        compareOkRowsWithFrames(rig);
-    }
-
-    void toneOnlyCarriesTextAtGroupEnd()
-    {
-        SendRig rig;
-        QVERIFY(rig.startSimulator());
-        rig.state.mode = OperatingMode::Test;
-        rig.view.toneOnly = true;
-        rig.view.times = u"3"_s;
-        rig.view.autoInc = u"3"_s;
-
-        QVERIFY(rig.driver->RunTransmission());
-        QCOMPARE(column(rig.storedRows(), 5), (QStringList { QString(), QString(), u"HI"_s }));
-
-        // Address-book mode sets the group-end flag the same way, whatever an earlier run left.
-        rig.addUser(u"Anna"_s, u"0000101A12"_s);
-        rig.view.page = 0;
-        rig.view.sendList = { u"Anna"_s };
-        rig.view.times = u"2"_s;
-        rig.view.autoInc = u"2"_s;
-        rig.state.groupEnd = true;
-        QVERIFY(rig.driver->RunTransmission());
-        QCOMPARE(column(rig.storedRows(), 5).mid(3), (QStringList { QString(), u"HI"_s }));
         compareOkRowsWithFrames(rig);
     }
 

@@ -1,37 +1,41 @@
 #pragma once
 
+// A console over a real database file in a temporary folder: the stores, the sending state,
+// recorded alerts, the main window on demand, and a second connection to the same file through
+// which a test seeds rows and checks what the windows stored.
+
 #include "app/DataStores.h"
 #include "app/Database.h"
+#include "app/SendingState.h"
+#include "tests/support/RecordingAlertSink.h"
+#include "ui/Unit1.h"
 
-#include <QSqlDatabase>
 #include <QSqlError>
 #include <QSqlQuery>
 #include <QSqlRecord>
 #include <QTemporaryDir>
-#include <QVariant>
 #include <memory>
 
-// A fresh database file in a temporary folder, opened as the program opens it, with the
-// stores on it, and a second connection to the same file through which a test seeds rows and
-// checks what the windows stored.
-class BookDatabase
+class ConsoleFixture
 {
 public:
-    BookDatabase()
+    ConsoleFixture()
     {
-        const Database::OpenResult opened = Database::open(m_dir.filePath(QStringLiteral("TALVENK.db")));
+        const Database::OpenResult opened = Database::open(dir.filePath(Database::FileName));
         m_error = opened.error;
         if (!m_error.isEmpty())
             return;
         stores = std::make_unique<DataStores>(opened.db);
+        stores->serial.ensureDefaultRow();
         m_check = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), kCheckConnection);
-        m_check.setDatabaseName(m_dir.filePath(QStringLiteral("TALVENK.db")));
+        m_check.setDatabaseName(dir.filePath(Database::FileName));
         if (!m_check.open())
             m_error = m_check.lastError().text();
     }
 
-    ~BookDatabase()
+    ~ConsoleFixture()
     {
+        form.reset();
         stores.reset();
         m_check.close();
         m_check = QSqlDatabase();
@@ -39,8 +43,8 @@ public:
         Database::close();
     }
 
-    BookDatabase(const BookDatabase &) = delete;
-    BookDatabase &operator=(const BookDatabase &) = delete;
+    ConsoleFixture(const ConsoleFixture &) = delete;
+    ConsoleFixture &operator=(const ConsoleFixture &) = delete;
 
     QString error() const { return m_error; }
 
@@ -79,11 +83,37 @@ public:
         return out;
     }
 
+    void addUser(const QString &name, const QString &pinId)
+    {
+        Recipient user;
+        user.recipient = name;
+        user.firstName = name;
+        user.pinId = pinId;
+        stores->recipients.insert(user);
+    }
+
+    void addPreset(const QString &name, const QString &content)
+    {
+        PresetMessage preset;
+        preset.name = name;
+        preset.content = content;
+        stores->templates.insert(preset);
+    }
+
+    TForm1 &makeForm()
+    {
+        form = std::make_unique<TForm1>(state, *stores, alerts);
+        return *form;
+    }
+
+    QTemporaryDir dir;
+    SendingState state;
+    RecordingAlertSink alerts;
     std::unique_ptr<DataStores> stores;
+    std::unique_ptr<TForm1> form;
 
 private:
-    static inline const QString kCheckConnection = QStringLiteral("book-check");
-    QTemporaryDir m_dir;
+    static inline const QString kCheckConnection = QStringLiteral("console-check");
     QSqlDatabase m_check;
     QString m_error;
 };

@@ -1,0 +1,519 @@
+#include "app/ModalRunner.h"
+#include "book/CapcodeNote.h"
+#include "book/OKBottomDlg.h"
+#include "book/Premsg.h"
+#include "book/Recpt.h"
+#include "link/Pinid.h"
+#include "tests/support/ConsoleFixture.h"
+#include "tests/support/EntryFormDriver.h"
+
+#include <QCheckBox>
+#include <QClipboard>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QTableView>
+#include <QtTest>
+
+using namespace Qt::StringLiterals;
+using namespace EntryFormDriver;
+
+// The address book's two maintenance windows on a real database file: buttons pressed, the
+// tables read back through a second connection, the main window's lists played by the loaders.
+// What both windows take from their common base (the browse and entry states, "Cancella",
+// "Elimina", "Esci") is pressed on the recipients window; the presets window keeps its own rules.
+class TestBookWindows : public QObject
+{
+    Q_OBJECT
+
+    const QString kBadCapcode = u"Capcode non amesso!!!"_s + QString(24, QLatin1Char(' '));
+    const QString kBadFormat = u"La codifica del capcode è errata!!!  "_s;
+    const QString kUsers = u"select Recipient, PinID, SendName, FirstName from recipients order by num"_s;
+    const QString kPresets = u"select Name, Content from templates order by num"_s;
+
+    std::unique_ptr<ConsoleFixture> fx;
+    CapcodeNote m_note;
+    std::unique_ptr<TOKBottomDlg> m_noteDialog;
+    std::unique_ptr<TfrmPinId> m_pinId;
+    std::unique_ptr<TfrmRecpt> m_users;
+    std::unique_ptr<TfrmPreMsg> m_presets;
+    QList<QDialog *> m_modals;
+    QStringList m_noteHeadings;
+    std::function<void(QDialog *)> m_onModal;
+    // The main window's lists as the loaders leave them, and how often either ran.
+    QStringList m_userList;
+    QStringList m_sendList;
+    QStringList m_selector;
+    int m_loads = 0;
+
+    bool isPresets(const QString &window) const { return window == QLatin1String("presets"); }
+    EntryForm *window(const QString &which) const
+    {
+        return isPresets(which) ? static_cast<EntryForm *>(m_presets.get()) : m_users.get();
+    }
+
+    void seedUser(const QString &name, const QString &code = u"0001234A51"_s, bool sendName = false)
+    {
+        QCOMPARE(fx->exec(u"insert into recipients (Recipient, PinID, SendName) values (?, ?, ?)"_s,
+                          { name, code, int(sendName) }),
+                 QString());
+    }
+    void seedPreset(const QString &name, const QString &content)
+    {
+        QCOMPARE(fx->exec(u"insert into templates (Name, Content) values (?, ?)"_s, { name, content }), QString());
+    }
+
+    // "Nuovo", then the name and the second field: the code, or the preset's text.
+    void enterNew(const QString &which, const QString &name, const QString &second)
+    {
+        click(window(which)->BitBtn1);
+        window(which)->DBEdit1->setText(name);
+        if (isPresets(which))
+            m_presets->DBMemo1->setPlainText(second);
+        else
+            m_users->DBEdit7->setText(second);
+    }
+    void enterUser(const QString &name, const QString &code) { enterNew(u"users"_s, name, code); }
+
+    QStringList storedNames(const QString &which = u"users"_s)
+    {
+        return fx->column(isPresets(which) ? kPresets : kUsers);
+    }
+
+private slots:
+    void init()
+    {
+        fx = std::make_unique<ConsoleFixture>();
+        QVERIFY2(fx->error().isEmpty(), qPrintable(fx->error()));
+        m_note.text.clear();
+        m_modals.clear();
+        m_noteHeadings.clear();
+        m_onModal = nullptr;
+        m_userList.clear();
+        m_sendList = { u"someone"_s };
+        m_selector.clear();
+        m_loads = 0;
+        m_noteDialog = std::make_unique<TOKBottomDlg>(m_note);
+        m_pinId = std::make_unique<TfrmPinId>(fx->alerts, m_note, *m_noteDialog);
+        m_users = std::make_unique<TfrmRecpt>(*fx->stores, fx->alerts, m_note, *m_noteDialog, *m_pinId, [this] {
+            ++m_loads;
+            m_sendList.clear();
+            m_userList.clear();
+            for (const Recipient &r : fx->stores->recipients.all())
+                m_userList << r.recipient;
+        });
+        m_presets = std::make_unique<TfrmPreMsg>(*fx->stores, fx->alerts, [this] {
+            ++m_loads;
+            m_selector.clear();
+            for (const PresetMessage &t : fx->stores->templates.all())
+                m_selector << t.name;
+        });
+        ModalRunner::setInterceptor([this](QDialog *dialog) {
+            m_modals << dialog;
+            if (dialog == m_noteDialog.get()) {
+                dialog->show();
+                m_noteHeadings << m_noteDialog->Label1->text();
+                dialog->hide();
+            }
+            if (m_onModal)
+                m_onModal(dialog);
+            return int(QDialog::Accepted);
+        });
+    }
+
+    void cleanup()
+    {
+        ModalRunner::clearInterceptor();
+        m_presets.reset();
+        m_users.reset();
+        m_pinId.reset();
+        m_noteDialog.reset();
+        fx.reset();
+    }
+
+    // ---- What both windows share ----
+
+    void scriviOnlyInTheEntryState()
+    {
+        showWindow(m_users.get());
+        // "Scrivi" is enabled only in the entry state, also right after the list was opened.
+        QVERIFY(inBrowseState(*m_users));
+        click(m_users->BitBtn1);
+        QVERIFY(inEntryState(*m_users));
+        click(m_users->BitBtn5);
+        QVERIFY(inBrowseState(*m_users));
+    }
+
+    void refusals_data()
+    {
+        // clang-format off
+        QTest::addColumn<QString>("which");
+        QTest::addColumn<QString>("storedName");
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QString>("second");
+        QTest::addColumn<QString>("message");
+        QTest::addColumn<QString>("caption"); // empty: a plain box
+        QTest::addColumn<bool>("focusOnName"); // otherwise on the second field
+        const QString dupUser = u"The recipient is already exist!"_s;
+        const QString dupPreset = u"The template is already exist!"_s;
+        QTest::newRow("user: letter case") << "users" << "Mario Rossi" << "MARIO rossi" << "1234A51" << dupUser << "" << true;
+        QTest::newRow("user: blanks around the new name") << "users" << "Mario" << "  Mario\t " << "1234A51" << dupUser << "" << true;
+        QTest::newRow("user: apostrophe") << "users" << "D'Angelo" << "d'angelo" << "1234A51" << dupUser << "" << true;
+        QTest::newRow("user: empty stored name before the empty-name check") << "users" << "" << "   " << "1234A51" << dupUser << "" << true;
+        QTest::newRow("user: blank name") << "users" << "Mario" << " \t " << "1234A51" << "Recipient can not empty!" << "Recipient Error" << true;
+        QTest::newRow("preset: duplicate with blanks and case") << "presets" << "Saluto" << "  SALUTO " << "Ciao" << dupPreset << "" << true;
+        QTest::newRow("preset: blank name") << "presets" << "Saluto" << "   " << "Ciao" << "Template can not empty!" << "Template Error" << true;
+        QTest::newRow("preset: blank text") << "presets" << "Saluto" << "Nuovo" << "    " << "Content can not empty!" << "Template Error" << false;
+        // clang-format on
+    }
+
+    void refusals()
+    {
+        QFETCH(QString, which);
+        QFETCH(QString, storedName);
+        QFETCH(QString, name);
+        QFETCH(QString, second);
+        QFETCH(QString, message);
+        QFETCH(QString, caption);
+        QFETCH(bool, focusOnName);
+        EntryForm *form = window(which);
+        if (isPresets(which))
+            seedPreset(storedName, u"Buongiorno"_s);
+        else
+            seedUser(storedName);
+        showWindow(form);
+        const int loads = m_loads;
+        enterNew(which, name, second);
+        click(form->BitBtn4);
+        QCOMPARE(fx->alerts.texts(), QStringList { message });
+        const RecordingAlertSink::Alert alert = fx->alerts.alerts.first();
+        if (caption.isEmpty()) {
+            QCOMPARE(alert.kind, RecordingAlertSink::Alert::Plain);
+        } else {
+            QCOMPARE(alert.caption, caption);
+            QCOMPARE(alert.icon, AlertIcon::Warning);
+        }
+        QWidget *secondField = isPresets(which) ? static_cast<QWidget *>(m_presets->DBMemo1) : m_users->DBEdit7;
+        QCOMPARE(form->focusWidget(), focusOnName ? static_cast<QWidget *>(form->DBEdit1) : secondField);
+        QCOMPARE(form->DBEdit1->text(), name);
+        QVERIFY(inEntryState(*form));
+        QCOMPARE(storedNames(which), QStringList { storedName });
+        QCOMPARE(m_loads, loads);
+    }
+
+    void editKeepsOwnNameAndStoresUnchangedRecord()
+    {
+        seedUser(u"Anna"_s, u"0000111A11"_s);
+        seedUser(u"Mario"_s, u"0001234A51"_s, true);
+        showWindow(m_users.get());
+        selectRow(*m_users, 1);
+        QCOMPARE(m_users->DBEdit1->text(), u"Mario"_s);
+        QVERIFY(m_users->DBCheckBox1->isChecked());
+
+        // Nothing changed: stored as it is.
+        click(m_users->BitBtn2);
+        QCOMPARE(m_users->editMode(), EditMode::Existing);
+        QVERIFY(inEntryState(*m_users));
+        click(m_users->BitBtn4);
+        QVERIFY(fx->alerts.alerts.isEmpty());
+        QVERIFY(inBrowseState(*m_users));
+        QCOMPARE(fx->rows(kUsers).at(1).mid(0, 3), QVariantList({ "Mario", "0001234A51", 1 }));
+
+        // Own name kept, code changed.
+        selectRow(*m_users, 1);
+        click(m_users->BitBtn2);
+        m_users->DBEdit7->setText(u"1234N22"_s);
+        click(m_users->BitBtn4);
+        QVERIFY(fx->alerts.alerts.isEmpty());
+        QCOMPARE(fx->column(u"select PinID from recipients where Recipient='Mario'"_s),
+                 QStringList { u"0001234N22"_s });
+
+        // Another user's name, in other letters: refused.
+        selectRow(*m_users, 1);
+        click(m_users->BitBtn2);
+        m_users->DBEdit1->setText(u"ANNA"_s);
+        click(m_users->BitBtn4);
+        QCOMPARE(fx->alerts.texts(), QStringList { u"The recipient is already exist!"_s });
+        QCOMPARE(storedNames(), QStringList({ "Anna", "Mario" }));
+    }
+
+    void closingDuringEntryDiscardsIt()
+    {
+        seedUser(u"Mario"_s);
+        showWindow(m_users.get());
+        enterUser(u"Luigi"_s, u"1234A51"_s);
+        click(m_users->BitBtn6);
+        QVERIFY(!m_users->isVisible());
+        QCOMPARE(m_loads, 1);
+        QVERIFY(m_sendList.isEmpty());
+        QCOMPARE(m_userList, QStringList { u"Mario"_s });
+        QCOMPARE(storedNames(), QStringList { u"Mario"_s });
+        QVERIFY(inBrowseState(*m_users));
+        QCOMPARE(m_users->DBEdit1->text(), u"Mario"_s);
+
+        // Shown again: browse state, "Scrivi" still disabled.
+        showWindow(m_users.get());
+        QVERIFY(inBrowseState(*m_users));
+    }
+
+    void cancelRestoresTheStoredValues()
+    {
+        seedUser(u"Mario"_s);
+        showWindow(m_users.get());
+        click(m_users->BitBtn2);
+        m_users->DBEdit1->setText(u"Changed"_s);
+        click(m_users->BitBtn5);
+        QCOMPARE(m_users->DBEdit1->text(), u"Mario"_s);
+        QVERIFY(inBrowseState(*m_users));
+        QCOMPARE(m_loads, 0);
+        QCOMPARE(storedNames(), QStringList { u"Mario"_s });
+    }
+
+    void emptyTableAndDelete()
+    {
+        showWindow(m_users.get());
+        click(m_users->BitBtn2);
+        click(m_users->BitBtn3);
+        QCOMPARE(fx->alerts.texts(), QStringList({ "Database is empty!", "Database is empty!" }));
+        QVERIFY(inBrowseState(*m_users));
+
+        seedUser(u"Anna"_s);
+        seedUser(u"Mario"_s);
+        m_users->close();
+        showWindow(m_users.get());
+        selectRow(*m_users, 1);
+        fx->alerts.clear();
+        fx->alerts.answers.enqueue(false);
+        click(m_users->BitBtn3);
+        QCOMPARE(fx->alerts.alerts.size(), 1);
+        QCOMPARE(fx->alerts.alerts.first().text, u"Are you sure delete this record !"_s);
+        QCOMPARE(fx->alerts.alerts.first().kind, RecordingAlertSink::Alert::Question);
+        QCOMPARE(fx->alerts.alerts.first().icon, AlertIcon::Information);
+        QCOMPARE(storedNames(), QStringList({ "Anna", "Mario" }));
+
+        fx->alerts.answers.enqueue(true);
+        const int loadsBefore = m_loads;
+        click(m_users->BitBtn3);
+        QCOMPARE(storedNames(), QStringList { u"Anna"_s });
+        QCOMPARE(m_users->rowCount(), 1);
+        QCOMPARE(m_loads, loadsBefore); // the main window's lists follow on closing
+    }
+
+    void dataLayerFailureKeepsTheEntry()
+    {
+        showWindow(m_users.get());
+        enterUser(u"Mario"_s, u"1234A51"_s);
+        QCOMPARE(fx->exec(u"drop table recipients"_s), QString());
+        click(m_users->BitBtn4);
+        QCOMPARE(fx->alerts.alerts.size(), 1);
+        QVERIFY2(fx->alerts.lastText().contains(u"recipients"_s), qPrintable(fx->alerts.lastText()));
+        QVERIFY(inEntryState(*m_users));
+        QCOMPARE(m_users->DBEdit1->text(), u"Mario"_s);
+        QCOMPARE(m_loads, 0);
+    }
+
+    // ---- The recipients window ----
+
+    void codeCases_data()
+    {
+        // clang-format off
+        QTest::addColumn<QString>("typed");
+        QTest::addColumn<QString>("stored"); // empty: refused
+        QTest::addColumn<QString>("note");
+        QTest::newRow("1234A51") << "1234A51" << "0001234A51" << "";
+        QTest::newRow("8A51") << "8A51" << "0000008A51" << "";
+        QTest::newRow("2097151A51") << "2097151A51" << "2097151A51" << "";
+        QTest::newRow("lower-case n kept") << "0001234n52" << "0001234n52" << "";
+        QTest::newRow("lower-case a kept") << "1234a20" << "0001234a20" << "";
+        QTest::newRow("7A51") << "7A51" << "" << kBadCapcode;
+        QTest::newRow("2097152A51") << "2097152A51" << "" << kBadCapcode;
+        QTest::newRow("123") << "123" << "" << kBadFormat;
+        QTest::newRow("empty code") << "" << "" << kBadFormat;
+        QTest::newRow("0001234X51") << "0001234X51" << "" << "Message encoding type error !";
+        QTest::newRow("0001234A31") << "0001234A31" << "" << "RF data rate error !";
+        QTest::newRow("0001234A5A") << "0001234A5A" << "" << "Function code error !";
+        // clang-format on
+    }
+
+    void codeCases()
+    {
+        QFETCH(QString, typed);
+        QFETCH(QString, stored);
+        QFETCH(QString, note);
+        showWindow(m_users.get());
+        enterUser(u"Mario"_s, typed);
+        click(m_users->BitBtn4);
+        QVERIFY(fx->alerts.alerts.isEmpty());
+        if (stored.isEmpty()) {
+            QCOMPARE(m_note.text, note);
+            QCOMPARE(m_modals, QList<QDialog *> { m_noteDialog.get() });
+            QCOMPARE(m_users->focusWidget(), m_users->DBEdit7);
+            QCOMPARE(m_users->DBEdit7->text(), typed); // kept as typed
+            QVERIFY(inEntryState(*m_users));
+            QVERIFY(storedNames().isEmpty());
+            QCOMPARE(m_loads, 0);
+        } else {
+            QVERIFY(m_modals.isEmpty());
+            QCOMPARE(fx->rows(kUsers).size(), 1);
+            QCOMPARE(fx->rows(kUsers).first().at(1).toString(), stored);
+            QCOMPARE(m_users->DBEdit7->text(), stored);
+            QVERIFY(inBrowseState(*m_users));
+            QCOMPARE(m_loads, 1);
+            QCOMPARE(m_userList, QStringList { u"Mario"_s });
+        }
+    }
+
+    void noteHeadingNamesTheFailedRule()
+    {
+        showWindow(m_users.get());
+        enterUser(u"Mario"_s, u"123"_s);
+        click(m_users->BitBtn4);
+        QCOMPARE(m_noteHeadings,
+                 QStringList { kBadFormat + u" Leggere la nota sotto e poi premere [...]"_s
+                               + QString(20, QLatin1Char(' ')) });
+    }
+
+    void longerStoredCodeIsRefused()
+    {
+        seedUser(u"Mario"_s, u"00001234A51"_s);
+        showWindow(m_users.get());
+        QCOMPARE(m_users->DBEdit7->text(), u"00001234A51"_s); // shown in full
+        click(m_users->BitBtn2);
+        click(m_users->BitBtn4);
+        QCOMPARE(m_note.text, kBadFormat);
+        QVERIFY(inEntryState(*m_users));
+        QCOMPARE(fx->column(u"select PinID from recipients"_s), QStringList { u"00001234A51"_s });
+
+        // A new record gets the ten-character limit back.
+        click(m_users->BitBtn5);
+        click(m_users->BitBtn1);
+        QCOMPARE(m_users->DBEdit7->maxLength(), 10);
+    }
+
+    void namesThatAreNoDuplicates()
+    {
+        seedUser(u" Mario "_s); // a stored name with blanks is compared as stored
+        showWindow(m_users.get());
+        enterUser(u"Mario"_s, u"1234A51"_s);
+        click(m_users->BitBtn4);
+        enterUser(u"D'Angelo"_s, u"1234A51"_s);
+        m_users->DBEdit2->setText(u"Gianni"_s);
+        click(m_users->BitBtn4);
+        QVERIFY(fx->alerts.alerts.isEmpty());
+        QCOMPARE(storedNames(), QStringList({ " Mario ", "Mario", "D'Angelo" }));
+        QCOMPARE(fx->stores->recipients.findByName(u"D'Angelo"_s)->firstName, u"Gianni"_s);
+    }
+
+    void newUserStartsUnticked()
+    {
+        seedUser(u"Mario"_s, u"0001234A51"_s, true);
+        showWindow(m_users.get());
+        QVERIFY(m_users->DBCheckBox1->isChecked());
+        click(m_users->BitBtn1);
+        QCOMPARE(m_users->editMode(), EditMode::New);
+        QVERIFY(!m_users->DBCheckBox1->isChecked());
+        QVERIFY(m_users->DBEdit1->text().isEmpty());
+        m_users->DBEdit1->setText(u"Luigi"_s);
+        m_users->DBEdit7->setText(u"555A12"_s);
+        click(m_users->BitBtn4);
+        QCOMPARE(fx->rows(kUsers).at(1).at(2).toInt(), 0);
+        // After a store the last record is current.
+        QCOMPARE(m_users->DBEdit1->text(), u"Luigi"_s);
+    }
+
+    void capcodeButtonComposesIntoTheCodeField()
+    {
+        showWindow(m_users.get());
+        enterUser(u"Mario"_s, u"123n14"_s);
+        m_onModal = [this](QDialog *dialog) {
+            if (dialog != m_pinId.get())
+                return;
+            dialog->show();
+            QCOMPARE(m_pinId->edtIDPin->text(), u"0000123N14"_s);
+            QTest::mouseClick(m_pinId->Button1, Qt::LeftButton);
+        };
+        click(m_users->Button1);
+        QCOMPARE(m_modals, QList<QDialog *> { m_pinId.get() });
+        QCOMPARE(m_pinId->target(), m_users->DBEdit7);
+        QCOMPARE(m_users->DBEdit7->text(), u"0000123N14"_s);
+        click(m_users->BitBtn4);
+        QCOMPARE(fx->column(u"select PinID from recipients"_s), QStringList { u"0000123N14"_s });
+    }
+
+    // ---- The presets window ----
+
+    void showingReloadsTheSelectorAndTheList()
+    {
+        seedPreset(u"Saluto"_s, u"Buongiorno"_s);
+        seedPreset(u"Rientro"_s, u"Rientrare in sede"_s);
+        m_selector = { u"Saluto"_s }; // narrowed by a pick in the main window
+        showWindow(m_presets.get());
+        QCOMPARE(m_loads, 1);
+        QCOMPARE(m_selector, QStringList({ "Saluto", "Rientro" }));
+        QCOMPARE(m_presets->rowCount(), 2);
+        QCOMPARE(m_presets->DBEdit1->text(), u"Saluto"_s);
+        QCOMPARE(m_presets->DBMemo1->toPlainText(), u"Buongiorno"_s);
+        QVERIFY(inBrowseState(*m_presets));
+    }
+
+    void filterKeepsCodes32To127()
+    {
+        showWindow(m_presets.get());
+        click(m_presets->BitBtn1);
+        QPlainTextEdit *memo = m_presets->DBMemo1;
+        memo->setFocus();
+        QTest::keyClicks(memo, u"Caff"_s);
+        QKeyEvent accented(QEvent::KeyPress, Qt::Key_Egrave, Qt::NoModifier, u"\u00e8"_s);
+        QCoreApplication::sendEvent(memo, &accented);
+        QTest::keyClick(memo, Qt::Key_Return); // no new line
+        QTest::keyClick(memo, Qt::Key_Enter);
+        memo->insertPlainText(u"~\x7f!\x1f"_s);
+        QCOMPARE(memo->toPlainText(), u"Caff~\x7f!"_s);
+
+        // A pasted two-line text with a tab becomes one line, nothing put in place of the breaks.
+        memo->clear();
+        QGuiApplication::clipboard()->setText(u"riga uno\r\nriga\tdue é"_s);
+        memo->paste();
+        QCOMPARE(memo->toPlainText(), u"riga unorigadue "_s);
+        QCOMPARE(memo->textCursor().position(), 16); // the caret stays at the end
+    }
+
+    void longTextIsNeitherCutNorLost()
+    {
+        showWindow(m_presets.get());
+        QString text;
+        for (int i = 0; i < 9000; ++i)
+            text += QChar(u'a' + i % 26);
+        enterNew(u"presets"_s, u"Lungo"_s, text + u"\n\u00e8"_s + text);
+        QCOMPARE(m_presets->DBMemo1->toPlainText(), text + text);
+        click(m_presets->BitBtn4);
+        QVERIFY(fx->alerts.alerts.isEmpty());
+        QCOMPARE(fx->rows(kPresets).first().at(1).toString(), text + text);
+    }
+
+    void editFollowsIntoTheSelector()
+    {
+        seedPreset(u"Saluto"_s, u"Buongiorno"_s);
+        seedPreset(u"Rientro"_s, u"Rientrare"_s);
+        showWindow(m_presets.get());
+        selectRow(*m_presets, 0);
+        click(m_presets->BitBtn2);
+        m_presets->DBEdit1->setText(u"Saluto d'inizio"_s);
+        m_presets->DBMemo1->setPlainText(u"Buonasera"_s);
+        click(m_presets->BitBtn4);
+        QVERIFY(fx->alerts.alerts.isEmpty());
+        QCOMPARE(fx->rows(kPresets).first(), QVariantList({ "Saluto d'inizio", "Buonasera" }));
+        QCOMPARE(m_selector, QStringList({ "Saluto d'inizio", "Rientro" }));
+        QCOMPARE(m_loads, 2);
+
+        // A new preset with the apostrophe name in other letters is a duplicate.
+        enterNew(u"presets"_s, u"SALUTO D'INIZIO"_s, u"x"_s);
+        click(m_presets->BitBtn4);
+        QCOMPARE(fx->alerts.texts(), QStringList { u"The template is already exist!"_s });
+    }
+};
+
+QTEST_MAIN(TestBookWindows)
+#include "test_gui_book_windows.moc"
