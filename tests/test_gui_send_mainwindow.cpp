@@ -87,12 +87,16 @@ QByteArray frameOf(const QByteArray &header, const QByteArray &text)
     return body + EncoderLink::Checksum(body) + '\x04';
 }
 
-// recipt, pin_id, status, msg of every stored row.
-QList<QStringList> runRows(const SendRig &rig)
+// The given columns of every row the window's report shows.
+QList<QStringList> shownRows(const TForm1 &form, const QList<int> &columns)
 {
     QList<QStringList> out;
-    for (const QStringList &row : rig.storedRows())
-        out << QStringList { row[1], row[2], row[4], row[5] };
+    for (int r = 0; r < form.reportModel->rowCount(); ++r) {
+        QStringList row;
+        for (int c : columns)
+            row << form.reportModel->index(r, c).data().toString();
+        out << row;
+    }
     return out;
 }
 
@@ -117,27 +121,26 @@ private slots:
         f.edtID->setText(u"123A12"_s);
         f.memMsg->setPlainText(u"HI"_s);
         f.Edit5->setText(u"2"_s);
-        bool lockedDuringRun = false;
+        const auto controls = [&f] {
+            return QList<bool> { f.tbnTransmit->isEnabled(), f.mnuTransmit->isEnabled(), f.Recipient1->isEnabled(),
+                                 f.OpenHistory1->isEnabled() };
+        };
+        QList<bool> controlsDuringRun;
         QString statusDuringRun;
         rig.pump.onPump = [&] {
-            lockedDuringRun = !f.tbnTransmit->isEnabled() && !f.mnuTransmit->isEnabled() && !f.Recipient1->isEnabled()
-                && !f.OpenHistory1->isEnabled();
+            controlsDuringRun = controls();
             statusDuringRun = f.statusText(2);
         };
 
         w.command.tbnTransmitClick();
 
         QVERIFY(rig.state.lastRunResult);
-        QVERIFY(lockedDuringRun);
-        QCOMPARE(statusDuringRun, u" Sending......"_s);
-        QVERIFY(f.tbnTransmit->isEnabled() && f.mnuTransmit->isEnabled());
-        QVERIFY(f.Recipient1->isEnabled() && f.OpenHistory1->isEnabled());
-        QCOMPARE(f.edtID->text(), u"0000123A12"_s);
-        QCOMPARE(f.Label20->text(), u"2"_s);
-        QCOMPARE(f.statusText(2), u"Pronto"_s);
+        QCOMPARE(controlsDuringRun, QList<bool>(4, false));
+        QCOMPARE(controls(), QList<bool>(4, true));
+        QCOMPARE((QStringList { statusDuringRun, f.statusText(2), f.edtID->text(), f.Label20->text() }),
+                 (QStringList { u" Sending......"_s, u"Pronto"_s, u"0000123A12"_s, u"2"_s }));
         QCOMPARE(rig.alerts.texts(), QStringList { u"Invio corretto!  "_s });
-        QCOMPARE(f.reportModel->rowCount(), 2);
-        QCOMPARE(f.reportModel->index(1, ReportModel::Status).data().toString(), u"OK"_s);
+        QCOMPARE(shownRows(f, { ReportModel::Status }), QList<QStringList>(2, { u"OK"_s }));
         QCOMPARE(rig.sim->frames().size(), 2);
     }
 
@@ -145,8 +148,7 @@ private slots:
     {
         SendRig rig;
         QVERIFY(rig.startSimulator());
-        rig.addUser(u"Anna"_s, u"0000101A12"_s, u"Anna"_s, true);
-        rig.addUser(u"Bruno"_s, u"0000102A12"_s);
+        rig.addBook();
         Window w(rig);
         TForm1 &f = w.form;
         f.PageControl1->setCurrentIndex(0);
@@ -162,10 +164,8 @@ private slots:
 
         QVERIFY(rig.state.lastRunResult);
         QCOMPARE(statusDuringFrame, u" Invio...     "_s);
-        QCOMPARE(f.reportModel->rowCount(), 2);
-        QCOMPARE(f.reportModel->index(0, ReportModel::Msg).data().toString(), u"Anna:CIAO"_s);
-        QCOMPARE(f.reportModel->index(1, ReportModel::Msg).data().toString(), u"CIAO"_s);
-        QCOMPARE(f.reportModel->index(1, ReportModel::Recipt).data().toString(), u"Bruno"_s);
+        QCOMPARE(shownRows(f, { ReportModel::Recipt, ReportModel::Msg }),
+                 (QList<QStringList> { { u"Anna"_s, u"Anna:CIAO"_s }, { u"Bruno"_s, u"CIAO"_s } }));
         QCOMPARE(f.Label20->text(), u"1"_s);
     }
 
@@ -188,25 +188,21 @@ private slots:
 
         c.runRangeTest();
 
-        QCOMPARE(c.shownMessage, u"Range Test"_s);
-        QCOMPARE(c.shownPeriod, u"1"_s);
-        QVERIFY(visibleAtCancel);
-        QVERIFY(!c.range.isVisible());
+        QCOMPARE((QStringList { c.shownMessage, c.shownPeriod }), (QStringList { u"Range Test"_s, u"1"_s }));
+        QVERIFY(visibleAtCancel && !c.range.isVisible());
         // The window opens on the text of "Messaggio", then shows the range text of each pass.
         QCOMPARE(textsSeen, QStringList { u"Range Test"_s } + kRangeTexts);
         QVERIFY(rig.state.lastRunResult);
         QVERIFY(rig.alerts.texts().isEmpty()); // stopped in the pause: no message
-        const QList<QStringList> rows = runRows(rig);
-        QCOMPARE(rows.size(), 3);
-        for (int i = 0; i < 3; ++i)
-            QCOMPARE(rows[i], (QStringList { u"DIR   "_s, u"0000123A12"_s, u"OK"_s, kRangeTexts[i] }));
-        QVERIFY(rig.sim->waitForFrames(3));
-        QList<QByteArray> expected;
+        QCOMPARE(rig.column(1) + rig.column(2) + rig.column(4),
+                 QStringList(3, u"DIR   "_s) + QStringList(3, u"0000123A12"_s) + QStringList(3, u"OK"_s));
+        QCOMPARE(rig.column(5), kRangeTexts);
+        QList<QByteArray> frames;
         for (const QString &text : kRangeTexts)
-            expected << frameOf("0000123A12", text.toLatin1());
-        QCOMPARE(rig.sim->frames(), expected);
-        QVERIFY(c.form.tbnTransmit->isEnabled());
-        QVERIFY(c.form.mnuTransmit->isEnabled());
+            frames << frameOf("0000123A12", text.toLatin1());
+        QVERIFY(rig.sim->waitForFrames(3));
+        QCOMPARE(rig.sim->frames(), frames);
+        QVERIFY(c.form.tbnTransmit->isEnabled() && c.form.mnuTransmit->isEnabled());
     }
 
     void aFrameFailureEndsTheRunAndClosesTheWindow()
@@ -225,11 +221,10 @@ private slots:
 
         QCOMPARE(rig.alerts.texts(), (QStringList { u"Nessun KRV7700!"_s, u"Invio fallito!"_s }));
         QCOMPARE(rig.alerts.alerts.last().caption, u"Errore "_s);
-        QVERIFY(visibleAtFailure);
-        QVERIFY(!c.range.isVisible());
+        QVERIFY(visibleAtFailure && !c.range.isVisible());
         QVERIFY(!rig.state.lastRunResult);
-        QCOMPARE(runRows(rig).size(), 3);
-        QCOMPARE(runRows(rig).last().mid(2), (QStringList { u"NoTX"_s, u"Range Test 3"_s }));
+        QCOMPARE(rig.column(4), (QStringList { u"OK"_s, u"OK"_s, u"NoTX"_s }));
+        QCOMPARE(rig.column(5), kRangeTexts);
         QVERIFY(c.form.tbnTransmit->isEnabled());
     }
 
@@ -248,7 +243,7 @@ private slots:
         ModalRunner::clearInterceptor();
         QCOMPARE(opened, 0);
         QCOMPARE(rig.alerts.alerts.size(), 1);
-        QVERIFY(runRows(rig).isEmpty());
+        QVERIFY(rig.storedRows().isEmpty());
     }
 };
 

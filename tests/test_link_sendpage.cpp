@@ -43,9 +43,22 @@ struct Rig
 using Reply = ScriptedPagePort::Reply;
 using Replies = QList<Reply>;
 
+// One encoder behaviour: the replies it gives to successive writes, how far ahead the busy
+// deadline lies (-1: passed), whether the page is acknowledged, and the writes, purges, empty
+// 10 ms waits and 700 ms pauses it makes, and the deadline left from the clock at the end
+// (-1: not checked). Every write is the worked frame.
+struct Behaviour
+{
+    Replies replies;
+    qint64 deadlineAhead;
+    bool acknowledged;
+    int writes, purges, emptyWaits, pauses;
+    qint64 deadlineAfter;
+};
+
 } // namespace
 
-Q_DECLARE_METATYPE(Reply)
+Q_DECLARE_METATYPE(Behaviour)
 
 class TestLinkSendPage : public QObject
 {
@@ -58,12 +71,11 @@ private slots:
         QCOMPARE(EncoderLink::Checksum(kWorkedFrame.left(13)), QByteArray("028="));
         // Sum kept to 16 bits: 300 bytes of 0xFF = 0x12AD4 -> 0x2AD4.
         QCOMPARE(EncoderLink::Checksum(QByteArray(300, char(0xFF))), QByteArray("2:=4"));
-        QCOMPARE(EncoderLink::AirTime(0, 512), 2437u);
-        QCOMPARE(EncoderLink::AirTime(0, 1200), 1040u);
-        QCOMPARE(EncoderLink::AirTime(0, 2400), 520u);
-        QCOMPARE(EncoderLink::AirTime(100, 512), 5137u);
-        QCOMPARE(EncoderLink::AirTime(100, 1200), 2306u);
-        QCOMPARE(EncoderLink::AirTime(100, 2400), 1253u);
+        QList<quint32> airTimes;
+        for (int length : { 0, 100 })
+            for (int rate : { 512, 1200, 2400 })
+                airTimes << EncoderLink::AirTime(length, rate);
+        QCOMPARE(airTimes, (QList<quint32> { 2437, 1040, 520, 5137, 2306, 1253 }));
         QCOMPARE(EncoderLink::MaxBodyLength(10, 0, 0), 4984);
     }
 
@@ -75,73 +87,54 @@ private slots:
         rig.port.replies.enqueue({ kWorkedAck, 0 });
         const PageResult result = rig.send();
         QVERIFY(result.acknowledged && !result.refused);
-        QCOMPARE(result.msgText, QByteArray("HI"));
-        QCOMPARE(rig.state.messageBody, QByteArray("HI"));
+        QCOMPARE((QList<QByteArray> { result.msgText, rig.state.messageBody }), (QList<QByteArray> { "HI", "HI" }));
         QCOMPARE(rig.state.busyDeadline, 250 + rig.clock.tick + 1253 + 10000);
-        QCOMPARE(rig.view.progressMax, 2);
-        QCOMPARE(rig.view.progressPos, 0);
+        QCOMPARE((QList<int> { rig.view.progressMax, rig.view.progressPos }), (QList<int> { 2, 0 }));
     }
 
-    // One row per encoder behaviour: the replies it gives to successive writes, how far ahead
-    // the busy deadline lies (-1: passed), and the writes, purges, empty 10 ms waits and 700 ms
-    // pauses the page makes (-1: not checked). Every write is the worked frame.
     void encoderBehaviour_data()
     {
-        // clang-format off
-        QTest::addColumn<Replies>("replies");
-        QTest::addColumn<qint64>("deadlineAhead");
-        QTest::addColumn<bool>("acknowledged");
-        QTest::addColumn<int>("writes");
-        QTest::addColumn<int>("purges");
-        QTest::addColumn<int>("emptyWaits");
-        QTest::addColumn<int>("pauses");
-        QTest::addColumn<qint64>("deadlineAfter"); // from the clock at the end; -1: not checked
+        QTest::addColumn<Behaviour>("b");
         const Reply ack { kWorkedAck, 0 }, none { QByteArray(), 0 };
-        QTest::newRow("good answer, there at once") << Replies { ack } << -1LL << true << 1 << 1 << 0 << 0 << 10520LL;
+        // clang-format off
+        QTest::newRow("good answer, there at once") << Behaviour { { ack }, -1, true, 1, 1, 0, 0, 10520 };
         // Silence: the page's purge, then one per reply time-out of 31 waits.
-        QTest::newRow("silence, deadline passed") << Replies {} << -1LL << false << 5 << 6 << 5 * 31 << 0 << 0LL;
+        QTest::newRow("silence, deadline passed") << Behaviour { {}, -1, false, 5, 6, 5 * 31, 0, 0 };
         // Five tries take 5 x (5 + 310) ms; each later attempt 315 ms plus a 700 ms pause.
-        QTest::newRow("silence, deadline ahead") << Replies {} << 5LL * 315 + 3 * 1015 - 1 << false << 8 << 9 << -1 << 3 << 0LL;
-        QTest::newRow("busy, answered in the waiting loop") << Replies(7, none) + Replies { ack } << 60'000LL << true << 8 << -1 << -1 << 2 << 10520LL;
+        QTest::newRow("silence, deadline ahead") << Behaviour { {}, 5 * 315 + 3 * 1015 - 1, false, 8, 9, -1, 3, 0 };
+        QTest::newRow("busy, answered in the waiting loop") << Behaviour { Replies(7, none) + Replies { ack }, 60'000, true, 8, -1, -1, 2, 10520 };
         // A wrong answer resends at once, without a purge.
-        QTest::newRow("wrong fifth byte") << Replies { { QByteArray::fromHex("3032383D15"), 0 }, ack } << -1LL << true << 2 << 1 << 0 << 0 << -1LL;
-        QTest::newRow("wrong checksum character") << Replies(5, { QByteArray("028>\x06"), 0 }) << -1LL << false << 5 << 1 << -1 << 0 << -1LL;
-        QTest::newRow("four bytes: the fifth byte's waits") << Replies { { QByteArray("028="), 0 }, ack } << -1LL << true << 2 << 2 << 31 << 0 << -1LL;
-        QTest::newRow("late answer after 20 waits") << Replies { { kWorkedAck, 20 } } << -1LL << true << 1 << 1 << 20 << 0 << -1LL;
-        QTest::newRow("late answer after 30 waits, in time") << Replies { { kWorkedAck, 30 } } << -1LL << true << 1 << 1 << 30 << 0 << -1LL;
-        QTest::newRow("late answer after 31 waits, too late") << Replies { { kWorkedAck, 31 }, ack } << -1LL << true << 2 << 2 << 31 << 0 << -1LL;
+        QTest::newRow("wrong fifth byte") << Behaviour { { { QByteArray::fromHex("3032383D15"), 0 }, ack }, -1, true, 2, 1, 0, 0, -1 };
+        QTest::newRow("wrong checksum character") << Behaviour { Replies(5, { QByteArray("028>\x06"), 0 }), -1, false, 5, 1, -1, 0, -1 };
+        QTest::newRow("four bytes: the fifth byte's waits") << Behaviour { { { QByteArray("028="), 0 }, ack }, -1, true, 2, 2, 31, 0, -1 };
+        QTest::newRow("late answer after 20 waits") << Behaviour { { { kWorkedAck, 20 } }, -1, true, 1, 1, 20, 0, -1 };
+        QTest::newRow("late answer after 30 waits, in time") << Behaviour { { { kWorkedAck, 30 } }, -1, true, 1, 1, 30, 0, -1 };
+        QTest::newRow("late answer after 31 waits, too late") << Behaviour { { { kWorkedAck, 31 }, ack }, -1, true, 2, 2, 31, 0, -1 };
         // clang-format on
     }
     void encoderBehaviour()
     {
-        QFETCH(Replies, replies);
-        QFETCH(qint64, deadlineAhead);
-        QFETCH(bool, acknowledged);
-        QFETCH(int, writes);
-        QFETCH(int, purges);
-        QFETCH(int, emptyWaits);
-        QFETCH(int, pauses);
-        QFETCH(qint64, deadlineAfter);
+        QFETCH(Behaviour, b);
         Rig rig;
-        if (deadlineAhead >= 0)
-            rig.state.busyDeadline = rig.clock.tick + deadlineAhead;
-        for (const Reply &reply : replies)
+        if (b.deadlineAhead >= 0)
+            rig.state.busyDeadline = rig.clock.tick + b.deadlineAhead;
+        for (const Reply &reply : b.replies)
             rig.port.replies.enqueue(reply);
 
-        QCOMPARE(rig.send().acknowledged, acknowledged);
-        QCOMPARE(rig.port.writes, QList<QByteArray>(writes, kWorkedFrame));
-        if (purges >= 0)
-            QCOMPARE(rig.port.purges, purges);
-        if (emptyWaits >= 0)
-            QCOMPARE(rig.port.emptyWaits, emptyWaits);
+        QCOMPARE(rig.send().acknowledged, b.acknowledged);
+        QCOMPARE(rig.port.writes, QList<QByteArray>(b.writes, kWorkedFrame));
+        if (b.purges >= 0)
+            QCOMPARE(rig.port.purges, b.purges);
+        if (b.emptyWaits >= 0)
+            QCOMPARE(rig.port.emptyWaits, b.emptyWaits);
         QVERIFY(rig.pump.pumps >= rig.port.emptyWaits); // events are pumped between the waits
-        QCOMPARE(rig.busyPauses(), pauses);
-        if (acknowledged)
+        QCOMPARE(rig.busyPauses(), b.pauses);
+        if (b.acknowledged)
             QVERIFY(rig.alerts.alerts.isEmpty());
         else
             QVERIFY(rig.warnedNoEncoder());
-        if (deadlineAfter >= 0)
-            QCOMPARE(rig.state.busyDeadline, rig.clock.tick + deadlineAfter);
+        if (b.deadlineAfter >= 0)
+            QCOMPARE(rig.state.busyDeadline, rig.clock.tick + b.deadlineAfter);
     }
 
     void stopRequestFromInsideThePump()
@@ -165,9 +158,9 @@ private slots:
         rig.port.open = false;
         rig.state.busyDeadline = rig.clock.tick + 2000;
         QVERIFY(!rig.send().acknowledged);
-        QCOMPARE(rig.port.writes.size(), 0);
-        QCOMPARE(rig.port.purges, 0);
-        QCOMPARE(rig.busyPauses(), 3); // 700 ms per attempt until the deadline
+        // Nothing written or purged; 700 ms per attempt until the deadline.
+        QCOMPARE((QList<qsizetype> { rig.port.writes.size(), rig.port.purges, rig.busyPauses() }),
+                 (QList<qsizetype> { 0, 0, 3 }));
         QVERIFY(rig.warnedNoEncoder());
     }
 
@@ -210,12 +203,11 @@ private slots:
         rig.port.repeatReply = ScriptedPagePort::Reply { QByteArray(), 0 };
         const PageResult result = rig.send();
         QCOMPARE(result.refused, refused);
-        if (refused) {
+        if (refused) { // nothing sent, warned or counted; the previous body kept
             QVERIFY(!result.acknowledged);
-            QCOMPARE(rig.port.writes.size(), 0);
-            QCOMPARE(rig.port.purges, 0);
-            QVERIFY(rig.alerts.alerts.isEmpty());
-            QCOMPARE(rig.state.messageCounter, 3u);
+            QCOMPARE((QList<qsizetype> { rig.port.writes.size(), rig.port.purges, rig.alerts.alerts.size(),
+                                         qsizetype(rig.state.messageCounter) }),
+                     (QList<qsizetype> { 0, 0, 0, 3 }));
             QCOMPARE(rig.state.messageBody, QByteArray("before"));
         } else {
             QCOMPARE(rig.port.writes.first().size(), 1 + header.size() + bodyLength + 5);

@@ -28,39 +28,39 @@ QList<QByteArray> distinctFrames(const SimulatorProcess &sim)
     return out;
 }
 
-// The frames the simulator acknowledged (a FRAME line answered by a REPLY ending in ACK).
-QList<QByteArray> acknowledgedFrames(const SimulatorProcess &sim)
+// Every row marked "OK" is a frame the encoder acknowledged (a FRAME line answered by a REPLY
+// ending in ACK), byte for byte, in the same order.
+void compareOkRowsWithFrames(const SendRig &rig)
 {
-    QList<QByteArray> out;
-    const QStringList lines = sim.logText().split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+    QList<QByteArray> acknowledged, expected;
+    const QStringList lines = rig.sim->logText().split(QLatin1Char('\n'), Qt::SkipEmptyParts);
     for (int i = 0; i + 1 < lines.size(); ++i) {
         if (lines[i].startsWith(QLatin1String("FRAME ")) && lines[i + 1].startsWith(QLatin1String("REPLY "))
             && lines[i + 1].endsWith(QLatin1String("06")))
-            out << QByteArray::fromHex(lines[i].section(QLatin1Char(' '), 1, 1).toLatin1());
+            acknowledged << QByteArray::fromHex(lines[i].section(QLatin1Char(' '), 1, 1).toLatin1());
     }
-    return out;
-}
-
-// Every row marked "OK" is a frame the encoder acknowledged, byte for byte, in the same order.
-void compareOkRowsWithFrames(const SendRig &rig)
-{
-    QList<QByteArray> expected;
     for (const QStringList &row : rig.storedRows()) {
         if (row[4] == QLatin1String("OK"))
             expected << frameOf(row[2], row[5]);
     }
-    QCOMPARE(acknowledgedFrames(*rig.sim), expected);
+    QCOMPARE(acknowledged, expected);
 }
 
-QStringList column(const QList<QStringList> &rows, int c)
+const QString kSent = u"Invio corretto!  "_s;
+
+// A test-mode run: its address-book list (empty: direct mode to 123A12), fields and flag
+// ("cap", "msg" or "tone"), and the codes, texts and pause shape it should give.
+struct ModeRun
 {
-    QStringList out;
-    for (const QStringList &row : rows)
-        out << row[c];
-    return out;
-}
+    QStringList sendList;
+    QString times, autoInc, delay, flags;
+    QStringList codes, texts;
+    QString shape;
+};
 
 } // namespace
+
+Q_DECLARE_METATYPE(ModeRun)
 
 class TestSendDriver : public QObject
 {
@@ -78,12 +78,10 @@ private slots:
         QVERIFY(rig.driver->RunTransmission());
 
         QCOMPARE(rig.view.code, u"0000123A12"_s);
-        QCOMPARE(rig.alerts.texts(), QStringList { u"Invio corretto!  "_s });
+        QCOMPARE(rig.alerts.texts(), QStringList { kSent });
         QCOMPARE(rig.alerts.alerts.last().caption, u"Message"_s);
-        QCOMPARE(rig.view.status, u"Pronto"_s);
-        QCOMPARE(rig.view.passCount, u"1"_s);
-        QVERIFY(!rig.port.IsOpen());
-        QVERIFY(!rig.state.running);
+        QCOMPARE((QStringList { rig.view.status, rig.view.passCount }), (QStringList { u"Pronto"_s, u"1"_s }));
+        QVERIFY(!rig.port.IsOpen() && !rig.state.running);
         const auto rows = rig.storedRows();
         QCOMPARE(rows.size(), 1);
         QCOMPARE(rows[0].mid(1, 5), (QStringList { u"DIR   "_s, u"0000123A12"_s, u"Si "_s, u"OK"_s, u"HI"_s }));
@@ -97,33 +95,26 @@ private slots:
     {
         SendRig rig;
         QVERIFY(rig.startSimulator({ u"--fail-after"_s, u"1"_s, u"--mode"_s, u"silent"_s }));
-        rig.addUser(u"Anna Rossi"_s, u"0000101A12"_s, u"Anna"_s, true);
-        rig.addUser(u"Bruno"_s, u"0000102A12"_s, u"Bruno"_s, false);
-        rig.addUser(u"Carla"_s, u"0000103A12"_s);
-        rig.view.page = 0;
-        rig.view.sendList = { u"Anna Rossi"_s, u"Bruno"_s, u"Carla"_s };
+        rig.addBook();
+        rig.sendTo({ u"Anna"_s, u"Bruno"_s, u"Carla"_s });
         rig.view.times = u"2"_s;
         rig.view.delay = u"300"_s;
 
         QVERIFY(!rig.driver->RunTransmission());
 
-        const auto rows = rig.storedRows();
-        QCOMPARE(column(rows, 1), (QStringList { u"Anna Rossi"_s, u"Bruno"_s, u"Carla"_s }));
-        QCOMPARE(column(rows, 4), (QStringList { u"OK"_s, u"NoTX"_s, u"NoTX"_s }));
-        QCOMPARE(column(rows, 5), (QStringList { u"Anna:HI"_s, u"HI"_s, u"HI"_s }));
-        QCOMPARE(column(rows, 2), (QStringList { u"0000101A12"_s, u"0000102A12"_s, u"0000103A12"_s }));
+        QCOMPARE(rig.column(1), (QStringList { u"Anna"_s, u"Bruno"_s, u"Carla"_s }));
+        QCOMPARE(rig.column(2), (QStringList { u"0000101A12"_s, u"0000102A12"_s, u"0000103A12"_s }));
+        QCOMPARE(rig.column(4), (QStringList { u"OK"_s, u"NoTX"_s, u"NoTX"_s }));
+        QCOMPARE(rig.column(5), (QStringList { u"Anna:HI"_s, u"HI"_s, u"HI"_s }));
         QCOMPARE(rig.alerts.texts(), (QStringList { u"Nessun KRV7700!"_s, u"Invio fallito!"_s }));
         QCOMPARE(rig.alerts.alerts.last().caption, u"Errore "_s);
         // "Invio fallito!" comes after the pause that follows the failed pass.
-        const int failed = rig.view.events.indexOf(u"alert:Invio fallito!"_s);
         const int countdown = rig.view.events.indexOf(QRegularExpression(u"countdown:.*"_s));
-        QVERIFY(countdown >= 0 && countdown < failed);
-        QCOMPARE(rig.view.status, u" Ready"_s);
-        QCOMPARE(rig.view.passCount, u"1"_s);
+        QVERIFY(countdown >= 0 && countdown < rig.view.events.indexOf(u"alert:Invio fallito!"_s));
+        QCOMPARE((QStringList { rig.view.status, rig.view.passCount }), (QStringList { u" Ready"_s, u"1"_s }));
         QVERIFY(rig.port.IsOpen()); // left open until the next run
         // Carla was never framed; Bruno's frame went out unanswered.
-        const QList<QByteArray> logged = distinctFrames(*rig.sim);
-        QCOMPARE(logged,
+        QCOMPARE(distinctFrames(*rig.sim),
                  (QList<QByteArray> { frameOf(u"0000101A12"_s, u"Anna:HI"_s), frameOf(u"0000102A12"_s, u"HI"_s) }));
         compareOkRowsWithFrames(rig);
     }
@@ -132,46 +123,38 @@ private slots:
     {
         SendRig rig;
         QVERIFY(rig.startSimulator());
-        rig.addUser(u"Anna"_s, u"0000101A12"_s);
-        rig.addUser(u"Carla"_s, u"0000103A12"_s);
-        rig.view.page = 0;
-        rig.view.sendList = { u"Anna"_s, u"Gone"_s, u"Carla"_s };
+        rig.addBook();
+        rig.sendTo({ u"Bruno"_s, u"Gone"_s, u"Carla"_s });
 
         QVERIFY(!rig.driver->RunTransmission());
 
-        const auto rows = rig.storedRows();
-        QCOMPARE(column(rows, 1), (QStringList { u"Anna"_s, u"Gone"_s, u"Carla"_s }));
-        QCOMPARE(column(rows, 4), (QStringList { u"OK"_s, u"NoTX"_s, u"NoTX"_s }));
-        QCOMPARE(rows[1][2], QString());
+        QCOMPARE(rig.column(1), (QStringList { u"Bruno"_s, u"Gone"_s, u"Carla"_s }));
+        QCOMPARE(rig.column(2), (QStringList { u"0000102A12"_s, QString(), u"0000103A12"_s }));
+        QCOMPARE(rig.column(4), (QStringList { u"OK"_s, u"NoTX"_s, u"NoTX"_s }));
         QCOMPARE(rig.alerts.texts(),
                  (QStringList { u"Utente non trovato nella rubrica: Gone"_s, u"Invio fallito!"_s }));
-        QCOMPARE(distinctFrames(*rig.sim), QList<QByteArray> { frameOf(u"0000101A12"_s, u"HI"_s) });
+        QCOMPARE(distinctFrames(*rig.sim), QList<QByteArray> { frameOf(u"0000102A12"_s, u"HI"_s) });
     }
 
     void timesZeroSendsNothing()
     {
         SendRig rig;
         QVERIFY(rig.startSimulator());
-        rig.state.mode = OperatingMode::Test;
-        rig.view.times = u"0"_s;
+        rig.testRun(u"0"_s);
 
         // The code is still checked: a bad one ends the run with the check's message.
         rig.view.code = u"7A12"_s;
         QVERIFY(!rig.driver->RunTransmission());
-        QCOMPARE(rig.alerts.texts(), QStringList { u"Please insert capecode between 8 to 2097151"_s });
         QCOMPARE(rig.view.status, u" Sending......"_s);
-
-        rig.alerts.clear();
         rig.view.code = u"123A12"_s;
         QVERIFY(rig.driver->RunTransmission());
-        QCOMPARE(rig.alerts.texts(), QStringList { u"Invio corretto!  "_s });
         QVERIFY(!rig.port.IsOpen());
-
         // Address-book mode still needs a user in the list.
-        rig.alerts.clear();
         rig.view.page = 0;
         QVERIFY(!rig.driver->RunTransmission());
-        QCOMPARE(rig.alerts.texts(), QStringList { u"Nessun utente scelto!!!  "_s });
+        QCOMPARE(
+            rig.alerts.texts(),
+            (QStringList { u"Please insert capecode between 8 to 2097151"_s, kSent, u"Nessun utente scelto!!!  "_s }));
         QCOMPARE(rig.alerts.alerts.last().icon, AlertIcon::Warning);
 
         QVERIFY(rig.storedRows().isEmpty());
@@ -182,11 +165,8 @@ private slots:
     {
         SendRig rig;
         QVERIFY(rig.startSimulator());
-        rig.state.mode = OperatingMode::Test;
-        rig.view.times = u"-1"_s;
-        rig.view.delay = u"2000"_s;
-        // "ESC" in the third pause.
-        rig.pump.onPump = [&rig] {
+        rig.testRun(u"-1"_s, u"2000"_s);
+        rig.pump.onPump = [&rig] { // "ESC" in the third pause
             if (rig.view.rowsPosted == 3 && rig.view.countOf(u"countdown:"_s) > 0)
                 rig.state.stopRequest = true;
         };
@@ -195,9 +175,8 @@ private slots:
 
         QVERIFY(rig.alerts.texts().isEmpty());
         QVERIFY(rig.port.IsOpen());
-        QCOMPARE(rig.view.status, u" Sending......"_s);
+        QCOMPARE((QStringList { rig.view.status, rig.view.passCount }), (QStringList { u" Sending......"_s, u"3"_s }));
         QCOMPARE(rig.storedRows().size(), 3);
-        QCOMPARE(rig.view.passCount, u"3"_s);
         QVERIFY(rig.view.events.contains(u"countdown:2"_s));
         compareOkRowsWithFrames(rig);
     }
@@ -205,20 +184,18 @@ private slots:
     void repeatStoppedDuringFrame_data()
     {
         QTest::addColumn<QString>("delay");
-        QTest::addColumn<bool>("endsAtNextPass");
-        QTest::newRow("with a pause: ends silently in it") << u"300"_s << false;
-        QTest::newRow("no pause: ends at the next pass") << u"0"_s << true;
+        QTest::addColumn<QStringList>("alerts");
+        QTest::newRow("with a pause: ends silently in it") << u"300"_s << QStringList();
+        QTest::newRow("no pause: ends at the next pass") << u"0"_s << QStringList { kSent };
     }
 
     void repeatStoppedDuringFrame()
     {
         QFETCH(QString, delay);
-        QFETCH(bool, endsAtNextPass);
+        QFETCH(QStringList, alerts);
         SendRig rig;
         QVERIFY(rig.startSimulator({ u"--delay-ms"_s, u"60"_s }));
-        rig.state.mode = OperatingMode::Test;
-        rig.view.times = u"-1"_s;
-        rig.view.delay = delay;
+        rig.testRun(u"-1"_s, delay);
         // "ESC" while the second frame waits for its answer: the frame still completes.
         rig.pump.onPump = [&rig] {
             if (rig.view.rowsPosted == 1 && rig.sim->frames().size() == 2)
@@ -227,15 +204,9 @@ private slots:
 
         QVERIFY(rig.driver->RunTransmission());
 
-        const auto rows = rig.storedRows();
-        QCOMPARE(column(rows, 4), (QStringList { u"OK"_s, u"OK"_s }));
-        if (endsAtNextPass) {
-            QCOMPARE(rig.alerts.texts(), QStringList { u"Invio corretto!  "_s });
-            QVERIFY(!rig.port.IsOpen());
-        } else {
-            QVERIFY(rig.alerts.texts().isEmpty());
-            QVERIFY(rig.port.IsOpen());
-        }
+        QCOMPARE(rig.column(4), (QStringList { u"OK"_s, u"OK"_s }));
+        QCOMPARE(rig.alerts.texts(), alerts);
+        QCOMPARE(rig.port.IsOpen(), alerts.isEmpty()); // a run that ends normally closes the port
         compareOkRowsWithFrames(rig);
     }
 
@@ -244,71 +215,51 @@ private slots:
     // starts with the message counter and the group-end flag as an earlier run might leave them.
     void testModeRuns_data()
     {
-        // clang-format off
-        QTest::addColumn<QStringList>("sendList"); // empty: direct mode to 123A12
-        QTest::addColumn<QString>("times");
-        QTest::addColumn<QString>("autoInc");
-        QTest::addColumn<QString>("delay");
-        QTest::addColumn<QString>("flags");
-        QTest::addColumn<QStringList>("codes");
-        QTest::addColumn<QStringList>("texts");
-        QTest::addColumn<QString>("shape");
+        QTest::addColumn<ModeRun>("run");
         const QString c123 = u"0000123A12"_s, c124 = u"0000124A12"_s, c125 = u"0000125A12"_s;
         const QString anna = u"0000101A12"_s, bruno = u"0000102A12"_s, hi = u"HI"_s;
-        QTest::newRow("Chg CAP: seven frames, pauses after the third and sixth") << QStringList() << "7" << "3" << "500" << "cap" << QStringList { c123, c124, c125, c123, c124, c125, c123 } << QStringList(7, hi) << "RRRPRRRPR";
-        QTest::newRow("Chg Msg: counts the frames of the run from 0") << QStringList() << "3" << "1" << "0" << "msg" << QStringList(3, c123) << QStringList { "0HI", "1HI", "2HI" } << "";
-        QTest::newRow("Chg Msg: follows the name prefix, goes on across users") << QStringList { "Anna", "Bruno" } << "1" << "1" << "0" << "msg" << QStringList { anna, bruno } << QStringList { "Anna:0HI", "1HI" } << "";
-        QTest::newRow("Tone Only: text only at the group end") << QStringList() << "3" << "3" << "0" << "tone" << QStringList(3, c123) << QStringList { "", "", "HI" } << "";
-        QTest::newRow("Tone Only: the same in address-book mode") << QStringList { "Bruno" } << "2" << "2" << "0" << "tone" << QStringList(2, bruno) << QStringList { "", "HI" } << "";
+        // clang-format off
+        QTest::newRow("Chg CAP: seven frames, pauses after the third and sixth") << ModeRun { {}, "7", "3", "500", "cap", { c123, c124, c125, c123, c124, c125, c123 }, QStringList(7, hi), "RRRPRRRPR" };
+        QTest::newRow("Chg Msg: counts the frames of the run from 0") << ModeRun { {}, "3", "1", "0", "msg", QStringList(3, c123), { "0HI", "1HI", "2HI" }, "" };
+        QTest::newRow("Chg Msg: follows the name prefix, goes on across users") << ModeRun { { "Anna", "Bruno" }, "1", "1", "0", "msg", { anna, bruno }, { "Anna:0HI", "1HI" }, "" };
+        QTest::newRow("Tone Only: text only at the group end") << ModeRun { {}, "3", "3", "0", "tone", QStringList(3, c123), { "", "", "HI" }, "" };
+        QTest::newRow("Tone Only: the same in address-book mode") << ModeRun { { "Bruno" }, "2", "2", "0", "tone", QStringList(2, bruno), { "", "HI" }, "" };
         // clang-format on
     }
 
     void testModeRuns()
     {
-        QFETCH(QStringList, sendList);
-        QFETCH(QString, times);
-        QFETCH(QString, autoInc);
-        QFETCH(QString, delay);
-        QFETCH(QString, flags);
-        QFETCH(QStringList, codes);
-        QFETCH(QStringList, texts);
-        QFETCH(QString, shape);
+        QFETCH(ModeRun, run);
         SendRig rig;
         QVERIFY(rig.startSimulator());
-        rig.addUser(u"Anna"_s, u"0000101A12"_s, u"Anna"_s, true);
-        rig.addUser(u"Bruno"_s, u"0000102A12"_s);
-        rig.state.mode = OperatingMode::Test;
+        rig.addBook();
+        rig.testRun(run.times, run.delay);
         rig.state.messageCounter = 41;
         rig.state.groupEnd = true;
+        if (!run.sendList.isEmpty())
+            rig.sendTo(run.sendList);
         rig.view.testMode = true;
-        if (!sendList.isEmpty()) {
-            rig.view.page = 0;
-            rig.view.sendList = sendList;
-        }
-        rig.view.times = times;
-        rig.view.autoInc = autoInc;
-        rig.view.delay = delay;
-        rig.view.chgCap = flags == QLatin1String("cap");
-        rig.view.chgMsg = flags == QLatin1String("msg");
-        rig.view.toneOnly = flags == QLatin1String("tone");
+        rig.view.autoInc = run.autoInc;
+        rig.view.chgCap = run.flags == QLatin1String("cap");
+        rig.view.chgMsg = run.flags == QLatin1String("msg");
+        rig.view.toneOnly = run.flags == QLatin1String("tone");
 
         QVERIFY(rig.driver->RunTransmission());
 
-        const auto rows = rig.storedRows();
-        QCOMPARE(column(rows, 2), codes);
-        QCOMPARE(column(rows, 5), texts);
-        if (!shape.isEmpty()) {
-            QStringList seen;
+        QCOMPARE(rig.column(2), run.codes);
+        QCOMPARE(rig.column(5), run.texts);
+        if (!run.shape.isEmpty()) {
+            QString seen;
             for (const QString &e : rig.view.events) {
                 if (e == QLatin1String("row"))
-                    seen << u"R"_s;
-                else if (e.startsWith(QLatin1String("countdown:")) && !seen.endsWith(QLatin1String("P")))
-                    seen << u"P"_s;
+                    seen += u'R';
+                else if (e.startsWith(QLatin1String("countdown:")) && !seen.endsWith(u'P'))
+                    seen += u'P';
             }
-            QCOMPARE(seen.join(QString()), shape);
+            QCOMPARE(seen, run.shape);
         }
-        QCOMPARE(rig.view.passCount, times);
-        QCOMPARE(rig.alerts.texts(), QStringList { u"Invio corretto!  "_s });
+        QCOMPARE(rig.view.passCount, run.times);
+        QCOMPARE(rig.alerts.texts(), QStringList { kSent });
         compareOkRowsWithFrames(rig);
     }
 
@@ -329,9 +280,8 @@ private slots:
 
         QVERIFY(rig.driver->RunTransmission());
 
-        const auto rows = rig.storedRows();
-        QCOMPARE(column(rows, 5), (QStringList { u"Range Test 1"_s, u"Range Test 2"_s, u"Range Test 3"_s }));
-        QCOMPARE(column(rows, 2), QStringList(3, u"0000123A12"_s));
+        QCOMPARE(rig.column(5), (QStringList { u"Range Test 1"_s, u"Range Test 2"_s, u"Range Test 3"_s }));
+        QCOMPARE(rig.column(2), QStringList(3, u"0000123A12"_s));
         QVERIFY(rig.view.events.contains(u"countdown:1"_s));
         QVERIFY(rig.alerts.texts().isEmpty());
         compareOkRowsWithFrames(rig);
@@ -342,9 +292,9 @@ private slots:
         QTest::addColumn<int>("port");
         QTest::addColumn<QString>("linkTo");
         QTest::addColumn<QString>("message");
-        QTest::newRow("empty port entry") << 16 << QString() << u"La porta COM selezionata non è disponibile!!!"_s;
-        QTest::newRow("missing device") << 1 << u"/nonexistent/ttyUSB9"_s
-                                        << u"La porta COM selezionata non è disponibile!!!"_s;
+        const QString missing = u"La porta COM selezionata non è disponibile!!!"_s;
+        QTest::newRow("empty port entry") << 16 << QString() << missing;
+        QTest::newRow("missing device") << 1 << u"/nonexistent/ttyUSB9"_s << missing;
         QTest::newRow("not a serial port") << 2 << u"/dev/null"_s << u"Error opening comm port."_s;
     }
 
@@ -361,9 +311,8 @@ private slots:
 
         QVERIFY(!rig.driver->RunTransmission());
 
-        QCOMPARE(rig.alerts.alerts.size(), 1);
+        QCOMPARE(rig.alerts.texts(), QStringList { message });
         QCOMPARE(rig.alerts.alerts[0].kind, RecordingAlertSink::Alert::Plain);
-        QCOMPARE(rig.alerts.lastText(), message);
         QVERIFY(rig.storedRows().isEmpty());
         QVERIFY(!rig.port.IsOpen());
     }
@@ -372,16 +321,12 @@ private slots:
     {
         SendRig rig;
         QVERIFY(rig.startSimulator({ u"--exit-after"_s, u"2"_s }));
-        rig.state.mode = OperatingMode::Test;
-        rig.view.times = u"5"_s;
+        rig.testRun(u"5"_s);
 
         QVERIFY(!rig.driver->RunTransmission());
 
-        const auto rows = rig.storedRows();
-        QCOMPARE(column(rows, 4).mid(0, 2), (QStringList { u"OK"_s, u"OK"_s }));
-        QCOMPARE(rows.size(), 3);
-        QCOMPARE(rows[2][4], u"NoTX"_s);
-        QCOMPARE(rows[2][5], u"HI"_s);
+        QCOMPARE(rig.column(4), (QStringList { u"OK"_s, u"OK"_s, u"NoTX"_s }));
+        QCOMPARE(rig.column(5).last(), u"HI"_s);
         QCOMPARE(rig.alerts.alerts.size(), 1);
         QVERIFY2(rig.alerts.lastText().startsWith(u"Errore della porta COM durante l'invio (codice "_s),
                  qPrintable(rig.alerts.lastText()));
@@ -394,28 +339,24 @@ private slots:
         rig.alerts.clear();
         rig.view.times = u"1"_s;
         QVERIFY(rig.driver->RunTransmission());
-        QCOMPARE(rig.alerts.texts(), QStringList { u"Invio corretto!  "_s });
-        QCOMPARE(rig.storedRows().size(), 4);
-        QCOMPARE(rig.storedRows().last()[4], u"OK"_s);
+        QCOMPARE(rig.alerts.texts(), QStringList { kSent });
+        QCOMPARE(rig.column(4), (QStringList { u"OK"_s, u"OK"_s, u"NoTX"_s, u"OK"_s }));
     }
 
     void badFieldsStopTheRunBeforeThePort()
     {
         SendRig rig;
         QVERIFY(rig.startSimulator());
-        rig.state.mode = OperatingMode::Test;
+        rig.testRun(u"1"_s, u"1.5"_s);
         // Had a run got as far as the port, it would say the port is missing.
         rig.stores->serial.write({ 16, 3, 1 });
-
-        rig.view.delay = u"1.5"_s;
         QVERIFY(!rig.driver->RunTransmission());
-        QCOMPARE(rig.alerts.lastText(), u"Valore non valido nel campo \"Ritardo\": inserire un numero intero."_s);
-
         rig.view.delay = u"0"_s;
         rig.view.message = QString(4985, QLatin1Char('x'));
         QVERIFY(!rig.driver->RunTransmission());
-        QCOMPARE(rig.alerts.lastText(), u"Messaggio troppo lungo: al massimo 4984 caratteri."_s);
-
+        QCOMPARE(rig.alerts.texts(),
+                 (QStringList { u"Valore non valido nel campo \"Ritardo\": inserire un numero intero."_s,
+                                u"Messaggio troppo lungo: al massimo 4984 caratteri."_s }));
         QVERIFY(!rig.port.IsOpen());
         QVERIFY(!rig.sim->logText().contains(u"FRAME"_s));
         QVERIFY(rig.storedRows().isEmpty());
@@ -424,7 +365,7 @@ private slots:
         rig.stores->serial.write({ 0, 3, 1 });
         rig.view.message.chop(1);
         QVERIFY(rig.driver->RunTransmission());
-        QCOMPARE(rig.storedRows().value(0).value(5).size(), 4984);
+        QCOMPARE(rig.column(5).value(0).size(), 4984);
         compareOkRowsWithFrames(rig);
     }
 };

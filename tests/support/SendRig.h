@@ -21,6 +21,7 @@
 #include <QStringList>
 #include <QTemporaryDir>
 #include <QTimer>
+#include <algorithm>
 #include <functional>
 #include <memory>
 
@@ -97,17 +98,10 @@ public:
     QString sendListEntry(int index) const override { return sendList.value(index); }
     QString fieldText(Field field) const override
     {
-        switch (field) {
-        case Field::Times:
-            return times;
-        case Field::Delay:
-            return delay;
-        case Field::AutoInc:
-            return autoInc;
-        case Field::RangePeriod:
-            return period;
-        }
-        return QString();
+        return field == Field::Times  ? times
+            : field == Field::Delay   ? delay
+            : field == Field::AutoInc ? autoInc
+                                      : period;
     }
     QString rangeMessage() const override { return rangeStart; }
     bool chgCapChecked() const override { return chgCap; }
@@ -130,12 +124,9 @@ public:
     void setTransmitEnabled(bool enabled) override { transmitEnabled = enabled; }
     void setMaintenanceEnabled(bool enabled) override { maintenanceEnabled = enabled; }
 
-    int countOf(const QString &prefix) const
+    qsizetype countOf(const QString &prefix) const
     {
-        int n = 0;
-        for (const QString &e : events)
-            n += e.startsWith(prefix) ? 1 : 0;
-        return n;
+        return std::count_if(events.begin(), events.end(), [&](const QString &e) { return e.startsWith(prefix); });
     }
 
     int page = 1;
@@ -200,6 +191,36 @@ struct SendRig
         r.firstName = firstName;
         r.sendName = sendName;
         return stores->recipients.insert(r);
+    }
+
+    // The usual address book: Anna (first name sent), Bruno and Carla, codes 0000101A12 to 0000103A12.
+    void addBook()
+    {
+        addUser(QStringLiteral("Anna"), QStringLiteral("0000101A12"), QStringLiteral("Anna"), true);
+        addUser(QStringLiteral("Bruno"), QStringLiteral("0000102A12"), QStringLiteral("Bruno"));
+        addUser(QStringLiteral("Carla"), QStringLiteral("0000103A12"));
+    }
+
+    // An address-book run to these names; a test-mode run with these Times and Ritardo fields.
+    void sendTo(const QStringList &names)
+    {
+        view.page = 0;
+        view.sendList = names;
+    }
+    void testRun(const QString &times, const QString &delay = QStringLiteral("0"))
+    {
+        state.mode = OperatingMode::Test;
+        view.times = times;
+        view.delay = delay;
+    }
+
+    // The stored rows' values of one column (1 recipt, 2 pin_id, 4 status, 5 msg).
+    QStringList column(int c) const
+    {
+        QStringList out;
+        for (const QStringList &row : storedRows())
+            out << row[c];
+        return out;
     }
 
     // The rows stored, read through a connection of its own.
