@@ -1,6 +1,7 @@
 #include "link/Pinid.h"
 
 #include "app/AlertSink.h"
+#include "app/FormLabels.h"
 #include "app/ModalRunner.h"
 #include "app/WindowPlacement.h"
 #include "book/CapcodeNote.h"
@@ -37,15 +38,6 @@ int CapcodeValue(const QString &text)
         value = value * 10 + (c.unicode() - u'0');
     }
     return value >= kMinCapcode && value <= kMaxCapcode ? value : -1;
-}
-
-QLabel *makeLabel(const QString &name, const QString &text, QWidget *buddy, QWidget *parent)
-{
-    auto *label = new QLabel(text, parent);
-    label->setObjectName(name);
-    label->setBuddy(buddy);
-    buddy->setAccessibleName(text);
-    return label;
 }
 
 QString sevenDigits(int value)
@@ -92,11 +84,11 @@ TfrmPinId::TfrmPinId(AlertSink &alerts, CapcodeNote &note, TOKBottomDlg &noteDia
     // Blends into the dialog: it only has to be able to hold the focus.
     edtNull->setStyleSheet(QStringLiteral("QLineEdit { background: transparent; border: none; }"));
 
-    Label1 = makeLabel(QStringLiteral("Label1"), QStringLiteral("Capcode (8 ÷ 2097151)"), edtID, this);
-    Label2 = makeLabel(QStringLiteral("Label2"), QStringLiteral("Tipo di codifica"), cboMsg, this);
-    Label3 = makeLabel(QStringLiteral("Label3"), QStringLiteral("Velocità di trasmissione"), cboRat, this);
-    Label4 = makeLabel(QStringLiteral("Label4"), QStringLiteral("Cadenza suoneria"), cboFun, this);
-    Label5 = makeLabel(QStringLiteral("Label5"), QStringLiteral("Codifica"), edtIDPin, this);
+    Label1 = makeCaption(QStringLiteral("Label1"), QStringLiteral("Capcode (8 ÷ 2097151)"), edtID, this);
+    Label2 = makeCaption(QStringLiteral("Label2"), QStringLiteral("Tipo di codifica"), cboMsg, this);
+    Label3 = makeCaption(QStringLiteral("Label3"), QStringLiteral("Velocità di trasmissione"), cboRat, this);
+    Label4 = makeCaption(QStringLiteral("Label4"), QStringLiteral("Cadenza suoneria"), cboFun, this);
+    Label5 = makeCaption(QStringLiteral("Label5"), QStringLiteral("Codifica"), edtIDPin, this);
 
     Button1 = new QPushButton(QStringLiteral("OK"), this);
     Button1->setObjectName(QStringLiteral("Button1"));

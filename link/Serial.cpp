@@ -2,6 +2,7 @@
 
 #include "app/AlertSink.h"
 #include "app/DataStores.h"
+#include "app/FormLabels.h"
 #include "app/ModalRunner.h"
 #include "link/PortNames.h"
 
@@ -13,15 +14,6 @@
 #include <QStyle>
 
 namespace {
-
-QLabel *captionFor(const QString &name, const QString &text, QWidget *buddy, QWidget *parent)
-{
-    auto *label = new QLabel(text, parent);
-    label->setObjectName(name);
-    label->setBuddy(buddy);
-    buddy->setAccessibleName(text);
-    return label;
-}
 
 // A stored position outside its list shows the default position instead.
 int positionOr(int stored, int count, int fallback)
@@ -56,9 +48,9 @@ TfrmCOM::TfrmCOM(SerialStore &serial, AlertSink &alerts, const QString &workDir,
     cboBaud->setCurrentIndex(3);
     cboData->setCurrentIndex(1);
 
-    Label1 = captionFor(QStringLiteral("Label1"), QStringLiteral("Porta"), cboPort, this);
-    Label2 = captionFor(QStringLiteral("Label2"), QStringLiteral("Velocità (bit/s)"), cboBaud, this);
-    Label3 = captionFor(QStringLiteral("Label3"), QStringLiteral("Formato dati"), cboData, this);
+    Label1 = makeCaption(QStringLiteral("Label1"), QStringLiteral("Porta"), cboPort, this);
+    Label2 = makeCaption(QStringLiteral("Label2"), QStringLiteral("Velocità (bit/s)"), cboBaud, this);
+    Label3 = makeCaption(QStringLiteral("Label3"), QStringLiteral("Formato dati"), cboData, this);
     lblDevice = new QLabel(this);
     lblDevice->setObjectName(QStringLiteral("lblDevice"));
     lblDevice->setAccessibleName(QStringLiteral("lblDevice"));

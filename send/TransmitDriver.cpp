@@ -200,9 +200,7 @@ bool TransmitDriver::DirectPasses(const RunParameters &p)
         const int offset = m_view.chgCapChecked() ? int(pass % p.autoInc) : 0;
         m_state.encoderHeader = BuildEncoderHeader(m_view.codeText(), offset);
         BeginRow(QStringLiteral("DIR   "), QString::fromLatin1(m_state.encoderHeader));
-        m_state.groupEnd = (pass + 1) % p.autoInc == 0;
-        m_passBody = range ? m_view.rangeText()
-                           : (m_view.toneOnlyChecked() && !m_state.groupEnd ? QByteArray() : m_view.messageText());
+        PreparePass(pass, p, range);
 
         const PageResult result = m_link.SendPage();
         if (!result.acknowledged) {
@@ -222,6 +220,15 @@ bool TransmitDriver::DirectPasses(const RunParameters &p)
     return FinishNormally();
 }
 
+void TransmitDriver::PreparePass(qint64 pass, const RunParameters &p, bool range)
+{
+    // The last pass of each Auto Inc group carries the message when "Tone Only" is on; the
+    // pass body is what a row that is not transmitted records.
+    m_state.groupEnd = (pass + 1) % p.autoInc == 0;
+    const bool toneOnly = m_view.toneOnlyChecked() && !m_state.groupEnd;
+    m_passBody = range ? m_view.rangeText() : toneOnly ? QByteArray() : m_view.messageText();
+}
+
 bool TransmitDriver::AddressBookPasses(const RunParameters &p)
 {
     if (m_view.sendListCount() == 0) {
@@ -236,9 +243,7 @@ bool TransmitDriver::AddressBookPasses(const RunParameters &p)
         if (m_state.mode != OperatingMode::Normal)
             AdvanceRange();
         // Set before every pass as in direct mode, so "Tone Only" never depends on an earlier run.
-        m_state.groupEnd = (pass + 1) % p.autoInc == 0;
-        m_passBody = range ? m_view.rangeText()
-                           : (m_view.toneOnlyChecked() && !m_state.groupEnd ? QByteArray() : m_view.messageText());
+        PreparePass(pass, p, range);
 
         bool ok = true;
         for (int i = 0; i < m_view.sendListCount(); ++i) {

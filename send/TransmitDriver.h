@@ -40,6 +40,7 @@ private:
     bool Pause(qint64 delayMs);
     bool PauseDue(qint64 pass, const RunParameters &p) const;
     void AdvanceRange();
+    void PreparePass(qint64 pass, const RunParameters &p, bool range);
     void BeginRow(const QString &recipt, const QString &pinId);
     void PostRow(const QString &status, const QByteArray &msg);
     void ReportFailure();
