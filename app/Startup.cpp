@@ -1,7 +1,7 @@
 #include "app/Startup.h"
 
-#include "app/AlertSink.h"
-#include "app/Database.h"
+#include "core/AlertSink.h"
+#include "store/Database.h"
 
 #include <QFile>
 #include <QFileInfo>

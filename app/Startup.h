@@ -16,7 +16,7 @@
 #include <QString>
 #include <memory>
 
-#include "app/Compactor.h"
+#include "store/Compactor.h"
 
 class AlertSink;
 

@@ -1,7 +1,7 @@
 #include "app/TesmaApplication.h"
 
-#include "app/AlertSink.h"
-#include "app/Errors.h"
+#include "core/AlertSink.h"
+#include "core/Errors.h"
 
 #include <QSocketNotifier>
 #include <csignal>

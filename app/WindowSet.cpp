@@ -1,9 +1,9 @@
 #include "app/WindowSet.h"
 
-#include "app/Clock.h"
-#include "app/DataStores.h"
-#include "app/ModalRunner.h"
-#include "app/SendingState.h"
+#include "core/Clock.h"
+#include "store/DataStores.h"
+#include "core/ModalRunner.h"
+#include "core/SendingState.h"
 
 #include <QAction>
 #include <QCloseEvent>

@@ -5,7 +5,7 @@
 // main window; every other window is shown on demand and lives until the program ends.
 
 #include "book/About.h"
-#include "book/CapcodeNote.h"
+#include "link/CapcodeNote.h"
 #include "book/OKBottomDlg.h"
 #include "book/Premsg.h"
 #include "book/Recpt.h"

@@ -5,9 +5,9 @@
 //   bench_report            runs 1,000 and 1,000,000 rows
 //   bench_report make N DIR / measure DIR   (the child steps)
 
-#include "app/DataStores.h"
-#include "app/Database.h"
-#include "app/Statements.h"
+#include "store/DataStores.h"
+#include "store/Database.h"
+#include "store/Statements.h"
 #include "tests/support/RecordingAlertSink.h"
 #include "ui/ReportGrid.h"
 #include "ui/ReportModel.h"

@@ -5,10 +5,10 @@
 //
 //     bench_startup [folder]        (default: ./bench-startup beside the working directory)
 
-#include "app/DataStores.h"
-#include "app/Database.h"
+#include "store/DataStores.h"
+#include "store/Database.h"
 #include "app/Startup.h"
-#include "app/Statements.h"
+#include "store/Statements.h"
 #include "tests/support/RecordingAlertSink.h"
 
 #include <QCoreApplication>

@@ -1,6 +1,6 @@
 #include "book/About.h"
 
-#include "app/WindowPlacement.h"
+#include "core/WindowPlacement.h"
 
 #include <QDesktopServices>
 #include <QEvent>

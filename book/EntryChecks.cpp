@@ -1,6 +1,6 @@
 #include "book/EntryChecks.h"
 
-#include "app/DataStores.h"
+#include "store/DataStores.h"
 #include "link/PagerCode.h"
 
 namespace {

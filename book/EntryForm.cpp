@@ -1,8 +1,8 @@
 #include "book/EntryForm.h"
 
-#include "app/AlertSink.h"
-#include "app/Errors.h"
-#include "app/WindowPlacement.h"
+#include "core/AlertSink.h"
+#include "core/Errors.h"
+#include "core/WindowPlacement.h"
 
 #include <QGroupBox>
 #include <QHBoxLayout>

@@ -1,7 +1,7 @@
 #include "book/OKBottomDlg.h"
 
-#include "app/WindowPlacement.h"
-#include "book/CapcodeNote.h"
+#include "core/WindowPlacement.h"
+#include "link/CapcodeNote.h"
 
 #include <QFrame>
 #include <QHBoxLayout>

@@ -1,6 +1,6 @@
 #include "book/Premsg.h"
 
-#include "app/AlertSink.h"
+#include "core/AlertSink.h"
 
 #include <QGroupBox>
 #include <QKeyEvent>

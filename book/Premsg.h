@@ -3,7 +3,7 @@
 // The preset messages window: named message texts that the operator can pick in the main
 // window. Adds, changes and deletes them, checking name and text before a preset is stored.
 
-#include "app/DataStores.h"
+#include "store/DataStores.h"
 #include "book/EntryForm.h"
 
 class QPlainTextEdit;

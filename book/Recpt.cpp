@@ -1,8 +1,8 @@
 #include "book/Recpt.h"
 
-#include "app/AlertSink.h"
-#include "app/ModalRunner.h"
-#include "book/CapcodeNote.h"
+#include "core/AlertSink.h"
+#include "core/ModalRunner.h"
+#include "link/CapcodeNote.h"
 #include "book/OKBottomDlg.h"
 #include "link/PagerCode.h"
 #include "link/Pinid.h"

@@ -3,7 +3,7 @@
 // The recipients window: browses the address book by name and adds, changes and deletes
 // users, checking the name and the pager code before a user is stored.
 
-#include "app/DataStores.h"
+#include "store/DataStores.h"
 #include "book/EntryForm.h"
 
 class QCheckBox;

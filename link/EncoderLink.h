@@ -1,9 +1,9 @@
 #pragma once
 
-#include "app/AlertSink.h"
-#include "app/Clock.h"
-#include "app/EventPump.h"
-#include "app/SendingState.h"
+#include "core/AlertSink.h"
+#include "core/Clock.h"
+#include "core/EventPump.h"
+#include "core/SendingState.h"
 #include "link/PagePort.h"
 
 #include <QByteArray>

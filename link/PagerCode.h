@@ -1,7 +1,7 @@
 #pragma once
 
-#include "app/AlertSink.h"
-#include "app/SendingState.h"
+#include "core/AlertSink.h"
+#include "core/SendingState.h"
 
 #include <QByteArray>
 #include <QString>

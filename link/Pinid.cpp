@@ -1,11 +1,10 @@
 #include "link/Pinid.h"
 
-#include "app/AlertSink.h"
-#include "app/FormLabels.h"
-#include "app/ModalRunner.h"
-#include "app/WindowPlacement.h"
-#include "book/CapcodeNote.h"
-#include "book/OKBottomDlg.h"
+#include "core/AlertSink.h"
+#include "core/FormLabels.h"
+#include "core/ModalRunner.h"
+#include "core/WindowPlacement.h"
+#include "link/CapcodeNote.h"
 #include "link/PagerCode.h"
 
 #include <QComboBox>
@@ -47,7 +46,7 @@ QString sevenDigits(int value)
 
 } // namespace
 
-TfrmPinId::TfrmPinId(AlertSink &alerts, CapcodeNote &note, TOKBottomDlg &noteDialog, QWidget *parent)
+TfrmPinId::TfrmPinId(AlertSink &alerts, CapcodeNote &note, QDialog &noteDialog, QWidget *parent)
     : QDialog(parent)
     , m_alerts(alerts)
     , m_note(note)

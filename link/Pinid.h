@@ -11,7 +11,6 @@ class QComboBox;
 class QLabel;
 class QLineEdit;
 class QPushButton;
-class TOKBottomDlg;
 struct CapcodeNote;
 
 class TfrmPinId : public QDialog
@@ -19,7 +18,7 @@ class TfrmPinId : public QDialog
     Q_OBJECT
 
 public:
-    TfrmPinId(AlertSink &alerts, CapcodeNote &note, TOKBottomDlg &noteDialog, QWidget *parent = nullptr);
+    TfrmPinId(AlertSink &alerts, CapcodeNote &note, QDialog &noteDialog, QWidget *parent = nullptr);
 
     // The field to read when shown and to write back on OK.
     void setTarget(QLineEdit *target) { m_target = target; }
@@ -66,7 +65,7 @@ protected:
 private:
     AlertSink &m_alerts;
     CapcodeNote &m_note;
-    TOKBottomDlg &m_noteDialog;
+    QDialog &m_noteDialog;
     QLineEdit *m_target = nullptr;
     // The capcode was typed since it was last composed. Only then does a mouse move over the
     // dialog take the focus from it, so a refused capcode is not reported again at every move

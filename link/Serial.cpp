@@ -1,9 +1,9 @@
 #include "link/Serial.h"
 
-#include "app/AlertSink.h"
-#include "app/DataStores.h"
-#include "app/FormLabels.h"
-#include "app/ModalRunner.h"
+#include "core/AlertSink.h"
+#include "store/DataStores.h"
+#include "core/FormLabels.h"
+#include "core/ModalRunner.h"
 #include "link/PortNames.h"
 
 #include <QComboBox>

@@ -1,6 +1,6 @@
 #include "send/Modes.h"
 
-#include "app/ModalRunner.h"
+#include "core/ModalRunner.h"
 #include "send/Password.h"
 #include "send/Range.h"
 #include "ui/Unit1.h"

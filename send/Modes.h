@@ -4,7 +4,7 @@
 // by the password dialog) and range test. Applies each mode to the main window's check
 // marks, panels and run fields, and sets the program-wide operating mode.
 
-#include "app/SendingState.h"
+#include "core/SendingState.h"
 
 #include <QObject>
 

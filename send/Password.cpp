@@ -1,7 +1,7 @@
 #include "send/Password.h"
 
-#include "app/AlertSink.h"
-#include "app/WindowPlacement.h"
+#include "core/AlertSink.h"
+#include "core/WindowPlacement.h"
 
 #include <QHBoxLayout>
 #include <QLabel>

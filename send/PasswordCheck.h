@@ -4,7 +4,7 @@
 // case included, and three wrong tries in a row (counted across openings of the dialog)
 // end the attempt. The count lives in the program-wide ModeGuard.
 
-#include "app/SendingState.h"
+#include "core/SendingState.h"
 
 #include <QString>
 

@@ -1,8 +1,8 @@
 #include "send/Range.h"
 
-#include "app/ModalRunner.h"
-#include "app/SendingState.h"
-#include "app/WindowPlacement.h"
+#include "core/ModalRunner.h"
+#include "core/SendingState.h"
+#include "core/WindowPlacement.h"
 
 #include <QCloseEvent>
 #include <QGridLayout>

@@ -1,6 +1,6 @@
 #include "send/RunChecks.h"
 
-#include "app/DataStores.h"
+#include "store/DataStores.h"
 #include "link/EncoderLink.h"
 #include "link/PagerCode.h"
 #include "send/TransmitView.h"

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "app/SendingState.h"
+#include "core/SendingState.h"
 
 #include <QList>
 #include <QString>

@@ -1,8 +1,8 @@
 #pragma once
 
-#include "app/AlertSink.h"
-#include "app/Clock.h"
-#include "app/SendingState.h"
+#include "core/AlertSink.h"
+#include "core/Clock.h"
+#include "core/SendingState.h"
 
 #include <functional>
 

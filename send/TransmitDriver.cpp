@@ -1,6 +1,6 @@
 #include "send/TransmitDriver.h"
 
-#include "app/DisplayFormats.h"
+#include "core/DisplayFormats.h"
 #include "link/ECommError.h"
 #include "link/PagerCode.h"
 #include "link/TCommPort.h"

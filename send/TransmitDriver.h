@@ -1,10 +1,10 @@
 #pragma once
 
-#include "app/AlertSink.h"
-#include "app/Clock.h"
-#include "app/DataStores.h"
-#include "app/EventPump.h"
-#include "app/SendingState.h"
+#include "core/AlertSink.h"
+#include "core/Clock.h"
+#include "store/DataStores.h"
+#include "core/EventPump.h"
+#include "core/SendingState.h"
 #include "link/EncoderLink.h"
 #include "send/RunChecks.h"
 

@@ -1,8 +1,8 @@
-#include "app/Compactor.h"
-#include "app/DataStores.h"
-#include "app/Database.h"
+#include "store/Compactor.h"
+#include "store/DataStores.h"
+#include "store/Database.h"
 #include "app/Startup.h"
-#include "app/Statements.h"
+#include "store/Statements.h"
 #include "tests/support/RecordingAlertSink.h"
 
 #include <QSqlError>

@@ -1,6 +1,6 @@
-#include "app/DataStores.h"
-#include "app/Database.h"
-#include "app/Statements.h"
+#include "store/DataStores.h"
+#include "store/Database.h"
+#include "store/Statements.h"
 
 #include <QSqlError>
 #include <QSqlQuery>

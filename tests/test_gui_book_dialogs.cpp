@@ -1,6 +1,6 @@
-#include "app/ModalRunner.h"
+#include "core/ModalRunner.h"
 #include "book/About.h"
-#include "book/CapcodeNote.h"
+#include "link/CapcodeNote.h"
 #include "book/OKBottomDlg.h"
 #include "link/Pinid.h"
 #include "tests/support/RecordingAlertSink.h"

@@ -1,5 +1,5 @@
-#include "app/ModalRunner.h"
-#include "book/CapcodeNote.h"
+#include "core/ModalRunner.h"
+#include "link/CapcodeNote.h"
 #include "book/OKBottomDlg.h"
 #include "book/Premsg.h"
 #include "book/Recpt.h"

@@ -1,4 +1,4 @@
-#include "app/ModalRunner.h"
+#include "core/ModalRunner.h"
 #include "tests/support/ConsoleFixture.h"
 #include "ui/FileDialogs.h"
 

@@ -1,5 +1,5 @@
-#include "app/ModalRunner.h"
-#include "app/SendingState.h"
+#include "core/ModalRunner.h"
+#include "core/SendingState.h"
 #include "send/Password.h"
 #include "send/PasswordCheck.h"
 #include "send/Range.h"

@@ -1,4 +1,4 @@
-#include "app/ModalRunner.h"
+#include "core/ModalRunner.h"
 #include "send/Modes.h"
 #include "send/Password.h"
 #include "send/Range.h"

@@ -2,7 +2,7 @@
 // the real driver and serial port and the encoder simulator on a pseudo-terminal: what the
 // operator sees during and after a run, the frames logged and the rows stored.
 
-#include "app/ModalRunner.h"
+#include "core/ModalRunner.h"
 #include "link/EncoderLink.h"
 #include "send/MainWindowView.h"
 #include "send/Modes.h"

@@ -1,6 +1,6 @@
 #include "ui/FileDialogs.h"
 
-#include "app/ModalRunner.h"
+#include "core/ModalRunner.h"
 
 #include <QDir>
 #include <QFileDialog>

@@ -1,6 +1,6 @@
 #include "ui/MessageFiles.h"
 
-#include "app/AlertSink.h"
+#include "core/AlertSink.h"
 #include "ui/FileDialogs.h"
 #include "ui/MessageFileFormat.h"
 

@@ -1,8 +1,8 @@
 #include "ui/ReportModel.h"
 
-#include "app/Database.h"
-#include "app/DisplayFormats.h"
-#include "app/Statements.h"
+#include "store/Database.h"
+#include "core/DisplayFormats.h"
+#include "store/Statements.h"
 
 #include <QSqlError>
 #include <QSqlQuery>

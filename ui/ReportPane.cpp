@@ -1,7 +1,7 @@
 #include "ui/ReportPane.h"
 
-#include "app/AlertSink.h"
-#include "app/ModalRunner.h"
+#include "core/AlertSink.h"
+#include "core/ModalRunner.h"
 #include "ui/ReportGrid.h"
 #include "ui/Unit1.h"
 

@@ -1,9 +1,9 @@
 #include "ui/Unit1.h"
 
-#include "app/AlertSink.h"
-#include "app/DataStores.h"
-#include "app/ModalRunner.h"
-#include "app/SendingState.h"
+#include "core/AlertSink.h"
+#include "store/DataStores.h"
+#include "core/ModalRunner.h"
+#include "core/SendingState.h"
 #include "link/PagerCode.h"
 #include "link/Pinid.h"
 #include "ui/MessageFiles.h"

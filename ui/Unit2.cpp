@@ -1,7 +1,7 @@
 #include "ui/Unit2.h"
 
-#include "app/AlertSink.h"
-#include "app/DataStores.h"
+#include "core/AlertSink.h"
+#include "store/DataStores.h"
 #include "ui/ReportGrid.h"
 
 #include <QGroupBox>

@@ -1,6 +1,6 @@
 #include "ui/UserListRules.h"
 
-#include "app/DataStores.h"
+#include "store/DataStores.h"
 
 QString UserListRules::rateCharOf(const QString &pinId)
 {

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "app/Clock.h"
-#include "app/EventPump.h"
+#include "core/Clock.h"
+#include "core/EventPump.h"
 
 #include <QList>
 #include <functional>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "app/AlertSink.h"
+#include "core/AlertSink.h"
 
 #include <QList>
 #include <QQueue>

@@ -3,8 +3,8 @@
 // A real report database in a temporary folder for the report tests and benchmark: the
 // program's database file with its four tables and the report indexes, filled in bulk.
 
-#include "app/Database.h"
-#include "app/Statements.h"
+#include "store/Database.h"
+#include "store/Statements.h"
 
 #include <QDateTime>
 #include <QSqlError>

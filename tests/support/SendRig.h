@@ -4,11 +4,11 @@
 // port on the encoder simulator's pseudo-terminal, a window double that records what the run
 // shows, and an event pump that handles real events and lets a test act from inside a run.
 
-#include "app/Clock.h"
-#include "app/DataStores.h"
-#include "app/Database.h"
-#include "app/EventPump.h"
-#include "app/SendingState.h"
+#include "core/Clock.h"
+#include "store/DataStores.h"
+#include "store/Database.h"
+#include "core/EventPump.h"
+#include "core/SendingState.h"
 #include "link/TCommPort.h"
 #include "send/TransmitDriver.h"
 #include "send/TransmitView.h"

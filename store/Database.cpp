@@ -1,6 +1,6 @@
-#include "app/Database.h"
+#include "store/Database.h"
 
-#include "app/Statements.h"
+#include "store/Statements.h"
 
 #include <QFile>
 #include <QFileInfo>

@@ -1,7 +1,7 @@
-#include "app/Compactor.h"
+#include "store/Compactor.h"
 
-#include "app/Database.h"
-#include "app/Statements.h"
+#include "store/Database.h"
+#include "store/Statements.h"
 
 #include <QFile>
 #include <QFileInfo>

@@ -1,7 +1,7 @@
-#include "app/DataStores.h"
+#include "store/DataStores.h"
 
-#include "app/Database.h"
-#include "app/Statements.h"
+#include "store/Database.h"
+#include "store/Statements.h"
 
 #include <QSqlError>
 #include <QSqlQuery>

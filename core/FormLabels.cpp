@@ -1,4 +1,4 @@
-#include "app/FormLabels.h"
+#include "core/FormLabels.h"
 
 #include <QLabel>
 

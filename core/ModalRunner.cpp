@@ -1,4 +1,4 @@
-#include "app/ModalRunner.h"
+#include "core/ModalRunner.h"
 
 #include <QDialog>
 

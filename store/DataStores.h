@@ -4,7 +4,7 @@
 // runs the statement text of app/Statements.h with its values bound as parameters and
 // throws DataError with the engine's text when the statement fails.
 
-#include "app/Errors.h"
+#include "core/Errors.h"
 
 #include <QDateTime>
 #include <QList>

@@ -1,4 +1,4 @@
-#include "app/MessageBoxAlertSink.h"
+#include "core/MessageBoxAlertSink.h"
 
 #include <QMessageBox>
 
