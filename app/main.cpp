@@ -1,18 +1,21 @@
-#include "core/Clock.h"
-#include "store/DataStores.h"
-#include "core/EventPump.h"
-#include "core/MessageBoxAlertSink.h"
-#include "core/SendingState.h"
 #include "app/Startup.h"
 #include "app/TesmaApplication.h"
 #include "app/WindowSet.h"
+#include "core/Clock.h"
+#include "core/EventPump.h"
+#include "core/MessageBoxAlertSink.h"
+#include "core/SendingState.h"
 #include "link/TCommPort.h"
+#include "store/DataStores.h"
 
 #include <QDir>
 #include <exception>
 
 int main(int argc, char *argv[])
 {
+    // Every file dialog is the toolkit's own: a desktop's native dialog would open the files of
+    // the database folder to learn their types and drop the database's locks.
+    QCoreApplication::setAttribute(Qt::AA_DontUseNativeDialogs);
     TesmaApplication app(argc, argv);
     app.quitOnTerminationSignals();
     MessageBoxAlertSink alerts;

@@ -1,10 +1,10 @@
 #include "link/Serial.h"
 
 #include "core/AlertSink.h"
-#include "store/DataStores.h"
 #include "core/FormLabels.h"
 #include "core/ModalRunner.h"
 #include "link/PortNames.h"
+#include "store/DataStores.h"
 
 #include <QComboBox>
 #include <QGridLayout>
@@ -53,7 +53,7 @@ TfrmCOM::TfrmCOM(SerialStore &serial, AlertSink &alerts, const QString &workDir,
     Label3 = makeCaption(QStringLiteral("Label3"), QStringLiteral("Formato dati"), cboData, this);
     lblDevice = new QLabel(this);
     lblDevice->setObjectName(QStringLiteral("lblDevice"));
-    lblDevice->setAccessibleName(QStringLiteral("lblDevice"));
+    // No accessible name: assistive technology reads the device the port stands for.
     lblDevice->setTextInteractionFlags(Qt::TextSelectableByMouse);
 
     BitBtn1 = new QPushButton(style()->standardIcon(QStyle::SP_DialogOkButton), QStringLiteral("OK"), this);

@@ -17,10 +17,7 @@ class NameOnlyIconProvider : public QFileIconProvider
 {
 public:
     using QFileIconProvider::icon;
-    QIcon icon(const QFileInfo &info) const override
-    {
-        return QFileIconProvider::icon(info.isDir() ? Folder : File);
-    }
+    QIcon icon(const QFileInfo &info) const override { return QFileIconProvider::icon(info.isDir() ? Folder : File); }
     QString type(const QFileInfo &info) const override
     {
         if (info.isDir())
@@ -83,6 +80,9 @@ QString FileDialogs::run(QWidget *parent, const Request &request, bool save)
 
     NameOnlyIconProvider icons; // outlives the dialog, whose file-info thread uses it
     QFileDialog dialog(parent, request.caption, request.startFolder, request.filter);
+    // The toolkit's own dialog, never the desktop's: only this one lists the folder through the
+    // provider below. The program also sets this for every dialog before it starts.
+    dialog.setOption(QFileDialog::DontUseNativeDialog);
     dialog.setIconProvider(&icons);
     dialog.setAcceptMode(save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
     dialog.setFileMode(save || !request.mustExist ? QFileDialog::AnyFile : QFileDialog::ExistingFile);
