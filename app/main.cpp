@@ -1,12 +1,12 @@
-#include "app/Startup.h"
-#include "app/TesmaApplication.h"
-#include "app/WindowSet.h"
 #include "core/Clock.h"
+#include "store/DataStores.h"
 #include "core/EventPump.h"
 #include "core/MessageBoxAlertSink.h"
 #include "core/SendingState.h"
+#include "app/Startup.h"
+#include "app/TesmaApplication.h"
+#include "app/WindowSet.h"
 #include "link/TCommPort.h"
-#include "store/DataStores.h"
 
 #include <QDir>
 #include <exception>

@@ -1,11 +1,11 @@
 #include "ui/Unit1.h"
 
 #include "core/AlertSink.h"
+#include "store/DataStores.h"
 #include "core/ModalRunner.h"
 #include "core/SendingState.h"
 #include "link/PagerCode.h"
 #include "link/Pinid.h"
-#include "store/DataStores.h"
 #include "ui/MessageFiles.h"
 #include "ui/MessageFilter.h"
 #include "ui/ReportModel.h"
