@@ -1,10 +1,10 @@
 #include "link/Serial.h"
 
 #include "core/AlertSink.h"
+#include "store/DataStores.h"
 #include "core/FormLabels.h"
 #include "core/ModalRunner.h"
 #include "link/PortNames.h"
-#include "store/DataStores.h"
 
 #include <QComboBox>
 #include <QGridLayout>
