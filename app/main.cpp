@@ -13,6 +13,9 @@
 
 int main(int argc, char *argv[])
 {
+    // Every file dialog is the toolkit's own: a desktop's native dialog would open the files of
+    // the database folder to learn their types and drop the database's locks.
+    QCoreApplication::setAttribute(Qt::AA_DontUseNativeDialogs);
     TesmaApplication app(argc, argv);
     app.quitOnTerminationSignals();
     MessageBoxAlertSink alerts;

@@ -7,6 +7,7 @@
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QHeaderView>
+#include <QKeyEvent>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QStandardItemModel>
@@ -159,11 +160,20 @@ void EntryForm::FormClose()
     reloadMainList();
 }
 
-// Every way out of the dialog ("Esci", the title bar, Escape) ends here.
+// Every way out of the dialog ("Esci", the title bar) ends here.
 void EntryForm::done(int result)
 {
     FormClose();
     QDialog::done(result);
+}
+
+void EntryForm::keyPressEvent(QKeyEvent *event)
+{
+    if (event->key() == Qt::Key_Escape) {
+        event->accept();
+        return;
+    }
+    QDialog::keyPressEvent(event);
 }
 
 void EntryForm::reloadMainList()

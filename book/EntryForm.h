@@ -12,6 +12,7 @@
 #include <functional>
 
 class AlertSink;
+class QKeyEvent;
 class QGroupBox;
 class QLineEdit;
 class QPushButton;
@@ -87,6 +88,9 @@ protected:
     // Ends an entry whose record "Scrivi" has stored: back to browsing, on the last record.
     void endStoredEntry();
     void setStateControls(bool entry);
+    // Escape neither closes the window nor throws the open entry away: the window is left
+    // through "Esci" and the title bar only.
+    void keyPressEvent(QKeyEvent *event) override;
 
     AlertSink &m_alerts;
     EditMode m_editMode = EditMode::New;

@@ -10,6 +10,7 @@
 #include <QPushButton>
 #include <QShowEvent>
 #include <QTextCursor>
+#include <QTextDocument>
 #include <QVBoxLayout>
 
 TfrmPreMsg::TfrmPreMsg(DataStores &stores, AlertSink &alerts, std::function<void()> loadPresetList, QWidget *parent)
@@ -73,7 +74,8 @@ void TfrmPreMsg::BitBtn4Click()
 {
     if (!m_entry)
         return;
-    const QString content = DBMemo1->toPlainText();
+    // The raw text, filtered again: what is stored never holds a character above 127.
+    const QString content = FilterPresetText(DBMemo1->document()->toRawText());
     EntryRefusal refusal;
     try {
         refusal
@@ -118,7 +120,9 @@ void TfrmPreMsg::BitBtn4Click()
 
 void TfrmPreMsg::DBMemo1Change()
 {
-    const QString text = DBMemo1->toPlainText();
+    // The raw text: the plain text would turn a non-breaking space into a blank, and the
+    // filter would let that through.
+    const QString text = DBMemo1->document()->toRawText();
     const QString kept = FilterPresetText(text);
     if (kept == text)
         return;

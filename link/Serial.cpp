@@ -53,7 +53,7 @@ TfrmCOM::TfrmCOM(SerialStore &serial, AlertSink &alerts, const QString &workDir,
     Label3 = makeCaption(QStringLiteral("Label3"), QStringLiteral("Formato dati"), cboData, this);
     lblDevice = new QLabel(this);
     lblDevice->setObjectName(QStringLiteral("lblDevice"));
-    lblDevice->setAccessibleName(QStringLiteral("lblDevice"));
+    // No accessible name: assistive technology reads the device the port stands for.
     lblDevice->setTextInteractionFlags(Qt::TextSelectableByMouse);
 
     BitBtn1 = new QPushButton(style()->standardIcon(QStyle::SP_DialogOkButton), QStringLiteral("OK"), this);

@@ -33,7 +33,8 @@ TfrmRange::TfrmRange(SendingState &state, QWidget *parent)
     Label2->setObjectName(QStringLiteral("Label2"));
     lblSec = new QLabel(QStringLiteral("00"), this);
     lblSec->setObjectName(QStringLiteral("lblSec"));
-    lblSec->setAccessibleName(QStringLiteral("Count Down Second"));
+    // The countdown reads its current seconds; its caption says what they count.
+    lblSec->setAccessibleDescription(Label2->text().remove(QLatin1Char(':')).trimmed());
 
     Button2 = new QPushButton(QStringLiteral("Start"), this);
     Button2->setObjectName(QStringLiteral("Button2"));

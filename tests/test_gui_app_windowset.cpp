@@ -1,10 +1,10 @@
-#include "store/DataStores.h"
+#include "app/Startup.h"
+#include "app/WindowSet.h"
 #include "core/EventPump.h"
 #include "core/ModalRunner.h"
 #include "core/SendingState.h"
-#include "app/Startup.h"
-#include "app/WindowSet.h"
 #include "link/TCommPort.h"
+#include "store/DataStores.h"
 #include "tests/support/FakeTime.h"
 #include "tests/support/RecordingAlertSink.h"
 
@@ -14,11 +14,13 @@
 #include <QAction>
 #include <QComboBox>
 #include <QDialog>
+#include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QProgressBar>
 #include <QStatusBar>
 #include <QTemporaryDir>
+#include <QTextDocument>
 #include <QtTest>
 #include <memory>
 
@@ -103,17 +105,31 @@ private slots:
     }
 
     // Screen readers and UI automation find every control by its accessible name, and the
-    // tests and the designer names find it by its object name.
+    // tests and the designer names find it by its object name. A label reads what it shows
+    // now, never a fixed name: status panels, counters and countdowns change their text.
     void everyControlOfEveryWindowHasANameToBeFoundBy()
     {
         Console console;
         QVERIFY(console.start());
         QStringList nameless;
+        QStringList misread;
         int checked = 0;
+        int labels = 0;
         const auto windows = QApplication::topLevelWidgets();
         QVERIFY(windows.size() >= 10);
         for (QWidget *window : windows) {
             for (QWidget *widget : window->findChildren<QWidget *>()) {
+                if (auto *label = qobject_cast<QLabel *>(widget)) {
+                    ++labels;
+                    const QString shown = label->text();
+                    const QString read = nameOf(label);
+                    label->setText(QStringLiteral("42"));
+                    if (read != shownText(label, shown) || nameOf(label) != QLatin1String("42"))
+                        misread << QStringLiteral("%1 \"%2\" in %3 reads \"%4\"")
+                                       .arg(label->objectName(), shown, window->objectName(), read);
+                    label->setText(shown);
+                    continue;
+                }
                 const bool control = qobject_cast<QAbstractButton *>(widget) || qobject_cast<QLineEdit *>(widget)
                     || qobject_cast<QComboBox *>(widget) || qobject_cast<QPlainTextEdit *>(widget)
                     || qobject_cast<QProgressBar *>(widget) || qobject_cast<QAbstractItemView *>(widget);
@@ -127,16 +143,67 @@ private slots:
                     || widget->parentWidget()->inherits("QComboBoxPrivateContainer"))
                     continue;
                 ++checked;
-                QAccessibleInterface *accessible = QAccessible::queryAccessibleInterface(widget);
-                const QString name = accessible ? accessible->text(QAccessible::Name) : QString();
-                if (widget->objectName().isEmpty() || name.trimmed().isEmpty())
+                if (widget->objectName().isEmpty() || nameOf(widget).trimmed().isEmpty())
                     nameless << QStringLiteral("%1 in %2 (%3)")
                                     .arg(widget->objectName(), window->objectName(),
                                          QString::fromLatin1(widget->metaObject()->className()));
             }
         }
         QVERIFY2(nameless.isEmpty(), qPrintable(nameless.join(QStringLiteral("; "))));
+        QVERIFY2(misread.isEmpty(), qPrintable(misread.join(QStringLiteral("; "))));
         QVERIFY(checked > 60);
+        QVERIFY(labels > 30);
+    }
+
+    // What a screen reader says for the status bar and the counters: their current text, with
+    // the caption beside a number as its description.
+    void displaysReadTheirCurrentTextAndTheirCaption()
+    {
+        Console console;
+        QVERIFY(console.start());
+        TForm1 &form = console.windows->mainWindow();
+        form.memMsg->setPlainText(QStringLiteral("Ciao"));
+        form.setStatusText(2, QStringLiteral("Invio fallito!"));
+        QCOMPARE(nameOf(form.lblLength), QStringLiteral("4"));
+        QCOMPARE(textOf(form.lblLength, QAccessible::Description), QStringLiteral("N° car."));
+        QCOMPARE(nameOf(form.findChild<QLabel *>(QStringLiteral("StatusPanel2"))), QStringLiteral("Invio fallito!"));
+
+        QWidget *range = nullptr;
+        for (QWidget *window : QApplication::topLevelWidgets())
+            if (window->objectName() == QLatin1String("frmRange"))
+                range = window;
+        QVERIFY(range);
+        auto *seconds = range->findChild<QLabel *>(QStringLiteral("lblSec"));
+        seconds->setText(QStringLiteral("12"));
+        QCOMPARE(nameOf(seconds), QStringLiteral("12"));
+        QCOMPARE(textOf(seconds, QAccessible::Description), QStringLiteral("Count Down Second"));
+    }
+
+private:
+    static QString textOf(QWidget *widget, QAccessible::Text which)
+    {
+        QAccessibleInterface *accessible = QAccessible::queryAccessibleInterface(widget);
+        return accessible ? accessible->text(which) : QString();
+    }
+    static QString nameOf(QWidget *widget) { return textOf(widget, QAccessible::Name); }
+
+    // The text a label shows: rich text as plain text, and a caption's mnemonic marker removed.
+    static QString shownText(const QLabel *label, QString text)
+    {
+        if (label->textFormat() == Qt::RichText || (label->textFormat() == Qt::AutoText && Qt::mightBeRichText(text))) {
+            QTextDocument document;
+            document.setHtml(text);
+            text = document.toPlainText();
+        }
+        if (!label->buddy())
+            return text;
+        QString shown;
+        for (qsizetype i = 0; i < text.size(); ++i) {
+            if (text.at(i) == QLatin1Char('&') && ++i == text.size())
+                break;
+            shown += text.at(i);
+        }
+        return shown;
     }
 };
 

@@ -1,8 +1,8 @@
-#include "core/ModalRunner.h"
-#include "link/CapcodeNote.h"
 #include "book/OKBottomDlg.h"
 #include "book/Premsg.h"
 #include "book/Recpt.h"
+#include "core/ModalRunner.h"
+#include "link/CapcodeNote.h"
 #include "link/Pinid.h"
 #include "tests/support/ConsoleFixture.h"
 #include "tests/support/EntryFormDriver.h"
@@ -258,6 +258,36 @@ private slots:
         QVERIFY(inBrowseState(*m_users));
     }
 
+    void escapeKeepsTheWindowAndTheEntry_data()
+    {
+        QTest::addColumn<QString>("which");
+        QTest::newRow("users") << u"users"_s;
+        QTest::newRow("presets") << u"presets"_s;
+    }
+
+    // The window is left through "Esci" and the title bar only; Escape throws nothing away.
+    void escapeKeepsTheWindowAndTheEntry()
+    {
+        QFETCH(QString, which);
+        EntryForm *form = window(which);
+        showWindow(form);
+        const int loads = m_loads;
+        click(form->BitBtn1);
+        QTest::keyClicks(form->DBEdit1, u"Luigi"_s);
+        QTest::keyClick(form->DBEdit1, Qt::Key_Escape);
+        QTest::keyClick(form->DBGrid1, Qt::Key_Escape);
+        QVERIFY(form->isVisible());
+        QVERIFY(inEntryState(*form));
+        QCOMPARE(form->DBEdit1->text(), u"Luigi"_s);
+        QCOMPARE(m_loads, loads);
+
+        // The title bar's close still ends the entry and reloads the main window's list.
+        form->close();
+        QVERIFY(!form->isVisible());
+        QVERIFY(inBrowseState(*form));
+        QCOMPARE(m_loads, loads + 1);
+    }
+
     void cancelRestoresTheStoredValues()
     {
         seedUser(u"Mario"_s);
@@ -478,6 +508,18 @@ private slots:
         memo->paste();
         QCOMPARE(memo->toPlainText(), u"riga unorigadue "_s);
         QCOMPARE(memo->textCursor().position(), 16); // the caret stays at the end
+    }
+
+    // The filter reads the raw text: a non-breaking space is not a blank to it.
+    void noCharacterAbove127IsStored()
+    {
+        showWindow(m_presets.get());
+        enterNew(u"presets"_s, u"Spazio"_s, QString());
+        m_presets->DBMemo1->setFocus();
+        m_presets->DBMemo1->insertPlainText(u"a\u00a0b\u00e8c"_s);
+        click(m_presets->BitBtn4);
+        QVERIFY(fx->alerts.alerts.isEmpty());
+        QCOMPARE(fx->rows(kPresets).first().at(1).toString(), u"abc"_s);
     }
 
     void longTextIsNeitherCutNorLost()

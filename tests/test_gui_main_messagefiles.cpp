@@ -5,6 +5,7 @@
 #include <QAction>
 #include <QDialog>
 #include <QFile>
+#include <QFileDialog>
 #include <QFileSystemModel>
 #include <QLabel>
 #include <QPlainTextEdit>
@@ -169,7 +170,10 @@ private slots:
         QVERIFY(lockedAgainstOthers(index));
 
         bool listed = false;
-        ModalRunner::setInterceptor([&listed](QDialog *dialog) {
+        bool ownDialog = false; // a desktop's native dialog would not list through our provider
+        ModalRunner::setInterceptor([&listed, &ownDialog](QDialog *dialog) {
+            auto *files = qobject_cast<QFileDialog *>(dialog);
+            ownDialog = files && files->testOption(QFileDialog::DontUseNativeDialog);
             auto *model = dialog->findChild<QFileSystemModel *>();
             if (model)
                 QObject::connect(model, &QFileSystemModel::directoryLoaded, dialog, [&listed] { listed = true; });
@@ -185,6 +189,7 @@ private slots:
         const QString chosen = FileDialogs::openFileName(form, request);
         ModalRunner::clearInterceptor();
         QVERIFY(chosen.isEmpty());
+        QVERIFY(ownDialog);
         QVERIFY(listed);
         QVERIFY(lockedAgainstOthers(index));
     }

@@ -1,8 +1,8 @@
-#include "store/DataStores.h"
+#include "book/OKBottomDlg.h"
 #include "core/ModalRunner.h"
 #include "link/CapcodeNote.h"
-#include "book/OKBottomDlg.h"
 #include "link/Pinid.h"
+#include "store/DataStores.h"
 #include "tests/support/ConsoleFixture.h"
 #include "ui/MessageFileFormat.h"
 #include "ui/MessageFilter.h"
@@ -164,6 +164,43 @@ private slots:
         form.ListBox2->setCurrentItem(back);
         emit form.ListBox2->itemDoubleClicked(back);
         QVERIFY(rows(form.ListBox2).isEmpty());
+    }
+
+    // Taking a row out of a list must not choose the next one: a second press moves nobody.
+    void aMoveLeavesNothingChosen()
+    {
+        for (const QString &name : { u"A"_s, u"B"_s, u"C"_s, u"D"_s })
+            fx->addUser(name, u"0001234A13"_s);
+        fx->addUser(u"E"_s, u"0001235A53"_s); // refused beside the others
+        TForm1 &form = shownForm();
+        const auto nothingChosen = [&form] {
+            for (const QListWidget *list : { form.ListBox1, form.ListBox2 })
+                if (!list->selectedItems().isEmpty() || list->currentRow() != -1)
+                    return false;
+            return true;
+        };
+
+        select(form.ListBox1, u"A"_s);
+        form.Button1->click();
+        QVERIFY(nothingChosen());
+        form.Button1->click();
+        QCOMPARE(rows(form.ListBox2), QStringList { u"A"_s });
+
+        select(form.ListBox1, u"B"_s);
+        form.Button1->click();
+        select(form.ListBox2, u"A"_s);
+        form.Button3->click();
+        QVERIFY(nothingChosen());
+        form.Button3->click();
+        QCOMPARE(rows(form.ListBox2), QStringList { u"B"_s });
+
+        // ">>" chooses its candidates itself; the refused one is not left chosen.
+        form.Button2->click();
+        QCOMPARE(rows(form.ListBox1), QStringList { u"E"_s });
+        QVERIFY(nothingChosen());
+        select(form.ListBox1, u"E"_s);
+        form.Button5->click();
+        QVERIFY(nothingChosen());
     }
 
     void reloadEmptiesTheSendList()

@@ -83,6 +83,9 @@ QString FileDialogs::run(QWidget *parent, const Request &request, bool save)
 
     NameOnlyIconProvider icons; // outlives the dialog, whose file-info thread uses it
     QFileDialog dialog(parent, request.caption, request.startFolder, request.filter);
+    // The toolkit's own dialog, never the desktop's: only this one lists the folder through the
+    // provider below. The program also sets this for every dialog before it starts.
+    dialog.setOption(QFileDialog::DontUseNativeDialog);
     dialog.setIconProvider(&icons);
     dialog.setAcceptMode(save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
     dialog.setFileMode(save || !request.mustExist ? QFileDialog::AnyFile : QFileDialog::ExistingFile);

@@ -20,6 +20,7 @@
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QHeaderView>
+#include <QItemSelectionModel>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
@@ -396,7 +397,8 @@ QWidget *TForm1::buildHeaderRow()
     cboPreMsg->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
     lblLength = new QLabel(QStringLiteral("00"), pnlPreMsg);
     lblLength->setObjectName(QStringLiteral("lblLength"));
-    lblLength->setAccessibleName(QStringLiteral("N° car."));
+    // A counter reads its current number; the caption beside it says what the number is.
+    lblLength->setAccessibleDescription(QStringLiteral("N° car."));
     lblLength->setAutoFillBackground(true);
     QPalette grey = lblLength->palette();
     grey.setColor(QPalette::Window, QColor(0xC0, 0xC0, 0xC0));
@@ -423,7 +425,6 @@ QWidget *TForm1::buildHeaderRow()
     chkChgMsg->setAccessibleName(chkChgMsg->text());
     Label20 = new QLabel(QStringLiteral("00"), Panel5);
     Label20->setObjectName(QStringLiteral("Label20"));
-    Label20->setAccessibleName(QStringLiteral("Label20"));
     Button6 = new QPushButton(QStringLiteral("ESC"), Panel5);
     Button6->setObjectName(QStringLiteral("Button6"));
     Button6->setAccessibleName(QStringLiteral("ESC"));
@@ -455,7 +456,6 @@ QWidget *TForm1::buildHeaderRow()
     Edit2->setMaxLength(20);
     lblCount = new QLabel(QStringLiteral("00"), Panel3);
     lblCount->setObjectName(QStringLiteral("lblCount"));
-    lblCount->setAccessibleName(QStringLiteral("lblCount"));
     range->addWidget(captionFor(edtHeartbeat, QStringLiteral("Periodo Range Test"), Panel3));
     range->addWidget(edtHeartbeat);
     range->addWidget(new QLabel(QStringLiteral("sec."), Panel3));
@@ -519,8 +519,7 @@ void TForm1::buildStatusBar()
 
     auto panel = [this](const QString &name, const QString &text) {
         auto *label = new QLabel(text, StatusBar1);
-        label->setObjectName(name);
-        label->setAccessibleName(name);
+        label->setObjectName(name); // no accessible name: a screen reader reads the panel's text
         label->setFrameShape(QFrame::StyledPanel);
         label->setFrameShadow(QFrame::Sunken);
         return label;
@@ -637,6 +636,14 @@ QString rateCharOfUser(const DataStores &stores, const QString &name)
     const std::optional<Recipient> user = stores.recipients.findByName(name);
     return UserListRules::rateCharOf(user ? user->pinId : QString());
 }
+
+// Taking an item out of a single-selection list makes the toolkit select the next row, so a
+// second ">" or "<" would move a user nobody chose. After every move neither list has a
+// selected or current row.
+void clearSelection(QListWidget *list)
+{
+    list->selectionModel()->clear();
+}
 } // namespace
 
 void TForm1::Button1Click()
@@ -653,6 +660,8 @@ void TForm1::Button1Click()
         if (ListBox2->count() == 0) {
             ListBox2->addItem(name);
             delete ListBox1->takeItem(ListBox1->row(item));
+            clearSelection(ListBox1);
+            clearSelection(ListBox2);
             m_dataRate = RateOfCode(rate.toLatin1());
             return;
         }
@@ -660,6 +669,8 @@ void TForm1::Button1Click()
         if (UserListRules::mayJoin(rate, firstRate)) {
             ListBox2->addItem(name);
             delete ListBox1->takeItem(ListBox1->row(item));
+            clearSelection(ListBox1);
+            clearSelection(ListBox2);
             return;
         }
         m_alerts.captioned(QStringLiteral("The ") + name + QStringLiteral("'s baud rate is difference!"), kProgramTitle,
@@ -685,6 +696,9 @@ void TForm1::Button2Click()
         if (m_refusals == refusalsBefore && ListBox1->count() == rowsBefore)
             break;
     }
+    // The loop selected the candidates itself; a refused one must not stay chosen.
+    clearSelection(ListBox1);
+    clearSelection(ListBox2);
 }
 
 void TForm1::Button3Click()
@@ -695,6 +709,8 @@ void TForm1::Button3Click()
     QListWidgetItem *item = selected.first();
     ListBox1->addItem(item->text());
     delete ListBox2->takeItem(ListBox2->row(item));
+    clearSelection(ListBox1);
+    clearSelection(ListBox2);
 }
 
 void TForm1::Button5Click()
@@ -702,6 +718,8 @@ void TForm1::Button5Click()
     for (int row = 0; row < ListBox2->count(); ++row)
         ListBox1->addItem(ListBox2->item(row)->text());
     ListBox2->clear();
+    clearSelection(ListBox1);
+    clearSelection(ListBox2);
 }
 
 // --- message box --------------------------------------------------------------------------
