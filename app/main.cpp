@@ -14,6 +14,7 @@
 int main(int argc, char *argv[])
 {
     TesmaApplication app(argc, argv);
+    QGuiApplication::setDesktopFileName(QStringLiteral(TESMA_DESKTOP_ID));
     app.quitOnTerminationSignals();
     MessageBoxAlertSink alerts;
     app.setAlertSink(&alerts);
