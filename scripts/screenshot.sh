@@ -35,7 +35,8 @@ cd "$work"
 QT_QPA_PLATFORM=offscreen "$build/tesma" >first-start.log 2>&1 &
 first=$!
 for _ in $(seq 100); do
-    [[ $(sqlite3 TALVENK.db "SELECT count(*) FROM sqlite_master WHERE name IN ('recipients','serial')" 2>/dev/null) == 2 ]] && break
+    # Ask only once the file is there: sqlite3 would create an empty one.
+    [[ -s TALVENK.db && $(sqlite3 -readonly TALVENK.db "SELECT count(*) FROM sqlite_master WHERE name IN ('recipients','serial')" 2>/dev/null) == 2 ]] && break
     sleep 0.1
 done
 sleep 1

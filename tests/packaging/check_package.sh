@@ -65,7 +65,8 @@ check_launcher() {
     [[ $(stat -c %a "$tmp/xdg/tesma") == 700 ]] || fail "launcher: new folder is not mode 0700"
 
     # Unset or relative XDG_DATA_HOME: ~/.local/share; an existing folder keeps its mode.
-    mkdir -p -m 0750 "$tmp/home/.local/share/tesma"
+    mkdir -p "$tmp/home/.local/share"
+    mkdir -m 0750 "$tmp/home/.local/share/tesma"
     HOME=$tmp/home XDG_DATA_HOME=relative/path "$bin/tesma-launcher"
     [[ $(cat "$tmp/started-in") == "$tmp/home/.local/share/tesma" ]] || fail "launcher: relative XDG_DATA_HOME not ignored"
     [[ $(stat -c %a "$tmp/home/.local/share/tesma") == 750 ]] || fail "launcher: changed an existing folder's mode"
