@@ -13,7 +13,7 @@ build=${BUILD_DIR:-$root/build}
 
 if [[ ${1:-} != --inside ]]; then
     out=$(realpath -m "${1:-$root/docs/main-window.png}")
-    "$root/scripts/install-deps.sh" openbox imagemagick xdotool python3-pyatspi at-spi2-core dbus sqlite3
+    "$root/scripts/install-deps.sh" openbox imagemagick xdotool python3-pyatspi at-spi2-core dbus-daemon sqlite3
     cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
     cmake --build "$build" --target tesma tesma-encoder-sim -j"$(nproc)"
     mkdir -p "$(dirname "$out")"
