@@ -17,6 +17,7 @@ int main(int argc, char *argv[])
     // the database folder to learn their types and drop the database's locks.
     QCoreApplication::setAttribute(Qt::AA_DontUseNativeDialogs);
     TesmaApplication app(argc, argv);
+    QGuiApplication::setDesktopFileName(QStringLiteral(TESMA_DESKTOP_ID));
     app.quitOnTerminationSignals();
     MessageBoxAlertSink alerts;
     app.setAlertSink(&alerts);

@@ -1,8 +1,10 @@
 #!/usr/bin/env bash
 # Installs the Debian packages the console needs to build, test and run. Safe to run again:
-# only missing packages are installed.
+# only missing packages are installed. Extra package names given as arguments are installed too.
 set -euo pipefail
 packages=(cmake g++ make qt6-base-dev libqt6sql6-sqlite libgl-dev fonts-dejavu-core xvfb xauth)
+# Icons, desktop metadata checks and the Debian package.
+packages+=(librsvg2-bin desktop-file-utils appstream dpkg-dev "$@")
 missing=()
 for p in "${packages[@]}"; do
     dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
