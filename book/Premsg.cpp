@@ -1,8 +1,8 @@
 #include "book/Premsg.h"
 
-#include "core/AlertSink.h"
 #include "book/CsvImport.h"
 #include "book/CsvImportDialog.h"
+#include "core/AlertSink.h"
 
 #include <QDir>
 #include <QGroupBox>
@@ -184,7 +184,7 @@ void TfrmPreMsg::btnImportCsvClick()
 {
     if (m_entry)
         return;
-    PresetCsvImport import(m_stores.report.database());
+    PresetCsvImport import(m_stores.report.database()); // the one connection every store holds
     if (!CsvFlows::importFile(this, m_alerts, import, true, QDir::currentPath()))
         return;
     openList(Position::Last);

@@ -202,7 +202,7 @@ void TfrmRecpt::btnImportCsvClick()
 {
     if (m_entry)
         return;
-    RecipientCsvImport import(m_stores.report.database());
+    RecipientCsvImport import(m_stores.report.database()); // the one connection every store holds
     if (!CsvFlows::importFile(this, m_alerts, import, false, QDir::currentPath()))
         return;
     openList(Position::Last);

@@ -121,9 +121,9 @@ inline const QString ReportViewNums = QStringLiteral("SELECT num FROM report ORD
 
 // ---- CSV export ---------------------------------------------------------------------------
 // Every row up to a num, in the order of a report view (%1, %2 as in the views' templates).
-inline const QString ReportExportRows = QStringLiteral(
-    "SELECT num, recipt, pin_id, disptime, sent, sendtime, status, msg FROM report WHERE num <= ? "
-    "ORDER BY %1 %2, num %2");
+inline const QString ReportExportRows
+    = QStringLiteral("SELECT num, recipt, pin_id, disptime, sent, sendtime, status, msg FROM report WHERE num <= ? "
+                     "ORDER BY %1 %2, num %2");
 
 // ---- engine -------------------------------------------------------------------------------
 

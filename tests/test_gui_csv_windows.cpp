@@ -13,6 +13,7 @@
 #include "ui/ReportModel.h"
 #include "ui/Unit2.h"
 
+#include <QAccessible>
 #include <QDialogButtonBox>
 #include <QLabel>
 #include <QPlainTextEdit>
@@ -43,6 +44,7 @@ class TestCsvWindows : public QObject
     bool m_answerYes = true;
     int m_summaries = 0;
     QString m_startFolder;
+    QString m_summaryName;
 
     QString file(const QString &name) const { return fx->dir.filePath(name); }
 
@@ -87,6 +89,7 @@ private slots:
                 return int(QDialog::Rejected);
             ++m_summaries;
             m_summary = summary->memSummary->toPlainText();
+            m_summaryName = QAccessible::queryAccessibleInterface(summary->memSummary)->text(QAccessible::Name);
             m_question = summary->lblQuestion->isVisibleTo(summary) ? summary->lblQuestion->text() : QString();
             m_buttons.clear();
             for (QAbstractButton *button : summary->btnAnswer->buttons())
@@ -142,6 +145,9 @@ private slots:
         QCOMPARE(m_summary, u"File: %1\nUtenti da importare: 2\nRighe scartate: 0"_s.arg(file(u"utenti.csv"_s)));
         QCOMPARE(m_question, u"Importare 2 utenti?"_s);
         QCOMPARE(m_buttons, (QStringList { u"Sì"_s, u"No"_s }));
+        QCOMPARE(m_summaryName, u"Riepilogo"_s);
+        QCOMPARE(QAccessible::queryAccessibleInterface(m_users->btnImportCsv)->text(QAccessible::Name),
+                 u"Importa CSV..."_s);
         QCOMPARE(fx->alerts.lastText(), u"Importati 2 utenti."_s);
         QCOMPARE(fx->column(u"select Recipient || '|' || PinID from recipients order by num"_s),
                  (QStringList { u"Niccolò|0001234A51"_s, u"Rossi; \"capo\"|0000008N12"_s }));

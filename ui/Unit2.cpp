@@ -200,12 +200,12 @@ void TfrmHis::btnExportCsvClick()
     if (path.isEmpty())
         return;
     const ReportCsvExport::Result result = ReportExportRunner::run(
-        this,
-        ReportCsvExport::settingsFor(m_store.database(), m_model.sortColumn(), m_model.sortDescending(), path));
+        this, ReportCsvExport::settingsFor(m_store.database(), m_model.sortColumn(), m_model.sortDescending(), path));
     switch (result.outcome) {
     case ReportCsvExport::Result::Written:
-        m_alerts.captioned(QStringLiteral("Esportate %1 righe del report in %2.").arg(QString::number(result.rows), path),
-                           QStringLiteral("Esporta CSV"), AlertIcon::Information);
+        m_alerts.captioned(
+            QStringLiteral("Esportate %1 righe del report in %2.").arg(QString::number(result.rows), path),
+            QStringLiteral("Esporta CSV"), AlertIcon::Information);
         break;
     case ReportCsvExport::Result::Cancelled:
         break; // nothing was written, an existing file is as it was
