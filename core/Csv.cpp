@@ -154,19 +154,26 @@ QString fromWindows1252(QByteArrayView bytes)
 Document parse(const QByteArray &bytes)
 {
     Document doc;
-    if (bytes.contains('\0')) {
+    QByteArrayView body(bytes);
+    QString text;
+    if (body.startsWith("\xFF\xFE") || body.startsWith("\xFE\xFF")) {
+        // "Unicode text" as some spreadsheets save it: UTF-16 with its mark.
+        QStringDecoder utf16(body.startsWith("\xFF\xFE") ? QStringDecoder::Utf16LE : QStringDecoder::Utf16BE);
+        text = utf16.decode(body.sliced(2));
+    } else {
+        const bool marked = body.startsWith(ByteOrderMark);
+        if (marked)
+            body = body.sliced(ByteOrderMark.size());
+        QStringDecoder utf8(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
+        text = utf8.decode(body);
+        if (utf8.hasError() && !marked) {
+            text = fromWindows1252(body);
+            doc.windows1252 = true;
+        }
+    }
+    if (text.contains(QChar(0))) {
         doc.error = QStringLiteral("il file non è un file di testo");
         return doc;
-    }
-    QByteArrayView body(bytes);
-    const bool marked = body.startsWith(ByteOrderMark);
-    if (marked)
-        body = body.sliced(ByteOrderMark.size());
-    QStringDecoder utf8(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
-    QString text = utf8.decode(body);
-    if (utf8.hasError() && !marked) {
-        text = fromWindows1252(body);
-        doc.windows1252 = true;
     }
     doc.separator = detectSeparator(text);
     const char16_t sep = doc.separator.unicode();

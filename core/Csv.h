@@ -4,7 +4,8 @@
 // and CRLF after each record, which is what a spreadsheet in an Italian locale opens directly.
 // A field holding the separator, a quote, CR or LF is quoted, inner quotes doubled; a field
 // that a spreadsheet would take for a formula gets a leading apostrophe. Read back with or
-// without the mark, as UTF-8 or else Windows-1252, the separator taken from the header line.
+// without the mark, as UTF-8 or else Windows-1252 (or UTF-16 with its mark), the separator
+// taken from the header line.
 
 #include <QByteArray>
 #include <QByteArrayView>

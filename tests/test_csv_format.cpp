@@ -64,6 +64,8 @@ private slots:
             << "Name;Content\nN\xC3\xA9;t\n"_ba << u";"_s << false << QStringList { u"Né"_s, u"t"_s };
         QTest::newRow("Windows-1252") << "Name;Content\r\nN\xE9\x80;\x93q\x94\r\n"_ba << u";"_s << true
                                       << QStringList { u"Né€"_s, u"“q”"_s };
+        QTest::newRow("UTF-16 with mark")
+            << "\xFF\xFEN\0a\0\t\0C\0\r\0\n\0\xE9\0\t\0t\0"_ba << u"\t"_s << false << QStringList { u"é"_s, u"t"_s };
         QTest::newRow("commas") << "Name,Content\r\n\"a,b\",c\r\n"_ba << u","_s << false
                                 << QStringList { u"a,b"_s, u"c"_s };
         QTest::newRow("tabs") << "Name\tContent\r\na;b\tc\r\n"_ba << u"\t"_s << false
