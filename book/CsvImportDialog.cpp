@@ -4,6 +4,7 @@
 #include "core/AlertSink.h"
 #include "core/Csv.h"
 #include "core/ModalRunner.h"
+#include "core/WindowPlacement.h"
 #include "ui/FileDialogs.h"
 
 #include <QDialogButtonBox>
@@ -16,6 +17,7 @@ CsvImportDialog::CsvImportDialog(const QString &summary, const QString &question
     : QDialog(parent)
 {
     setObjectName(QStringLiteral("dlgCsvImport"));
+    WindowPlacement::setFixedFrame(this, WindowPlacement::TitleButtons::Close);
     setWindowTitle(CsvImportTexts::kCaption);
     memSummary = new QPlainTextEdit(summary, this);
     memSummary->setObjectName(QStringLiteral("memSummary"));
