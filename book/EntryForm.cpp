@@ -72,6 +72,8 @@ EntryForm::~EntryForm()
 
 void EntryForm::addButtonRow()
 {
+    btnImportCsv = makeButton(QStringLiteral("btnImportCsv"), QStringLiteral("Importa CSV..."), this);
+    btnExportCsv = makeButton(QStringLiteral("btnExportCsv"), QStringLiteral("Esporta CSV..."), this);
     BitBtn1 = makeButton(QStringLiteral("BitBtn1"), QStringLiteral("Nuovo"), this);
     BitBtn2 = makeButton(QStringLiteral("BitBtn2"), QStringLiteral("Modifica"), this);
     BitBtn3 = makeButton(QStringLiteral("BitBtn3"), QStringLiteral("Elimina"), this);
@@ -87,8 +89,13 @@ void EntryForm::addButtonRow()
     auto *buttons = new QHBoxLayout;
     for (QPushButton *button : { BitBtn1, BitBtn2, BitBtn3, BitBtn4, BitBtn5, BitBtn6 })
         buttons->addWidget(button);
+    auto *files = new QHBoxLayout;
+    files->addStretch(1);
+    files->addWidget(btnImportCsv);
+    files->addWidget(btnExportCsv);
     auto *layout = new QVBoxLayout(this);
     layout->addLayout(groups);
+    layout->addLayout(files);
     layout->addLayout(buttons);
     resize(640, 400);
 
@@ -98,6 +105,8 @@ void EntryForm::addButtonRow()
     connect(BitBtn4, &QPushButton::clicked, this, &EntryForm::BitBtn4Click);
     connect(BitBtn5, &QPushButton::clicked, this, &EntryForm::BitBtn5Click);
     connect(BitBtn6, &QPushButton::clicked, this, &EntryForm::BitBtn6Click);
+    connect(btnImportCsv, &QPushButton::clicked, this, &EntryForm::btnImportCsvClick);
+    connect(btnExportCsv, &QPushButton::clicked, this, &EntryForm::btnExportCsvClick);
 }
 
 int EntryForm::currentRow() const
@@ -238,6 +247,8 @@ void EntryForm::setStateControls(bool entry)
     BitBtn3->setEnabled(!entry);
     BitBtn4->setEnabled(entry);
     BitBtn5->setEnabled(entry);
+    btnImportCsv->setEnabled(!entry);
+    btnExportCsv->setEnabled(!entry);
     GroupBox1->setEnabled(entry);
     DBGrid1->setEnabled(!entry);
 }

@@ -37,6 +37,8 @@ public:
     virtual void BitBtn4Click() = 0; // "Scrivi"
     void BitBtn5Click(); // "Cancella"
     void BitBtn6Click(); // "Esci"
+    virtual void btnImportCsvClick() = 0; // "Importa CSV..."
+    virtual void btnExportCsvClick() = 0; // "Esporta CSV..."
     void ADOQuery1AfterInsert();
     void ADOQuery1AfterOpen();
     void FormClose();
@@ -52,6 +54,8 @@ public:
     QPushButton *BitBtn4 = nullptr;
     QPushButton *BitBtn5 = nullptr;
     QPushButton *BitBtn6 = nullptr;
+    QPushButton *btnImportCsv = nullptr; // spreadsheet files, browse state only
+    QPushButton *btnExportCsv = nullptr;
 
 public slots:
     void done(int result) override;

@@ -1,7 +1,10 @@
 #include "book/Premsg.h"
 
+#include "book/CsvImport.h"
+#include "book/CsvImportDialog.h"
 #include "core/AlertSink.h"
 
+#include <QDir>
 #include <QGroupBox>
 #include <QKeyEvent>
 #include <QLabel>
@@ -179,4 +182,29 @@ void TfrmPreMsg::showCurrentRecord()
     DBEdit0->setText(row >= 0 ? QString::number(record.num) : QString());
     DBEdit1->setText(record.name);
     DBMemo1->setPlainText(record.content);
+}
+
+void TfrmPreMsg::btnImportCsvClick()
+{
+    if (m_entry)
+        return;
+    PresetCsvImport import(m_stores.report.database()); // the one connection every store holds
+    if (!CsvFlows::importFile(this, m_alerts, import, true, QDir::currentPath()))
+        return;
+    openList(Position::Last);
+    reloadMainList();
+}
+
+void TfrmPreMsg::btnExportCsvClick()
+{
+    if (m_entry)
+        return;
+    QList<PresetMessage> rows;
+    try {
+        rows = m_stores.templates.all();
+    } catch (const DataError &error) {
+        m_alerts.plain(error.text());
+        return;
+    }
+    CsvFlows::exportFile(this, m_alerts, PresetCsvImport::exportBytes(rows), rows.size(), true, QDir::currentPath());
 }

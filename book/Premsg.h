@@ -21,6 +21,8 @@ public:
     void BitBtn1Click() override; // "Nuovo"
     void BitBtn2Click() override; // "Modifica"
     void BitBtn4Click() override; // "Scrivi"
+    void btnImportCsvClick() override; // "Importa CSV..."
+    void btnExportCsvClick() override; // "Esporta CSV..."
     void DBMemo1Change();
     void ADOQuery1AfterEdit();
 

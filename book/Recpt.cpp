@@ -1,6 +1,8 @@
 #include "book/Recpt.h"
 
 #include "core/AlertSink.h"
+#include "book/CsvImport.h"
+#include "book/CsvImportDialog.h"
 #include "core/ModalRunner.h"
 #include "link/CapcodeNote.h"
 #include "book/OKBottomDlg.h"
@@ -8,6 +10,7 @@
 #include "link/Pinid.h"
 
 #include <QCheckBox>
+#include <QDir>
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QLabel>
@@ -193,4 +196,29 @@ Recipient TfrmRecpt::recordFromFields() const
     record.pinId = DBEdit7->text();
     record.sendName = DBCheckBox1->isChecked();
     return record;
+}
+
+void TfrmRecpt::btnImportCsvClick()
+{
+    if (m_entry)
+        return;
+    RecipientCsvImport import(m_stores.report.database()); // the one connection every store holds
+    if (!CsvFlows::importFile(this, m_alerts, import, false, QDir::currentPath()))
+        return;
+    openList(Position::Last);
+    reloadMainList();
+}
+
+void TfrmRecpt::btnExportCsvClick()
+{
+    if (m_entry)
+        return;
+    QList<Recipient> rows;
+    try {
+        rows = m_stores.recipients.all();
+    } catch (const DataError &error) {
+        m_alerts.plain(error.text());
+        return;
+    }
+    CsvFlows::exportFile(this, m_alerts, RecipientCsvImport::exportBytes(rows), rows.size(), false, QDir::currentPath());
 }

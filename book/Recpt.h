@@ -26,6 +26,8 @@ public:
     void BitBtn1Click() override; // "Nuovo"
     void BitBtn2Click() override; // "Modifica"
     void BitBtn4Click() override; // "Scrivi"
+    void btnImportCsvClick() override; // "Importa CSV..."
+    void btnExportCsvClick() override; // "Esporta CSV..."
     void Button1Click(); // "[...]"
 
     // GroupBox1 "Dati utente"; DBEdit1 is the Recipient field.

@@ -119,6 +119,12 @@ inline const QString ReportViewCountAfter
 // Every num in view order (the slow way to a position, for a column holding NULL).
 inline const QString ReportViewNums = QStringLiteral("SELECT num FROM report ORDER BY %1 %2, num %2");
 
+// ---- CSV export ---------------------------------------------------------------------------
+// Every row up to a num, in the order of a report view (%1, %2 as in the views' templates).
+inline const QString ReportExportRows
+    = QStringLiteral("SELECT num, recipt, pin_id, disptime, sent, sendtime, status, msg FROM report WHERE num <= ? "
+                     "ORDER BY %1 %2, num %2");
+
 // ---- engine -------------------------------------------------------------------------------
 
 // Reads the schema: fails with the engine's text when the file is not a database.

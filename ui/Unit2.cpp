@@ -2,8 +2,11 @@
 
 #include "core/AlertSink.h"
 #include "store/DataStores.h"
+#include "ui/FileDialogs.h"
+#include "ui/ReportExportRunner.h"
 #include "ui/ReportGrid.h"
 
+#include <QDir>
 #include <QGroupBox>
 #include <QGuiApplication>
 #include <QHBoxLayout>
@@ -62,7 +65,11 @@ TfrmHis::TfrmHis(ReportModel &model, ReportStore &store, AlertSink &alerts, QWid
     Button1->setObjectName(QStringLiteral("Button1"));
     Button1->setAutoDefault(false);
     Button2->setAutoDefault(false);
+    btnExportCsv = new QPushButton(QStringLiteral("Esporta CSV..."), this);
+    btnExportCsv->setObjectName(QStringLiteral("btnExportCsv"));
+    btnExportCsv->setAutoDefault(false);
     auto *buttons = new QHBoxLayout;
+    buttons->addWidget(btnExportCsv);
     buttons->addStretch(1);
     buttons->addWidget(Button2);
     buttons->addWidget(Button1);
@@ -91,6 +98,7 @@ TfrmHis::TfrmHis(ReportModel &model, ReportStore &store, AlertSink &alerts, QWid
 
     connect(Button1, &QPushButton::clicked, this, &TfrmHis::Button1Click);
     connect(Button2, &QPushButton::clicked, this, &TfrmHis::Button2Click);
+    connect(btnExportCsv, &QPushButton::clicked, this, &TfrmHis::btnExportCsvClick);
     connect(&m_model, &ReportModel::currentRowRequested, this, &TfrmHis::showMessage);
     connect(&m_model, &QAbstractItemModel::modelReset, this, &TfrmHis::showMessage);
     resize(900, 440);
@@ -178,4 +186,32 @@ bool TfrmHis::eventFilter(QObject *watched, QEvent *event)
 void TfrmHis::showMessage()
 {
     DBMemo1->setPlainText(m_model.messageAt(m_model.currentRow()));
+}
+
+void TfrmHis::btnExportCsvClick()
+{
+    FileDialogs::Request request;
+    request.caption = QStringLiteral("Esporta CSV");
+    request.startFolder = QDir::currentPath();
+    request.filter = QStringLiteral("File CSV (*.csv)");
+    request.defaultSuffix = QStringLiteral("csv");
+    request.confirmOverwrite = true;
+    const QString path = FileDialogs::saveFileName(this, request);
+    if (path.isEmpty())
+        return;
+    const ReportCsvExport::Result result = ReportExportRunner::run(
+        this, ReportCsvExport::settingsFor(m_store.database(), m_model.sortColumn(), m_model.sortDescending(), path));
+    switch (result.outcome) {
+    case ReportCsvExport::Result::Written:
+        m_alerts.captioned(
+            QStringLiteral("Esportate %1 righe del report in %2.").arg(QString::number(result.rows), path),
+            QStringLiteral("Esporta CSV"), AlertIcon::Information);
+        break;
+    case ReportCsvExport::Result::Cancelled:
+        break; // nothing was written, an existing file is as it was
+    case ReportCsvExport::Result::Failed:
+        m_alerts.captioned(QStringLiteral("Esportazione non riuscita: %1").arg(result.error),
+                           QStringLiteral("Esporta CSV"), AlertIcon::Warning);
+        break;
+    }
 }

@@ -27,6 +27,7 @@ public:
     QPlainTextEdit *DBMemo1 = nullptr;
     QPushButton *Button2 = nullptr; // "Cancella"
     QPushButton *Button1 = nullptr; // "Chiudi"
+    QPushButton *btnExportCsv = nullptr; // "Esporta CSV..."
 
     ReportGrid *grid() const { return m_grid; }
     const ReportViewSort &sort() const { return m_sort; }
@@ -44,6 +45,8 @@ public:
     void DBGrid1TitleClick(int column);
     // Ctrl+Delete in the grid: asks, then deletes the current row.
     void DBGrid1DeleteRecord();
+    // "Esporta CSV...": every row in the order shown, to a spreadsheet file.
+    void btnExportCsvClick();
 
 protected:
     void showEvent(QShowEvent *event) override;
