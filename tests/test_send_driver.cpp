@@ -36,7 +36,7 @@ void compareOkRowsWithFrames(const SendRig &rig)
     const QStringList lines = rig.sim->logText().split(QLatin1Char('\n'), Qt::SkipEmptyParts);
     for (int i = 0; i + 1 < lines.size(); ++i) {
         if (lines[i].startsWith(QLatin1String("FRAME ")) && lines[i + 1].startsWith(QLatin1String("REPLY "))
-            && lines[i + 1].endsWith(QLatin1String("06")))
+            && lines[i + 1].section(QLatin1Char(' '), 1, 1).endsWith(QLatin1String("06")))
             acknowledged << QByteArray::fromHex(lines[i].section(QLatin1Char(' '), 1, 1).toLatin1());
     }
     for (const QStringList &row : rig.storedRows()) {
