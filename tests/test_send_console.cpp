@@ -3,12 +3,16 @@
 // a run ends the program cleanly, with at most the try on the wire finished and every
 // acknowledged frame recorded. Counts and states only; times belong to the benchmarks.
 
+#include "app/Startup.h"
 #include "store/DataStores.h"
 #include "store/Database.h"
 #include "tests/support/SimulatorProcess.h"
 
 #include <QDeadlineTimer>
+#include <QDir>
 #include <QFile>
+#include <QFileInfo>
+#include <QLockFile>
 #include <QProcess>
 #include <QSqlQuery>
 #include <QTemporaryDir>
@@ -176,6 +180,37 @@ private slots:
         QCOMPARE(run.console.exitCode(), 0);
         QVERIFY(run.sim->frames().size() <= framesThen + 1);
         QCOMPARE(run.statuses(), QStringList(30, u"NoTX"_s));
+    }
+
+    // A second run-console.sh in a folder whose database a console holds: it refuses, says so,
+    // and leaves the running console's link and log alone (it creates no lock of its own).
+    void secondRunConsoleRefuses()
+    {
+        QTemporaryDir dir;
+        const QString db = dir.filePath(u"TALVENK.db"_s);
+        QFile(db).open(QIODevice::WriteOnly);
+        QLockFile lock(Startup::lockPath(db));
+        QVERIFY(lock.tryLock(0));
+        QVERIFY(QFile::link(u"/dev/null"_s, dir.filePath(u"COM1"_s)));
+        QFile log(dir.filePath(u"encoder-sim.log"_s));
+        QVERIFY(log.open(QIODevice::WriteOnly));
+        log.write("FRAME 02 ok\n");
+        log.close();
+
+        QProcess script;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert(u"TESMA_WORKDIR"_s, dir.path());
+        env.insert(u"DISPLAY"_s, u":99"_s);
+        script.setProcessEnvironment(env);
+        script.start(u"bash"_s, { QStringLiteral(TESMA_SOURCE_DIR "/scripts/run-console.sh") });
+        QVERIFY(script.waitForFinished(30000));
+
+        QCOMPARE(script.exitCode(), 1);
+        QVERIFY(script.readAllStandardError().contains("already running"));
+        QCOMPARE(QFileInfo(dir.filePath(u"COM1"_s)).symLinkTarget(), u"/dev/null"_s);
+        QVERIFY(log.open(QIODevice::ReadOnly));
+        QCOMPARE(log.readAll(), QByteArray("FRAME 02 ok\n"));
+        QCOMPARE(QDir(dir.path()).entryList(QDir::Files | QDir::System).size(), 4); // db, lock, COM1, log
     }
 };
 
