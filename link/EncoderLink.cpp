@@ -95,7 +95,8 @@ bool EncoderLink::WriteFrame(const QByteArray &frame)
         checkLimit();
         m_pump.pump();
         const qint64 rest = std::max((lineMs - elapsed) * 1000, m_port.LineTimeUs(queued));
-        m_port.WaitOutput(std::clamp<qint64>(rest, 100, kPollMs * 1000));
+        // Short slices keep events flowing (and the window drawn) while a long frame goes out.
+        m_port.WaitOutput(std::clamp<qint64>(rest, 100, kOutputSliceUs));
     }
     m_port.Drain();
     return true;

@@ -56,6 +56,8 @@ public:
     static constexpr int kBusyPauseMs = 700;
     // A frame must be off the line within its line time plus this much (else port error 20).
     static constexpr int kWriteGraceMs = 2000;
+    // Longest sleep between two turns of the event loop while a frame goes out.
+    static constexpr int kOutputSliceUs = 5000;
     static constexpr char STX = 0x02;
     static constexpr char EOT = 0x04;
     static constexpr char ACK = 0x06;
