@@ -25,18 +25,18 @@ using namespace Qt::StringLiterals;
 
 namespace {
 
-// A working folder with 30 users, the console started in it, and its simulator.
+// A working folder with its users (30 unless told), the console started in it, and its simulator.
 struct ConsoleRun
 {
-    explicit ConsoleRun(const QStringList &simArgs)
+    explicit ConsoleRun(const QStringList &simArgs, int users = 30, int baudIndex = 3)
     {
         {
             auto opened = Database::open(dir.filePath(u"TALVENK.db"_s));
             if (!opened.error.isEmpty())
                 return;
             DataStores stores(opened.db);
-            stores.serial.ensureDefaultRow(); // COM1 at 9600 bit/s
-            for (int i = 1; i <= 30; ++i) {
+            stores.serial.write({ 0, baudIndex, 1 }); // COM1, 8N1; index 3 = 9600 bit/s
+            for (int i = 1; i <= users; ++i) {
                 Recipient r;
                 r.recipient = u"User%1"_s.arg(i, 2, 10, QLatin1Char('0'));
                 r.pinId = u"%1A12"_s.arg(100 + i, 7, 10, QLatin1Char('0'));
@@ -55,9 +55,10 @@ struct ConsoleRun
         }
     }
 
-    bool start(const QString &script)
+    bool start(const QString &script, const QString &message = QString())
     {
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert(u"TESMA_TEST_HAND_MESSAGE"_s, message);
         env.insert(u"LD_PRELOAD"_s, QStringLiteral(TESMA_CONSOLE_HAND_PATH));
         env.insert(u"TESMA_TEST_HAND"_s, script);
         env.insert(u"TESMA_TEST_HAND_LOG"_s, dir.filePath(u"hand.log"_s));
@@ -180,6 +181,22 @@ private slots:
         QCOMPARE(run.console.exitCode(), 0);
         QVERIFY(run.sim->frames().size() <= framesThen + 1);
         QCOMPARE(run.statuses(), QStringList(30, u"NoTX"_s));
+    }
+
+    // The whole console on a line at 1200 bit/s: a page of 300 characters in address-book
+    // mode (2.6 s on the line) is acknowledged at the first try.
+    void longPageOnASlowLine()
+    {
+        ConsoleRun run({}, 1, 0);
+        QVERIFY(run.ready);
+        QVERIFY(run.start(u"book"_s, QString(300, QLatin1Char('x'))));
+        QVERIFY(run.waitFor([&] { return run.handLog().contains(u"box Invio corretto!  "_s); }));
+        run.terminate();
+        QCOMPARE(run.console.exitCode(), 0);
+        QCOMPARE(run.sim->frames().size(), 1);
+        QCOMPARE(run.sim->frames()[0].size(), 316);
+        QVERIFY(run.sim->logText().contains(u"SETTINGS baud=1200 "_s));
+        QCOMPARE(run.statuses(), QStringList { u"OK"_s });
     }
 
     // A second run-console.sh in a folder whose database a console holds: it refuses, says so,

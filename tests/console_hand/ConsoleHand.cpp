@@ -4,7 +4,8 @@
 // ("box <text>"), so a test can act while one is open.
 //
 // Scripts:
-//   book    every user of the user list to the send list (">>"), then "Invia"
+//   book    every user of the user list to the send list (">>"), the message TESMA_TEST_HAND_MESSAGE
+//           when it is set, then "Invia"
 //   repeat  test mode (password), Times -1, direct mode to 123A12, then "Invia"
 //   range   range test with a period of 1 s, "Invia", then "Start" in the range-test window
 #include <QAbstractButton>
@@ -81,6 +82,9 @@ QList<Step> script(const QByteArray &name)
                        child<QTabWidget>("Form1", "PageControl1")->setCurrentIndex(0);
                        child<QListWidget>("Form1", "ListBox1")->selectAll();
                        clickLater("Form1", "Button2");
+                       const QString message = QString::fromLatin1(qgetenv("TESMA_TEST_HAND_MESSAGE"));
+                       if (!message.isEmpty())
+                           child<QPlainTextEdit>("Form1", "memMsg")->setPlainText(message);
                    } },
                  { [] { return child<QListWidget>("Form1", "ListBox2")->count() > 0; },
                    [] { triggerLater("mnuTransmit"); } } };
