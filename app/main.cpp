@@ -1,12 +1,12 @@
-#include "core/Clock.h"
-#include "store/DataStores.h"
-#include "core/EventPump.h"
-#include "core/MessageBoxAlertSink.h"
-#include "core/SendingState.h"
 #include "app/Startup.h"
 #include "app/TesmaApplication.h"
 #include "app/WindowSet.h"
+#include "core/Clock.h"
+#include "core/EventPump.h"
+#include "core/MessageBoxAlertSink.h"
+#include "core/SendingState.h"
 #include "link/TCommPort.h"
+#include "store/DataStores.h"
 
 #include <QDir>
 #include <exception>
@@ -40,10 +40,23 @@ int main(int argc, char *argv[])
         DataStores stores(startup.database());
         WindowSet windows(state, guard, stores, alerts, port, clock, pump, workDir);
         alerts.setOwner(&windows.mainWindow());
+        // From here on a termination signal stops a run where it stands (the try on the wire
+        // finishes and its row is written), closes every dialog, and ends the program from
+        // the top-level loop once the run has returned.
+        app.setShutdown({ [&state] {
+                             state.stopRequest = true;
+                             state.shutdown = true;
+                         },
+                          [&state] { return state.running; },
+                          [&windows] {
+                              windows.mainWindow().close();
+                              QCoreApplication::exit(0); // also when the window is hidden in the tray
+                          } });
         if (app.terminationRequested())
             return 0;
         windows.mainWindow().showMaximized();
         app.exec();
+        app.setShutdown({});
         alerts.setOwner(nullptr);
     } catch (const DataError &error) {
         alerts.plain(error.text());

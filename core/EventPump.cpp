@@ -2,7 +2,9 @@
 
 #include <QCoreApplication>
 #include <QDeadlineTimer>
+#include <QElapsedTimer>
 #include <QEventLoop>
+#include <QThread>
 #include <QTimer>
 
 void QtEventPump::pump()
@@ -17,7 +19,14 @@ void QtEventPump::pause(int ms)
         return;
     }
     // A local loop that a timer ends: the wait costs no CPU and events keep flowing.
+    QElapsedTimer waited;
+    waited.start();
     QEventLoop loop;
-    QTimer::singleShot(ms, &loop, &QEventLoop::quit);
+    QTimer::singleShot(ms, Qt::PreciseTimer, &loop, &QEventLoop::quit);
     loop.exec();
+    // A loop that cannot wait (the application is quitting) returns at once: sleep the rest
+    // instead, so that no caller's wait turns into a spin.
+    const qint64 rest = ms - waited.elapsed();
+    if (rest > 0)
+        QThread::msleep(static_cast<unsigned long>(rest));
 }

@@ -24,6 +24,7 @@ struct SendingState
     QByteArray currentRateCode;      // data-rate character Y of the pagers sent to (empty or one char)
     bool lastRunResult = false;      // result of the most recent run
     bool running = false;            // a run is in progress
+    bool shutdown = false;           // the program is ending: no new try of a page starts
 };
 
 // The password that guards test mode, and the wrong-password count across openings.

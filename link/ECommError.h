@@ -24,4 +24,6 @@ inline constexpr quint8 GetStateFailed = 14;
 inline constexpr quint8 SetStateFailed = 15;
 inline constexpr quint8 SetupFailed = 16;
 inline constexpr quint8 StatusFailed = 18;
+inline constexpr quint8 DrainFailed = 19;
+inline constexpr quint8 WriteTimedOut = 20; // a frame not out within its line time plus 2 s
 } // namespace CommErrorCode

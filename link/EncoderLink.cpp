@@ -1,6 +1,10 @@
 #include "link/EncoderLink.h"
 
+#include "link/ECommError.h"
 #include "link/PagerCode.h"
+
+#include <algorithm>
+#include <cerrno>
 
 namespace {
 
@@ -58,8 +62,43 @@ bool EncoderLink::WriteFrame(const QByteArray &frame)
 {
     if (!m_port.IsOpen())
         return false;
-    m_port.Write(frame.constData(), static_cast<int>(frame.size()));
-    m_view.advanceProgress(static_cast<int>(frame.size()));
+    const int size = static_cast<int>(frame.size());
+    const qint64 lineUs = m_port.LineTimeUs(size);
+    // Whole milliseconds of the clock that cover the line time whatever the clock's rounding.
+    const qint64 lineMs = (lineUs + 999) / 1000 + 1;
+    const qint64 start = m_clock.tickMs();
+    const qint64 limit = start + lineUs / 1000 + kWriteGraceMs;
+    auto checkLimit = [&] {
+        if (m_clock.tickMs() > limit)
+            throw ECommError { CommErrorCode::WriteTimedOut, ETIMEDOUT };
+    };
+
+    // The descriptor never blocks: a full queue is waited for in short slices, with events.
+    int done = 0;
+    while (done < size) {
+        done += m_port.WriteSome(frame.constData() + done, size - done);
+        if (done == size)
+            break;
+        checkLimit();
+        m_pump.pump();
+        m_port.WaitWritable(kPollMs);
+    }
+    m_view.advanceProgress(size);
+
+    // The frame is out once the driver holds none of it and its line time has passed since
+    // the write began (an adapter may report its queue empty before the line is done).
+    for (;;) {
+        const int queued = m_port.OutputQueued();
+        const qint64 elapsed = m_clock.tickMs() - start;
+        if (queued == 0 && elapsed >= lineMs)
+            break;
+        checkLimit();
+        m_pump.pump();
+        const qint64 rest = std::max((lineMs - elapsed) * 1000, m_port.LineTimeUs(queued));
+        // Short slices keep events flowing (and the window drawn) while a long frame goes out.
+        m_port.WaitOutput(std::clamp<qint64>(rest, 100, kOutputSliceUs));
+    }
+    m_port.Drain();
     return true;
 }
 
@@ -99,6 +138,7 @@ PageResult EncoderLink::SendPage()
     const QByteArray &header = m_state.encoderHeader;
     if (header.isEmpty() || header.size() > kMaxHeaderLength) {
         result.refused = true;
+        result.refusal = PageResult::Refusal::Header;
         return result;
     }
 
@@ -114,9 +154,12 @@ PageResult EncoderLink::SendPage()
         body = m_view.messageText();
 
     // The frame area holds kFrameCapacity bytes: a longer page is refused whole, never cut.
-    if (body.size() > MaxBodyLength(static_cast<int>(header.size()), static_cast<int>(prefix.size()),
-                                    static_cast<int>(counter.size()))) {
+    const int maxBody = MaxBodyLength(static_cast<int>(header.size()), static_cast<int>(prefix.size()),
+                                      static_cast<int>(counter.size()));
+    if (body.size() > maxBody) {
         result.refused = true;
+        result.refusal = PageResult::Refusal::TooLong;
+        result.maxBodyLength = std::max(maxBody, 0);
         return result;
     }
 
@@ -149,6 +192,9 @@ PageResult EncoderLink::SendPage()
     };
     auto attempt = [&]() {
         char reply[5] = {};
+        // Junk, or a late answer to an earlier try, is never taken for this try's answer.
+        if (m_port.IsOpen())
+            m_port.PurgeInput();
         WriteFrame(frame);
         if (!ReadReply(reply, 5, kReplyPolls)) {
             m_view.setProgress(bodyLength, 0);
@@ -161,11 +207,12 @@ PageResult EncoderLink::SendPage()
     };
 
     bool acknowledged = false;
-    for (int i = 0; i < kTries && !acknowledged; ++i)
+    // Once the program is ending no new try starts; the one on the wire finishes.
+    for (int i = 0; i < kTries && !acknowledged && !m_state.shutdown; ++i)
         acknowledged = attempt() == Answer::Ack;
 
     // A busy encoder: keep trying until the deadline of the pages before this one.
-    while (!acknowledged && m_clock.tickMs() < m_state.busyDeadline) {
+    while (!acknowledged && !m_state.shutdown && m_clock.tickMs() < m_state.busyDeadline) {
         if (m_state.stopRequest)
             break;
         const Answer answer = attempt();
@@ -178,7 +225,8 @@ PageResult EncoderLink::SendPage()
     }
 
     if (!acknowledged) {
-        m_alerts.captioned(kNoEncoderText, kNoEncoderCaption, AlertIcon::Warning);
+        if (!m_state.shutdown)
+            m_alerts.captioned(kNoEncoderText, kNoEncoderCaption, AlertIcon::Warning);
         m_state.busyDeadline = m_clock.tickMs();
         return result;
     }

@@ -26,8 +26,18 @@ public:
 
 struct PageResult
 {
+    // Why a page was refused before the wire.
+    enum class Refusal
+    {
+        None,
+        Header, // no encoder header, or one longer than 19 characters
+        TooLong // the frame would not fit the frame area
+    };
+
     bool acknowledged = false;
     bool refused = false; // nothing framed or sent, no message shown
+    Refusal refusal = Refusal::None;
+    int maxBodyLength = 0; // with Refusal::TooLong: the longest body this page could carry
     QByteArray msgText; // prefix, counter and body: the report row's column msg
 };
 
@@ -44,6 +54,10 @@ public:
     static constexpr int kReplyPolls = 30;
     static constexpr int kPollMs = 10;
     static constexpr int kBusyPauseMs = 700;
+    // A frame must be off the line within its line time plus this much (else port error 20).
+    static constexpr int kWriteGraceMs = 2000;
+    // Longest sleep between two turns of the event loop while a frame goes out.
+    static constexpr int kOutputSliceUs = 5000;
     static constexpr char STX = 0x02;
     static constexpr char EOT = 0x04;
     static constexpr char ACK = 0x06;
@@ -51,10 +65,15 @@ public:
     EncoderLink(PagePort &port, SendingState &state, PageView &view, Clock &clock, EventPump &pump, AlertSink &alerts);
 
     // Sends one page. refused=true (nothing sent, no message box) for an encoder header of 0 or
-    // more than 19 characters, or a frame longer than kFrameCapacity bytes. ECommError passes.
+    // more than 19 characters, or a frame longer than kFrameCapacity bytes; the refusal says
+    // which. After state.shutdown is raised no new try starts (and no message is shown).
+    // ECommError passes.
     PageResult SendPage();
 
-    // Writes the frame when the port is open and advances the progress bar; false when closed.
+    // Writes the frame when the port is open, advances the progress bar and returns once the
+    // frame is off the line: the driver's queue empty, at least its line time since the write
+    // began, and drained. Events are handled throughout. False when the port is closed; port
+    // error 20 when the frame is not out within its line time plus kWriteGraceMs.
     bool WriteFrame(const QByteArray &frame);
     // Reads count bytes, each within pollLimit+1 waits of 10 ms; on a timeout purges and fails.
     bool ReadReply(char *buffer, int count, int pollLimit);

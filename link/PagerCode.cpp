@@ -1,5 +1,7 @@
 #include "link/PagerCode.h"
 
+#include <algorithm>
+
 namespace {
 
 constexpr qsizetype kMinCodeLength = 4;
@@ -117,9 +119,13 @@ bool CheckDirectCode(DirectCodeView &view, SendingState &state, AlertSink &alert
 
 QByteArray BuildEncoderHeader(const QString &normalCode, int offset)
 {
-    // Characters 1-7 are digits once the code passed its check; anything else counts as 0.
-    bool ok = false;
-    const qint64 capcode = normalCode.left(7).toLongLong(&ok);
-    const qint64 sum = (ok ? capcode : 0) + offset;
+    // Characters 1-7 are digits once the code passed its check. Anything else builds no
+    // header at all (a page without one is refused), never the header of another pager.
+    const QStringView digits = QStringView(normalCode).left(7);
+    const bool number = digits.size() == 7
+        && std::all_of(digits.begin(), digits.end(), [](QChar c) { return c >= u'0' && c <= u'9'; });
+    if (!number)
+        return QByteArray();
+    const qint64 sum = digits.toLongLong() + offset;
     return QString::asprintf("%07lld", static_cast<long long>(sum)).toLatin1() + normalCode.mid(7, 3).toLatin1();
 }

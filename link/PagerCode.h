@@ -58,5 +58,6 @@ public:
 bool CheckDirectCode(DirectCodeView &view, SendingState &state, AlertSink &alerts);
 
 // Direct-mode encoder header: "%07d" of (characters 1-7 of the normal form + offset), then
-// characters 8-10 as they stand. The sum is not checked against the capcode limit.
+// characters 8-10 as they stand. The sum is not checked against the capcode limit. A code whose
+// characters 1-7 are not all digits gives an empty header.
 QByteArray BuildEncoderHeader(const QString &normalCode, int offset);

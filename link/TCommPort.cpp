@@ -2,11 +2,14 @@
 
 #include "link/PortNames.h"
 
+#include <QElapsedTimer>
+
 #include <cerrno>
 #include <fcntl.h>
 #include <poll.h>
 #include <sys/file.h>
 #include <sys/ioctl.h>
+#include <time.h>
 #include <unistd.h>
 
 namespace {
@@ -175,11 +178,6 @@ void TCommPort::Open()
     const int lines = TIOCM_DTR | TIOCM_RTS;
     if (ioctl(fd, TIOCMBIS, &lines) != 0 && errno != ENOTTY)
         failClosing(CommErrorCode::SetupFailed, errno);
-    // CLOCAL is set, so no carrier is awaited: writes may block from now on.
-    const int flags = fcntl(fd, F_GETFL);
-    if (flags < 0 || fcntl(fd, F_SETFL, flags & ~O_NONBLOCK) != 0)
-        failClosing(CommErrorCode::SetupFailed, errno);
-
     m_fd = fd;
     m_open = true;
 }
@@ -244,22 +242,102 @@ void TCommPort::Configure(int rate, const QString &name, int format)
     Open();
 }
 
+int TCommPort::bitsPerCharacter() const
+{
+    return 1 + m_dataBits + (m_parity == 'N' ? 0 : 1) + m_stopBits;
+}
+
+qint64 TCommPort::LineTimeUs(int count) const
+{
+    if (count <= 0 || m_baudRate <= 0)
+        return 0;
+    const qint64 bits = qint64(count) * bitsPerCharacter();
+    return (bits * 1'000'000 + m_baudRate - 1) / m_baudRate;
+}
+
+int TCommPort::WriteSome(const char *bytes, int count)
+{
+    if (!m_open)
+        Fail(CommErrorCode::NotOpen, 0);
+    if (count <= 0 || bytes == nullptr)
+        return 0;
+    for (;;) {
+        const ssize_t n = ::write(m_fd, bytes, static_cast<size_t>(count));
+        if (n >= 0)
+            return static_cast<int>(n);
+        if (errno == EINTR)
+            continue;
+        if (errno == EAGAIN || errno == EWOULDBLOCK)
+            return 0; // the output queue is full
+        Fail(CommErrorCode::WriteFailed, errno);
+    }
+}
+
+bool TCommPort::WaitWritable(int ms)
+{
+    if (!m_open)
+        Fail(CommErrorCode::NotOpen, 0);
+    pollfd p { m_fd, POLLOUT, 0 };
+    const int n = ::poll(&p, 1, ms);
+    if (n < 0)
+        return false;
+    if (p.revents & (POLLHUP | POLLERR | POLLNVAL))
+        Fail(CommErrorCode::WriteFailed, EIO);
+    return n > 0 && (p.revents & POLLOUT);
+}
+
 void TCommPort::Write(const char *bytes, int count)
 {
     if (!m_open)
         Fail(CommErrorCode::NotOpen, 0);
     if (count <= 0 || bytes == nullptr)
         return;
-    // A blocking write may still return short (a signal, a full pseudo-terminal): go on.
+    QElapsedTimer since;
+    since.start();
+    const qint64 limitMs = LineTimeUs(count) / 1000 + 2000;
     int done = 0;
     while (done < count) {
-        const ssize_t n = ::write(m_fd, bytes + done, static_cast<size_t>(count - done));
-        if (n < 0) {
-            if (errno == EINTR)
-                continue;
-            Fail(CommErrorCode::WriteFailed, errno);
-        }
-        done += static_cast<int>(n);
+        done += WriteSome(bytes + done, count - done);
+        if (done == count)
+            break;
+        if (since.elapsed() > limitMs)
+            Fail(CommErrorCode::WriteTimedOut, ETIMEDOUT);
+        WaitWritable(10);
+    }
+}
+
+int TCommPort::OutputQueued()
+{
+    if (!m_open)
+        Fail(CommErrorCode::NotOpen, 0);
+    int count = 0;
+    if (ioctl(m_fd, TIOCOUTQ, &count) != 0)
+        Fail(CommErrorCode::StatusFailed, errno);
+    return count;
+}
+
+void TCommPort::WaitOutput(qint64 us)
+{
+    if (!m_open)
+        Fail(CommErrorCode::NotOpen, 0);
+    if (us <= 0)
+        return;
+    // No event is asked for: the wait ends after its time, or at once when the device or the
+    // other side went away.
+    pollfd p { m_fd, 0, 0 };
+    const timespec timeout { static_cast<time_t>(us / 1'000'000), static_cast<long>(us % 1'000'000) * 1000 };
+    const int n = ::ppoll(&p, 1, &timeout, nullptr);
+    if (n > 0 && (p.revents & (POLLHUP | POLLERR | POLLNVAL)))
+        Fail(CommErrorCode::WriteFailed, EIO);
+}
+
+void TCommPort::Drain()
+{
+    if (!m_open)
+        Fail(CommErrorCode::NotOpen, 0);
+    while (tcdrain(m_fd) != 0) {
+        if (errno != EINTR)
+            Fail(CommErrorCode::DrainFailed, errno);
     }
 }
 
@@ -274,8 +352,14 @@ quint8 TCommPort::ReadByte()
             return byte;
         if (n == 0)
             Fail(CommErrorCode::ReadFailed, EIO); // end of file: the other side went away
-        if (errno != EINTR)
-            Fail(CommErrorCode::ReadFailed, errno);
+        const int error = errno;
+        if (error == EINTR)
+            continue;
+        // Reads are made when bytes are reported waiting; on a non-blocking descriptor a byte
+        // that is not there yet is waited for a moment, never for ever.
+        if ((error == EAGAIN || error == EWOULDBLOCK) && WaitReadable(100))
+            continue;
+        Fail(CommErrorCode::ReadFailed, error);
     }
 }
 
@@ -287,6 +371,14 @@ int TCommPort::BytesWaiting()
     if (ioctl(m_fd, FIONREAD, &count) != 0)
         Fail(CommErrorCode::StatusFailed, errno);
     return count;
+}
+
+void TCommPort::PurgeInput()
+{
+    if (!m_open)
+        Fail(CommErrorCode::NotOpen, 0);
+    if (tcflush(m_fd, TCIFLUSH) != 0)
+        Fail(CommErrorCode::PurgeFailed, errno);
 }
 
 void TCommPort::Purge()

@@ -10,8 +10,9 @@
 // with the code of the operation (see ECommError.h) and errno as SystemError.
 //
 // Open: O_RDWR|O_NOCTTY|O_NONBLOCK, flock(LOCK_EX|LOCK_NB), TIOCEXCL, raw mode with CLOCAL and
-// CREAD, no flow control, the bit rate and data format held now, DTR and RTS raised, then
-// blocking mode again. A pseudo-terminal has no modem lines; ENOTTY there is not an error.
+// CREAD, no flow control, the bit rate and data format held now, DTR and RTS raised. The
+// descriptor stays non-blocking: no write can hold the window's thread. A pseudo-terminal has
+// no modem lines; ENOTTY there is not an error.
 // The port name is "COMn" (resolved through ResolvePortDevice in the working directory) or a
 // device path. The empty name opens nothing (code 8).
 class TCommPort final : public PagePort
@@ -36,10 +37,20 @@ public:
     void SetPortName(const QString &name);
     void Configure(int rate, const QString &name, int format);
 
-    void Write(const char *bytes, int count) override;
+    // Writes every byte, waiting for room at most the bytes' line time plus 2 s (then code 20).
+    // Returns once the bytes are queued, not once they are out (the link waits for that).
+    void Write(const char *bytes, int count);
+
+    int WriteSome(const char *bytes, int count) override;
+    bool WaitWritable(int ms) override;
+    int OutputQueued() override; // TIOCOUTQ; code 18 when it fails
+    qint64 LineTimeUs(int count) const override;
+    void WaitOutput(qint64 us) override; // a port that went away throws code 9
+    void Drain() override; // tcdrain; code 19 when it fails
     quint8 ReadByte() override;
     int BytesWaiting() override;
     void Purge() override;
+    void PurgeInput() override;
     // poll() up to ms milliseconds; POLLHUP or POLLERR (the other side went away) throws code 10.
     bool WaitReadable(int ms) override;
 
@@ -49,6 +60,8 @@ public:
     int dataBits() const { return m_dataBits; }
     char parity() const { return m_parity; } // 'N', 'E' or 'O'
     int stopBits() const { return m_stopBits; }
+    // Bits one character takes on the line: start, data, parity and stop bits.
+    int bitsPerCharacter() const;
     // The device the name resolved to when the port was last opened.
     QString devicePath() const { return m_devicePath; }
     int fd() const { return m_fd; }

@@ -5,7 +5,8 @@
 #   scripts/run-console.sh /dev/serial/by-id/X   # a real encoder: COM1 links to that device
 #
 # The console works in TESMA_WORKDIR (default: ~/tesma-work), where TALVENK.db lives.
-# The COM1 link made here is removed when the console ends.
+# The COM1 link made here is removed when the console ends. While a console holds that
+# folder's database, the script refuses to start and leaves its link, simulator and log alone.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 device=${1:-}
@@ -18,6 +19,22 @@ Run this command from a terminal of your desktop session, or over SSH with X for
 (ssh -X), or on a virtual display:  xvfb-run -a scripts/run-console.sh
 MSG
     exit 1
+fi
+
+# One console per database. The lock is only looked at, never created: an empty lock file
+# left by this script would keep the console out.
+db="$workdir/TALVENK.db"
+[[ -e $db ]] && db=$(readlink -f "$db")
+lock="$db.lock"
+if [[ -e $lock ]]; then
+    pid=$(head -n 1 "$lock" 2>/dev/null || true)
+    held=false
+    [[ $pid =~ ^[0-9]+$ && -d /proc/$pid ]] && held=true
+    command -v flock >/dev/null && ! flock -n "$lock" true 2>/dev/null && held=true
+    if $held; then
+        echo "A console is already running on $workdir/TALVENK.db${pid:+ (process $pid)}; not starting another." >&2
+        exit 1
+    fi
 fi
 
 "$root/scripts/install-deps.sh"

@@ -136,8 +136,11 @@ void MainWindowView::setCountdown(const QString &text)
 
 void MainWindowView::openReport()
 {
-    if (m_form.reportModel)
-        m_form.reportModel->open();
+    if (!m_form.reportModel)
+        return;
+    // The report goes to its last row, so the pane shows the newest rows while the run posts.
+    m_form.reportModel->open();
+    m_form.reportModel->setCurrentRow(m_form.reportModel->rowCount() - 1);
 }
 
 void MainWindowView::reportRowPosted()

@@ -96,11 +96,21 @@ void TfrmRange::Button2Click()
     Button2->setEnabled(false);
     m_running = true;
     // The run pumps events: "Cancel" is handled inside it and only sets the stop request.
-    // The window closes here, once the run has returned, never while it is on the stack.
-    const bool result = m_run ? m_run() : false;
-    m_running = false;
-    m_state.lastRunResult = result;
-    done(result ? QDialog::Accepted : QDialog::Rejected);
+    // The window closes here, once the run has returned, never while it is on the stack;
+    // whatever ends the run, even an error that leaves it, the window is usable again.
+    bool result = false;
+    struct Finish
+    {
+        TfrmRange &window;
+        bool &result;
+        ~Finish()
+        {
+            window.m_running = false;
+            window.m_state.lastRunResult = result;
+            window.done(result ? QDialog::Accepted : QDialog::Rejected);
+        }
+    } finish { *this, result };
+    result = m_run ? m_run() : false;
 }
 
 void TfrmRange::Button1Click()
@@ -112,14 +122,15 @@ void TfrmRange::Button1Click()
 
 void TfrmRange::reject()
 {
-    // Escape while a run goes on would end the modal loop under the run's feet.
-    if (!m_running)
-        QDialog::reject();
+    // Escape is "Cancel": during a run it only raises the stop request, since ending the
+    // modal loop under the run's feet would leave the run without its window.
+    Button1Click();
 }
 
 void TfrmRange::closeEvent(QCloseEvent *event)
 {
     if (m_running) {
+        m_state.stopRequest = true; // the window closes once the run has returned
         event->ignore();
         return;
     }

@@ -1,9 +1,9 @@
 #include "send/RunChecks.h"
 
-#include "store/DataStores.h"
 #include "link/EncoderLink.h"
 #include "link/PagerCode.h"
 #include "send/TransmitView.h"
+#include "store/DataStores.h"
 
 #include <algorithm>
 #include <limits>

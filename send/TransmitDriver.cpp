@@ -16,6 +16,13 @@ const QString kReady = QStringLiteral(" Ready");
 const QString kDone = QStringLiteral("Pronto");
 const QString kCaptionError = QStringLiteral("Errore ");
 
+QString PortErrorText(const ECommError &error)
+{
+    return QStringLiteral("Errore della porta COM durante l'invio (codice %1, errore di sistema %2).")
+        .arg(error.Code)
+        .arg(error.SystemError);
+}
+
 // Sets a flag for the length of a scope and puts the old value back, however the scope ends.
 class FlagScope
 {
@@ -77,21 +84,45 @@ bool TransmitDriver::RunTransmission()
     } catch (const ECommError &error) {
         // The port failed under a page (device unplugged, other side gone): store the page's
         // row as not transmitted and tell the operator, so no run ends half-sent and untold.
-        if (m_row)
-            PostRow(QStringLiteral("NoTX"), m_passBody);
-        m_view.setStatusText(kReady);
-        m_view.setProgress(1, 0);
-        m_alerts.plain(QStringLiteral("Errore della porta COM durante l'invio (codice %1, errore di sistema %2).")
-                           .arg(error.Code)
-                           .arg(error.SystemError));
+        // Storing the row may fail in turn; that is told too, and the run still ends here.
+        QString storeProblem;
+        try {
+            if (m_row)
+                PostRow(QStringLiteral("NoTX"), m_passBody);
+        } catch (const DataError &storeError) {
+            storeProblem = storeError.text();
+        }
+        EndAfterError(PortErrorText(error));
+        if (!storeProblem.isEmpty())
+            m_alerts.plain(storeProblem);
         return false;
     } catch (const DataError &error) {
-        m_row.reset();
-        m_view.setStatusText(kReady);
-        m_view.setProgress(1, 0);
-        m_alerts.plain(error.text());
+        EndAfterError(error.text());
         return false;
     }
+}
+
+void TransmitDriver::EndAfterError(const QString &text)
+{
+    m_row.reset();
+    m_view.setStatusText(kReady);
+    m_view.setProgress(1, 0);
+    m_alerts.plain(text);
+}
+
+void TransmitDriver::TellRefusal(const PageResult &result, const QString &name, const QString &code)
+{
+    if (result.refusal == PageResult::Refusal::TooLong)
+        m_alerts.captioned(QStringLiteral("Messaggio troppo lungo: al massimo %1 caratteri.").arg(result.maxBodyLength),
+                           kCaptionError, AlertIcon::Warning);
+    else if (result.refusal == PageResult::Refusal::Header)
+        TellBadCode(name, code);
+}
+
+void TransmitDriver::TellBadCode(const QString &name, const QString &code)
+{
+    m_alerts.captioned(QStringLiteral("Codifica non valida per l'utente %1: \"%2\"").arg(name, code), kCaptionError,
+                       AlertIcon::Warning);
 }
 
 bool TransmitDriver::Run()
@@ -197,14 +228,29 @@ bool TransmitDriver::DirectPasses(const RunParameters &p)
         if (m_state.mode != OperatingMode::Normal)
             AdvanceRange();
 
+        // The code is read again on every pass (the operator may edit it meanwhile) and
+        // checked every time; it is never written back during the run, and a code that does
+        // not pass ends the run before anything is sent to it.
+        const QString typed = m_view.codeText();
+        const CodeCheck check = CheckPagerCode(typed);
+        if (check != CodeCheck::Ok) {
+            const CodeMessage message = DirectModeMessage(check);
+            m_alerts.captioned(message.text, message.caption, AlertIcon::Warning);
+            ReportFailure();
+            m_view.setProgress(1, 0);
+            return false;
+        }
+        m_state.currentRateCode = typed.mid(typed.size() - 2, 1).toLatin1();
         const int offset = m_view.chgCapChecked() ? int(pass % p.autoInc) : 0;
-        m_state.encoderHeader = BuildEncoderHeader(m_view.codeText(), offset);
+        m_state.encoderHeader = BuildEncoderHeader(PadPagerCode(typed), offset);
         BeginRow(QStringLiteral("DIR   "), QString::fromLatin1(m_state.encoderHeader));
         PreparePass(pass, p, range);
 
         const PageResult result = m_link.SendPage();
         if (!result.acknowledged) {
             PostRow(QStringLiteral("NoTX"), result.refused ? m_passBody : result.msgText);
+            if (result.refused)
+                TellRefusal(result, QStringLiteral("DIR   "), typed);
             ReportFailure();
             return false;
         }
@@ -246,6 +292,7 @@ bool TransmitDriver::AddressBookPasses(const RunParameters &p)
         PreparePass(pass, p, range);
 
         bool ok = true;
+        std::optional<ECommError> portError;
         for (int i = 0; i < m_view.sendListCount(); ++i) {
             m_view.setStatusText(QStringLiteral(" Invio...     "));
             const QString name = m_view.sendListEntry(i);
@@ -265,12 +312,30 @@ bool TransmitDriver::AddressBookPasses(const RunParameters &p)
                 continue;
             }
 
+            // Once the program is ending no new page starts: the rest of the pass is not sent.
+            if (m_state.shutdown)
+                ok = false;
             PageResult result;
+            if (ok && CheckPagerCode(pinId) != CodeCheck::Ok) {
+                // Framed only with a code the recipients window would have saved.
+                PostRow(QStringLiteral("NoTX"), m_passBody);
+                TellBadCode(name, pinId);
+                ok = false;
+                continue;
+            }
             if (ok) {
-                result = m_link.SendPage();
-                ok = result.acknowledged;
-                if (!range && !result.refused)
+                try {
+                    result = m_link.SendPage();
+                } catch (const ECommError &error) {
+                    // The rest of the pass gets its rows too, so the report shows who was not paged.
+                    portError = error;
+                    ok = false;
+                }
+                ok = ok && result.acknowledged;
+                if (!range && !result.refused && !portError)
                     m_passBody = m_state.messageBody;
+                if (result.refused)
+                    TellRefusal(result, name, pinId);
             }
             if (ok) {
                 PostRow(QStringLiteral("OK"), result.msgText);
@@ -281,6 +346,10 @@ bool TransmitDriver::AddressBookPasses(const RunParameters &p)
             }
         }
         m_view.setPassCount(QString::number(pass + 1));
+        if (portError) {
+            EndAfterError(PortErrorText(*portError));
+            return false;
+        }
 
         if (PauseDue(pass, p) && !Pause(p.delayMs)) {
             m_view.setProgress(1, 0);
@@ -305,7 +374,12 @@ bool TransmitDriver::FinishNormally()
     m_alerts.captioned(QStringLiteral("Invio corretto!  "), QStringLiteral("Message"), AlertIcon::Information);
     m_view.setStatusText(kDone);
     m_view.setProgress(1, 0);
-    m_port.Close();
+    try {
+        m_port.Close();
+    } catch (const ECommError &error) {
+        // Every frame was acknowledged: the run stays a success, and the operator is told once.
+        m_alerts.plain(PortErrorText(error));
+    }
     return true;
 }
 

@@ -2,11 +2,11 @@
 
 #include "core/AlertSink.h"
 #include "core/Clock.h"
-#include "store/DataStores.h"
 #include "core/EventPump.h"
 #include "core/SendingState.h"
 #include "link/EncoderLink.h"
 #include "send/RunChecks.h"
+#include "store/DataStores.h"
 
 #include <optional>
 
@@ -44,6 +44,11 @@ private:
     void BeginRow(const QString &recipt, const QString &pinId);
     void PostRow(const QString &status, const QByteArray &msg);
     void ReportFailure();
+    // Ends a run that an error stopped: status, progress bar, and the error's text.
+    void EndAfterError(const QString &text);
+    // Why SendPage refused a page, told to the operator; name and code of the addressee.
+    void TellRefusal(const PageResult &result, const QString &name, const QString &code);
+    void TellBadCode(const QString &name, const QString &code);
 
     SendingState &m_state;
     DataStores &m_stores;

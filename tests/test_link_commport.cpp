@@ -85,6 +85,32 @@ struct OpenPort
     TCommPort port;
 };
 
+// SendPage through the real port to the simulator playing a line at the given bit rate.
+struct LineRig
+{
+    LineRig(const QStringList &simArgs, int baud)
+        : sim(dir.path(), simArgs)
+    {
+        started = sim.start();
+        port.SetWorkDir(dir.path());
+        if (started)
+            port.Configure(baud, u"COM1"_s, 1);
+        state.encoderHeader = "0000123A12";
+        state.currentRateCode = "2";
+        state.busyDeadline = clock.tickMs();
+    }
+    QTemporaryDir dir;
+    SimulatorProcess sim;
+    bool started = false;
+    TCommPort port;
+    SendingState state;
+    RecordingPageView view;
+    SteadyClock clock;
+    QtEventPump pump;
+    RecordingAlertSink alerts;
+    EncoderLink link { port, state, view, clock, pump, alerts };
+};
+
 } // namespace
 
 class TestLinkCommPort : public QObject
@@ -280,9 +306,33 @@ private slots:
                  QList<QByteArray>({ QByteArray::fromHex("023030303031323341313248493032383D04"),
                                      QByteArray::fromHex("02303030303132334131323031") + "?<\x04" }));
         QCOMPARE(sim.badFrames(), 0);
-        QVERIFY(sim.logText().contains(u"REPLY 3032383D06\n"_s));
+        QVERIFY(sim.logText().contains(u"REPLY 3032383D06 "_s));
         QVERIFY(link.emptyWaits() <= 2);
         QVERIFY(alerts.alerts.isEmpty());
+    }
+
+    // On a line at 1200 bit/s a 300-byte frame takes 2.5 s, far longer than the 31 reply
+    // waits: it is acknowledged at the first try, since the waits begin once it is out.
+    void longFrameOnASlowLine()
+    {
+        LineRig rig({}, 1200);
+        QVERIFY(rig.started);
+        QCOMPARE(rig.port.LineTimeUs(300), 2'500'000);
+        rig.view.message = QByteArray(300 - 16, 'x'); // STX, header, body, checksum, EOT
+        QVERIFY(rig.link.SendPage().acknowledged);
+        QCOMPARE(rig.sim.frames().size(), 1);
+        QCOMPARE(rig.sim.frames()[0].size(), 300);
+        QVERIFY(rig.alerts.alerts.isEmpty());
+    }
+
+    // A silent encoder on the same line still gets its five tries and the message.
+    void silentEncoderOnASlowLine()
+    {
+        LineRig rig({ u"--mode"_s, u"silent"_s }, 1200);
+        QVERIFY(rig.started);
+        QVERIFY(!rig.link.SendPage().acknowledged);
+        QCOMPARE(rig.sim.frames().size(), 5);
+        QCOMPARE(rig.alerts.texts(), QStringList { u"Nessun KRV7700!"_s });
     }
 
     // The simulator only ever makes and removes a link: a plain file in its place is kept.
@@ -304,6 +354,15 @@ private slots:
         QVERIFY(!sim.start());
         QVERIFY(plain.open(QIODevice::ReadOnly));
         QCOMPARE(plain.readAll(), QByteArray("keep me"));
+        plain.remove();
+
+        // A link to a terminal that still exists may be another console's line: kept too.
+        SimulatorProcess first(dir.path());
+        QVERIFY(first.start());
+        const QString target = QFileInfo(first.linkPath()).symLinkTarget();
+        SimulatorProcess second(dir.path());
+        QVERIFY(!second.start());
+        QCOMPARE(QFileInfo(first.linkPath()).symLinkTarget(), target);
     }
 };
 

@@ -76,6 +76,9 @@ private slots:
         QTest::newRow("keeps case") << "0000123n13" << 0 << "0000123n13" << QByteArray("0000123n13");
         QTest::newRow("offset past the limit") << "2097150A12" << 3 << "2097150A12" << QByteArray("2097153A12");
         QTest::newRow("eight digits") << "9999999A12" << 1 << "9999999A12" << QByteArray("10000000A12");
+        // A capcode that is not a number builds no header, never the header of capcode 0.
+        QTest::newRow("not padded: no header") << "0000456A12" << 0 << "0000456A12" << QByteArray("0000456A12");
+        QTest::newRow("blank in the capcode") << "12 456A12" << 0 << "012 456A12" << QByteArray();
     }
     void normalFormAndHeader()
     {

@@ -103,7 +103,7 @@ private slots:
         // Five tries take 5 x (5 + 310) ms; each later attempt 315 ms plus a 700 ms pause.
         QTest::newRow("silence, deadline ahead") << Behaviour { {}, 5 * 315 + 3 * 1015 - 1, false, 8, 9, -1, 3, 0 };
         QTest::newRow("busy, answered in the waiting loop") << Behaviour { Replies(7, none) + Replies { ack }, 60'000, true, 8, -1, -1, 2, 10520 };
-        // A wrong answer resends at once, without a purge.
+        // A wrong answer resends at once, without purging both queues.
         QTest::newRow("wrong fifth byte") << Behaviour { { { QByteArray::fromHex("3032383D15"), 0 }, ack }, -1, true, 2, 1, 0, 0, -1 };
         QTest::newRow("wrong checksum character") << Behaviour { Replies(5, { QByteArray("028>\x06"), 0 }), -1, false, 5, 1, -1, 0, -1 };
         QTest::newRow("four bytes: the fifth byte's waits") << Behaviour { { { QByteArray("028="), 0 }, ack }, -1, true, 2, 2, 31, 0, -1 };
@@ -135,6 +135,72 @@ private slots:
             QVERIFY(rig.warnedNoEncoder());
         if (b.deadlineAfter >= 0)
             QCOMPARE(rig.state.busyDeadline, rig.clock.tick + b.deadlineAfter);
+    }
+
+    // A port whose write returns before the bytes are out, and a frame longer on the line than
+    // the 31 reply waits: the reply is looked for only once the frame has left the line, so it
+    // is answered at the first try.
+    void replyWaitsBeginOnceTheFrameIsOut()
+    {
+        Rig rig;
+        rig.port.byteUs = 1042; // 9600 bit/s, 8N1
+        rig.port.writeMs = 0;
+        rig.view.message = QByteArray(300, 'x');
+        const QByteArray framed = '\x02' + rig.state.encoderHeader + rig.view.message;
+        rig.port.replies.enqueue({ EncoderLink::Checksum(framed) + '\x06', 2 });
+        const qint64 start = rig.clock.tick;
+
+        QVERIFY(rig.send().acknowledged);
+
+        QCOMPARE(rig.port.writes.size(), 1);
+        const qint64 lineMs = (framed.size() + 5) * 1042 / 1000;
+        QCOMPARE(rig.port.drains, 1);
+        QVERIFY(rig.port.drainedAt[0] - start >= lineMs);
+        QVERIFY(rig.port.firstReadAt >= rig.port.drainedAt[0]);
+        QVERIFY(rig.pump.pumps >= lineMs / EncoderLink::kPollMs); // events flowed meanwhile
+    }
+
+    // A port whose queue never takes a byte: port error 20 within the line time plus 2 s, and
+    // events flow all along.
+    void writeThatNeverCompletes()
+    {
+        Rig rig;
+        rig.port.acceptsBytes = false;
+        const qint64 start = rig.clock.tick;
+        try {
+            rig.send();
+            QFAIL("no error");
+        } catch (const ECommError &e) {
+            QCOMPARE(int(e.Code), 20);
+        }
+        QVERIFY(rig.clock.tick - start <= EncoderLink::kWriteGraceMs + 2 * EncoderLink::kPollMs);
+        QVERIFY(rig.pump.pumps >= EncoderLink::kWriteGraceMs / EncoderLink::kPollMs);
+    }
+
+    // Junk left over from an earlier try is emptied before the next write, never read as
+    // this try's answer.
+    void staleInputIsEmptiedBeforeEveryTry()
+    {
+        Rig rig;
+        rig.port.replies.enqueue({ QByteArray("junk!junk2"), 0 });
+        rig.port.replies.enqueue({ kWorkedAck, 0 });
+        QVERIFY(rig.send().acknowledged);
+        QCOMPARE(rig.port.writes.size(), 2);
+        QCOMPARE(rig.port.inputPurges, 2);
+    }
+
+    // Once the program is ending no new try starts and no message box opens.
+    void noNewTryAfterShutdown()
+    {
+        Rig rig;
+        rig.state.busyDeadline = rig.clock.tick + 60'000;
+        rig.pump.onPump = [&] {
+            if (rig.port.writes.size() == 2)
+                rig.state.shutdown = true;
+        };
+        QVERIFY(!rig.send().acknowledged);
+        QCOMPARE(rig.port.writes.size(), 2);
+        QVERIFY(rig.alerts.alerts.isEmpty());
     }
 
     void stopRequestFromInsideThePump()

@@ -5,6 +5,7 @@
 #include "send/TransmitDriver.h"
 #include "tests/support/SendRig.h"
 
+#include <QSqlQuery>
 #include <QtTest>
 
 using namespace Qt::StringLiterals;
@@ -36,7 +37,7 @@ void compareOkRowsWithFrames(const SendRig &rig)
     const QStringList lines = rig.sim->logText().split(QLatin1Char('\n'), Qt::SkipEmptyParts);
     for (int i = 0; i + 1 < lines.size(); ++i) {
         if (lines[i].startsWith(QLatin1String("FRAME ")) && lines[i + 1].startsWith(QLatin1String("REPLY "))
-            && lines[i + 1].endsWith(QLatin1String("06")))
+            && lines[i + 1].section(QLatin1Char(' '), 1, 1).endsWith(QLatin1String("06")))
             acknowledged << QByteArray::fromHex(lines[i].section(QLatin1Char(' '), 1, 1).toLatin1());
     }
     for (const QStringList &row : rig.storedRows()) {
@@ -361,12 +362,155 @@ private slots:
         QVERIFY(!rig.sim->logText().contains(u"FRAME"_s));
         QVERIFY(rig.storedRows().isEmpty());
 
-        // The longest body that fits is sent whole.
-        rig.stores->serial.write({ 0, 3, 1 });
+        // The longest body that fits is sent whole (at 19200 bit/s: 2.6 s on the line).
+        rig.stores->serial.write({ 0, 4, 1 });
         rig.view.message.chop(1);
         QVERIFY(rig.driver->RunTransmission());
         QCOMPARE(rig.column(5).value(0).size(), 4984);
         compareOkRowsWithFrames(rig);
+    }
+
+    // A port error under a page of an address-book pass: that page and every later user of the
+    // pass get "NoTX" rows, so the report shows who was not paged; the error is told once.
+    void portErrorRecordsTheRestOfThePass()
+    {
+        SendRig rig;
+        QVERIFY(rig.startSimulator({ u"--exit-after"_s, u"1"_s }));
+        rig.addBook();
+        rig.addUser(u"Dario"_s, u"0000104A12"_s);
+        rig.sendTo({ u"Anna"_s, u"Bruno"_s, u"Carla"_s, u"Dario"_s });
+        rig.pump.onPump = [&rig] { // the encoder goes away after Anna's page
+            if (rig.view.rowsPosted == 1)
+                QTest::qWait(300);
+        };
+
+        QVERIFY(!rig.driver->RunTransmission());
+
+        QCOMPARE(rig.column(1), (QStringList { u"Anna"_s, u"Bruno"_s, u"Carla"_s, u"Dario"_s }));
+        QCOMPARE(rig.column(4), (QStringList { u"OK"_s, u"NoTX"_s, u"NoTX"_s, u"NoTX"_s }));
+        QCOMPARE(rig.alerts.alerts.size(), 1);
+        QVERIFY(rig.alerts.lastText().startsWith(u"Errore della porta COM durante l'invio (codice "_s));
+        QCOMPARE(rig.view.status, u" Ready"_s);
+    }
+
+    // A database error while the run handles a port error: both are told, and the run still
+    // returns (nothing escapes to leave a window waiting on it).
+    void databaseErrorAfterPortError()
+    {
+        SendRig rig;
+        QVERIFY(rig.startSimulator({ u"--exit-after"_s, u"1"_s }));
+        rig.testRun(u"2"_s, u"500"_s);
+        rig.pump.onPump = [&rig] {
+            if (rig.view.rowsPosted == 1 && rig.view.countOf(u"countdown:"_s) == 1)
+                QSqlQuery(rig.stores->report.database()).exec(u"drop table report"_s);
+        };
+
+        QVERIFY(!rig.driver->RunTransmission());
+
+        QCOMPARE(rig.alerts.alerts.size(), 2);
+        QVERIFY(rig.alerts.alerts[0].text.startsWith(u"Errore della porta COM durante l'invio"_s));
+        QVERIFY(!rig.state.running);
+    }
+
+    // The code in edtID is read on every pass and checked every time; nothing is written back
+    // during the run, and no frame goes to any code but the one typed.
+    void directCodeCheckedOnEveryPass_data()
+    {
+        QTest::addColumn<QString>("typed");
+        QTest::addColumn<QStringList>("headers");
+        QTest::addColumn<QStringList>("alerts");
+        QTest::newRow("456A12: its own code")
+            << u"456A12"_s << QStringList { u"0000123A12"_s, u"0000456A12"_s, u"0000456A12"_s }
+            << QStringList { kSent };
+        QTest::newRow("12 456A12: the run stops")
+            << u"12 456A12"_s << QStringList { u"0000123A12"_s }
+            << QStringList { u"Please insert capecode between 8 to 2097151"_s, u"Invio fallito!"_s };
+    }
+    void directCodeCheckedOnEveryPass()
+    {
+        QFETCH(QString, typed);
+        QFETCH(QStringList, headers);
+        QFETCH(QStringList, alerts);
+        SendRig rig;
+        QVERIFY(rig.startSimulator({ u"--no-line-time"_s }));
+        rig.testRun(u"3"_s, u"200"_s);
+        rig.view.code = u"123A12"_s;
+        rig.pump.onPump = [&] { // typed during the first pause
+            if (rig.view.rowsPosted == 1 && rig.view.countOf(u"countdown:"_s) > 0)
+                rig.view.code = typed;
+        };
+
+        rig.driver->RunTransmission();
+
+        QCOMPARE(rig.alerts.texts(), alerts);
+        QCOMPARE(rig.column(2), headers);
+        QStringList framed;
+        for (const QByteArray &f : rig.sim->frames())
+            framed << QString::fromLatin1(f.mid(1, 10));
+        QCOMPARE(framed, headers);
+        QCOMPARE(rig.view.code, typed); // never written back during the run
+    }
+
+    // An encoder that answers kilobytes of junk after three good frames: the run ends within
+    // its tries with three "OK" and the rest "NoTX", and a sound encoder works at once after.
+    void junkAfterThreeGoodFrames()
+    {
+        SendRig rig;
+        QVERIFY(
+            rig.startSimulator({ u"--fail-after"_s, u"3"_s, u"--mode"_s, u"garbage"_s, u"--junk-bytes"_s, u"4096"_s }));
+        rig.stores->serial.write({ 0, 4, 1 }); // 19200 bit/s
+        rig.addBook();
+        rig.addUser(u"Dario"_s, u"0000104A12"_s);
+        rig.addUser(u"Elena"_s, u"0000105A12"_s);
+        rig.sendTo({ u"Anna"_s, u"Bruno"_s, u"Carla"_s, u"Dario"_s, u"Elena"_s });
+        rig.pump.onPump = [&rig] { // the busy encoder's deadline passes quickly
+            if (rig.view.rowsPosted >= 3)
+                rig.clock.skew += 200;
+        };
+
+        QVERIFY(!rig.driver->RunTransmission());
+
+        QCOMPARE(rig.column(4), (QStringList { u"OK"_s, u"OK"_s, u"OK"_s, u"NoTX"_s, u"NoTX"_s }));
+        QCOMPARE(rig.alerts.texts(), (QStringList { u"Nessun KRV7700!"_s, u"Invio fallito!"_s }));
+
+        rig.sim->kill();
+        QVERIFY(rig.startSimulator());
+        rig.alerts.clear();
+        rig.pump.onPump = nullptr;
+        rig.state.busyDeadline = rig.clock.tickMs();
+        QVERIFY(rig.driver->RunTransmission());
+        QCOMPARE(rig.column(4).mid(5), QStringList(5, u"OK"_s));
+    }
+
+    // A page refused before the wire says why, once, before "Invio fallito!"; its row is "NoTX".
+    void refusedPagesSayWhy()
+    {
+        SendRig rig;
+        QVERIFY(rig.startSimulator({ u"--no-line-time"_s }));
+        rig.addUser(u"Bad"_s, u"ABC"_s);
+        rig.addUser(u"Carla"_s, u"0000103A12"_s);
+        rig.sendTo({ u"Bad"_s, u"Carla"_s });
+        QVERIFY(!rig.driver->RunTransmission());
+        QCOMPARE(rig.alerts.texts(),
+                 (QStringList { u"Codifica non valida per l'utente Bad: \"ABC\""_s, u"Invio fallito!"_s }));
+        QCOMPARE(rig.alerts.alerts[0].caption, u"Errore "_s);
+        QCOMPARE(rig.alerts.alerts[0].icon, AlertIcon::Warning);
+        QCOMPARE(rig.column(4), (QStringList { u"NoTX"_s, u"NoTX"_s }));
+
+        // A message edited past the frame area during a run.
+        rig.alerts.clear();
+        rig.view.page = 1;
+        rig.testRun(u"2"_s, u"200"_s);
+        rig.pump.onPump = [&rig] {
+            if (rig.view.countOf(u"countdown:"_s) > 0)
+                rig.view.message = QString(4985, QLatin1Char('x'));
+        };
+        QVERIFY(!rig.driver->RunTransmission());
+        QCOMPARE(rig.alerts.texts(),
+                 (QStringList { u"Messaggio troppo lungo: al massimo 4984 caratteri."_s, u"Invio fallito!"_s }));
+        QCOMPARE(rig.alerts.alerts[0].caption, u"Errore "_s);
+        QCOMPARE(rig.column(4).mid(2), (QStringList { u"OK"_s, u"NoTX"_s }));
+        QCOMPARE(rig.sim->frames().size(), 1);
     }
 };
 

@@ -68,7 +68,30 @@ QList<QByteArray> SimulatorProcess::frames() const
 
 int SimulatorProcess::badFrames() const
 {
-    return static_cast<int>(logText().count(QStringLiteral(" badsum\n")));
+    return static_cast<int>(logText().count(QStringLiteral(" badsum ")));
+}
+
+QList<SimulatorProcess::Entry> SimulatorProcess::entries(const QString &kind) const
+{
+    QList<Entry> out;
+    const QStringList lines = logText().split(u'\n', Qt::SkipEmptyParts);
+    for (const QString &line : lines) {
+        const QStringList parts = line.split(u' ');
+        if (parts.size() < 2 || parts[0] != kind)
+            continue;
+        Entry entry;
+        entry.bytes = QByteArray::fromHex(parts[1].toLatin1());
+        for (const QString &part : parts) {
+            if (part.startsWith(QStringLiteral("at=")))
+                entry.atMs = part.mid(3).toDouble();
+            else if (part.startsWith(QStringLiteral("rx=")))
+                entry.rxMs = part.mid(3).toDouble();
+            else if (part.startsWith(QStringLiteral("late=")))
+                entry.lateUs = part.mid(5).toDouble();
+        }
+        out.append(entry);
+    }
+    return out;
 }
 
 bool SimulatorProcess::waitForFrames(int n, int timeoutMs) const

@@ -2,7 +2,6 @@
 // tried and tested without hardware. See Usage() for the command line.
 #include <algorithm>
 #include <cerrno>
-#include <chrono>
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
@@ -14,6 +13,7 @@
 #include <sys/prctl.h>
 #include <sys/stat.h>
 #include <termios.h>
+#include <time.h>
 #include <unistd.h>
 #include <vector>
 
@@ -44,6 +44,8 @@ struct Options
     long busyMs = 0;
     long failAfter = 0;
     long exitAfter = 0;
+    long junkBytes = 8;
+    bool lineTime = true;
     bool exitWithParent = false;
 };
 
@@ -60,15 +62,26 @@ void Usage(FILE *out)
                "Plays a paging encoder on a pseudo-terminal linked at <path> (for instance <workdir>/COM1).\n"
                "Frames STX..EOT are parsed and their checksum checked; a good frame is answered with its\n"
                "four checksum characters and ACK. Prints \"READY <path>\" once linked; removes the link on exit.\n"
+               "It plays a line: what the console writes arrives at the port's bit rate and data format\n"
+               "(start, data, parity and stop bits per character), so a frame is complete only after its line\n"
+               "time, and every answer takes its line time too.\n"
                "\n"
-               "  --link <path>        symbolic link to create (an existing symbolic link is replaced,\n"
-               "                       anything else is left alone and the simulator refuses to start)\n"
-               "  --log <file>         append a line per frame: FRAME <hex STX..EOT> <ok|badsum>, per answer:\n"
-               "                       REPLY <hex>, and per line-settings change:\n"
-               "                       SETTINGS baud=<n> csize=<n> parity=<none|even|odd> cstopb=<0|1>\n"
+               "  --link <path>        symbolic link to create (a symbolic link whose terminal is gone is\n"
+               "                       replaced; one that points at an existing terminal, or anything else,\n"
+               "                       is left alone and the simulator refuses to start)\n"
+               "  --log <file>         append a line per frame:\n"
+               "                       FRAME <hex STX..EOT> <ok|badsum> at=<ms> rx=<ms>\n"
+               "                       (at: when its last byte arrived on the line; rx: when its first byte was\n"
+               "                       read from the terminal), per answer:\n"
+               "                       REPLY <hex> at=<ms> late=<us> (at: when its last byte was written; late:\n"
+               "                       how far behind its line time the simulator wrote it), and per line-settings\n"
+               "                       change: SETTINGS baud=<n> csize=<n> parity=<none|even|odd> cstopb=<0|1>\n"
+               "                       Times are milliseconds of the system's monotonic clock.\n"
+               "  --no-line-time       bytes arrive and answers go out at once (for fast tests)\n"
                "  --mode <m>           ok (default) | silent | bad-ack (fifth byte NAK) |\n"
                "                       bad-checksum (last checksum character wrong) | short (four bytes only) |\n"
                "                       garbage (junk bytes)\n"
+               "  --junk-bytes <n>     how many junk bytes the garbage mode answers (default 8)\n"
                "  --delay-ms <n>       answer n ms after the frame ends (a late encoder)\n"
                "  --busy-ms <n>        after each acknowledged frame stay silent for n ms (a busy encoder)\n"
                "  --fail-after <n>     answer the first n frames correctly, apply --mode from then on\n"
@@ -107,6 +120,11 @@ bool ParseArgs(int argc, char **argv, Options &o)
             std::exit(0);
         } else if (arg == "--exit-with-parent") {
             o.exitWithParent = true;
+        } else if (arg == "--no-line-time") {
+            o.lineTime = false;
+        } else if (arg == "--junk-bytes" && next(value)) {
+            if (!ParseLong(value, o.junkBytes))
+                return false;
         } else if (arg == "--link" && next(value)) {
             o.link = value;
         } else if (arg == "--log" && next(value)) {
@@ -146,10 +164,19 @@ bool ParseArgs(int argc, char **argv, Options &o)
     return !o.link.empty();
 }
 
-long long NowMs()
+// Microseconds of the monotonic clock (the clock the console's own timers use).
+long long NowUs()
 {
-    using namespace std::chrono;
-    return duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count();
+    timespec t {};
+    clock_gettime(CLOCK_MONOTONIC, &t);
+    return static_cast<long long>(t.tv_sec) * 1'000'000 + t.tv_nsec / 1000;
+}
+
+std::string Ms(long long us)
+{
+    char text[32];
+    std::snprintf(text, sizeof text, "%lld.%03lld", us / 1000, us % 1000);
+    return text;
 }
 
 std::string Hex(const unsigned char *bytes, size_t n)
@@ -248,14 +275,49 @@ std::string SettingsLine(const termios &t)
         + " parity=" + parity + " cstopb=" + ((t.c_cflag & CSTOPB) ? "1" : "0");
 }
 
-struct PendingReply
+// Microseconds one character takes on the line with these settings: start, data, parity and
+// stop bits at the bit rate.
+long long CharacterUs(const termios &t)
 {
+    const int baud = BaudOf(cfgetospeed(&t));
+    if (baud <= 0)
+        return 0;
+    int bits = 1 + 8;
+    switch (t.c_cflag & CSIZE) {
+    case CS5:
+        bits = 1 + 5;
+        break;
+    case CS6:
+        bits = 1 + 6;
+        break;
+    case CS7:
+        bits = 1 + 7;
+        break;
+    default:
+        break;
+    }
+    bits += (t.c_cflag & PARENB) ? 1 : 0;
+    bits += (t.c_cflag & CSTOPB) ? 2 : 1;
+    return (static_cast<long long>(bits) * 1'000'000 + baud - 1) / baud;
+}
+
+// A byte on the line and the time (us) its last bit has passed.
+struct TimedByte
+{
+    unsigned char byte;
     long long due;
-    std::vector<unsigned char> bytes;
+};
+
+// One answer going out: its bytes with the times they are due, and how late the simulator was.
+struct Outgoing
+{
+    std::deque<TimedByte> bytes;
+    std::vector<unsigned char> all;
+    long long worstLateUs = 0;
 };
 
 // The answer the chosen behaviour gives to a frame with a good checksum (empty: none).
-std::vector<unsigned char> AnswerFor(Mode mode, const unsigned char *sum)
+std::vector<unsigned char> AnswerFor(Mode mode, const unsigned char *sum, long junkBytes)
 {
     std::vector<unsigned char> reply(sum, sum + 4);
     switch (mode) {
@@ -274,25 +336,36 @@ std::vector<unsigned char> AnswerFor(Mode mode, const unsigned char *sum)
         break;
     case Mode::Short:
         break;
-    case Mode::Garbage:
-        reply = { 0xFF, STX, '?', EOT, 0x00, ACK, 'x', 0x80 };
+    case Mode::Garbage: {
+        static const unsigned char junk[] = { 0xFF, STX, '?', EOT, 0x00, ACK, 'x', 0x80 };
+        reply.clear();
+        for (long i = 0; i < junkBytes; ++i)
+            reply.push_back(junk[i % 8]);
         break;
+    }
     }
     return reply;
 }
 
-void WriteAll(int fd, const std::vector<unsigned char> &bytes)
+// Writes what it can without blocking; returns how many bytes went (a full terminal takes none).
+size_t WriteSome(int fd, const unsigned char *bytes, size_t count)
 {
-    size_t done = 0;
-    while (done < bytes.size()) {
-        const ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
-        if (n < 0) {
-            if (errno == EINTR)
-                continue;
-            return;
-        }
-        done += static_cast<size_t>(n);
+    for (;;) {
+        const ssize_t n = ::write(fd, bytes, count);
+        if (n >= 0)
+            return static_cast<size_t>(n);
+        if (errno != EINTR)
+            return 0;
     }
+}
+
+// True when path names a symbolic link whose target exists as a terminal or other device.
+bool LinkPointsAtLiveDevice(const std::string &path)
+{
+    struct stat target
+    {
+    };
+    return stat(path.c_str(), &target) == 0 && S_ISCHR(target.st_mode);
 }
 
 } // namespace
@@ -344,6 +417,12 @@ int main(int argc, char **argv)
                          options.link.c_str());
             return 1;
         }
+        // A link to a terminal that still exists may be another console's line: keep it.
+        if (LinkPointsAtLiveDevice(options.link)) {
+            std::fprintf(stderr, "tesma-encoder-sim: %s points at a terminal that still exists; not replaced\n",
+                         options.link.c_str());
+            return 1;
+        }
         ::unlink(options.link.c_str());
     }
     if (symlink(slaveName.c_str(), options.link.c_str()) != 0) {
@@ -377,26 +456,75 @@ int main(int argc, char **argv)
 
     std::vector<unsigned char> frame;
     bool inFrame = false;
-    std::deque<PendingReply> pending;
+    long long frameRx = 0; // when the current frame's first byte was read
+    std::deque<TimedByte> incoming; // read from the terminal, not yet arrived on the line
+    std::deque<Outgoing> outgoing; // answers, in order
+    long long rxFree = 0; // when the line from the console is free again
+    long long txFree = 0; // when the line to the console is free again
     long long busyUntil = 0;
     long frames = 0;
     bool exiting = false;
     long long exitAt = 0;
+    long long characterUs = options.lineTime ? CharacterUs(last) : 0;
+    bool outputBlocked = false; // the terminal took nothing of the last write
+    // Answers never block the simulator: a console that reads nothing only delays them.
+    fcntl(master, F_SETFL, fcntl(master, F_GETFL) | O_NONBLOCK);
+
+    // A complete frame: log it and schedule its answer from the time its last byte arrived.
+    auto frameEnded = [&](long long arrived) {
+        ++frames;
+        bool good = false;
+        if (frame.size() >= 6) {
+            unsigned sum = 0;
+            for (size_t k = 0; k + 5 < frame.size(); ++k)
+                sum = (sum + frame[k]) & 0xFFFF;
+            const unsigned char *got4 = frame.data() + frame.size() - 5;
+            good = true;
+            for (int k = 0; k < 4; ++k)
+                good = good && got4[k] == 0x30 + ((sum >> (12 - 4 * k)) & 0x0F);
+        }
+        log.line("FRAME " + Hex(frame.data(), frame.size()) + (good ? " ok" : " badsum") + " at=" + Ms(arrived)
+                 + " rx=" + Ms(frameRx));
+        if (good && arrived >= busyUntil) {
+            const Mode mode = frames <= options.failAfter ? Mode::Ok : options.mode;
+            std::vector<unsigned char> reply = AnswerFor(mode, frame.data() + frame.size() - 5, options.junkBytes);
+            if (!reply.empty()) {
+                const long long start = arrived + options.delayMs * 1000;
+                if (reply.size() == 5 && reply[4] == ACK && mode != Mode::BadChecksum)
+                    busyUntil = start + (options.busyMs * 1000);
+                Outgoing out;
+                long long at = std::max(txFree, start);
+                for (unsigned char b : reply) {
+                    at += characterUs;
+                    out.bytes.push_back({ b, at });
+                }
+                txFree = at;
+                out.all = std::move(reply);
+                outgoing.push_back(std::move(out));
+            }
+        }
+        if (options.exitAfter > 0 && frames >= options.exitAfter)
+            exiting = true;
+    };
 
     while (!g_stop) {
         // The last answer gets a moment to be read before the terminal goes away.
-        if (exiting && pending.empty()) {
+        if (exiting && outgoing.empty()) {
             if (exitAt == 0)
-                exitAt = NowMs() + 200;
-            else if (NowMs() >= exitAt)
+                exitAt = NowUs() + 200'000;
+            else if (NowUs() >= exitAt)
                 break;
         }
-        long long now = NowMs();
-        int timeout = 20; // also the interval at which line settings are looked at
-        if (!pending.empty())
-            timeout = static_cast<int>(std::clamp<long long>(pending.front().due - now, 0, 20));
-        pollfd p { master, POLLIN, 0 };
-        const int n = ::poll(&p, 1, timeout);
+        long long now = NowUs();
+        long long timeout = 20'000; // also the interval at which line settings are looked at
+        if (!incoming.empty())
+            timeout = std::min(timeout, incoming.front().due - now);
+        if (!outgoing.empty())
+            timeout = std::min(timeout, outgoing.front().bytes.front().due - now);
+        timeout = std::max(timeout, outputBlocked ? 5'000LL : 0LL);
+        pollfd p { master, static_cast<short>(POLLIN | (outputBlocked ? POLLOUT : 0)), 0 };
+        const timespec wait { static_cast<time_t>(timeout / 1'000'000), static_cast<long>(timeout % 1'000'000) * 1000 };
+        const int n = ::ppoll(&p, 1, &wait, nullptr);
         if (n < 0 && errno != EINTR)
             break;
 
@@ -406,63 +534,74 @@ int main(int argc, char **argv)
             if (line != SettingsLine(last)) {
                 log.line(line);
                 last = t;
+                characterUs = options.lineTime ? CharacterUs(last) : 0;
             }
         }
 
         if (n > 0 && (p.revents & POLLIN)) {
             unsigned char buffer[4096];
             const ssize_t got = ::read(master, buffer, sizeof buffer);
-            for (ssize_t i = 0; i < got && !exiting; ++i) {
-                const unsigned char c = buffer[i];
-                if (c == STX) { // a start byte always begins a new frame
-                    frame.assign(1, STX);
-                    inFrame = true;
-                    continue;
-                }
-                if (!inFrame)
-                    continue;
-                frame.push_back(c);
-                if (frame.size() > kMaxFrame) {
-                    log.line("OVERFLOW " + std::to_string(frame.size()));
-                    frame.clear();
-                    inFrame = false;
-                    continue;
-                }
-                if (c != EOT)
-                    continue;
-                inFrame = false;
-                ++frames;
-                bool good = false;
-                if (frame.size() >= 6) {
-                    unsigned sum = 0;
-                    for (size_t k = 0; k + 5 < frame.size(); ++k)
-                        sum = (sum + frame[k]) & 0xFFFF;
-                    const unsigned char *got4 = frame.data() + frame.size() - 5;
-                    good = true;
-                    for (int k = 0; k < 4; ++k)
-                        good = good && got4[k] == 0x30 + ((sum >> (12 - 4 * k)) & 0x0F);
-                }
-                log.line("FRAME " + Hex(frame.data(), frame.size()) + (good ? " ok" : " badsum"));
-                now = NowMs();
-                if (good && now >= busyUntil) {
-                    const Mode mode = frames <= options.failAfter ? Mode::Ok : options.mode;
-                    std::vector<unsigned char> reply = AnswerFor(mode, frame.data() + frame.size() - 5);
-                    if (!reply.empty()) {
-                        if (reply.size() == 5 && reply[4] == ACK && mode != Mode::BadChecksum)
-                            busyUntil = now + options.delayMs + options.busyMs;
-                        pending.push_back({ now + options.delayMs, std::move(reply) });
-                    }
-                }
-                if (options.exitAfter > 0 && frames >= options.exitAfter)
-                    exiting = true;
+            now = NowUs();
+            // Each byte reaches the encoder one character time after the one before it.
+            for (ssize_t i = 0; i < got; ++i) {
+                rxFree = std::max(rxFree, now) + characterUs;
+                incoming.push_back({ buffer[i], rxFree });
+                if (buffer[i] == STX)
+                    frameRx = now;
             }
         }
 
-        now = NowMs();
-        while (!pending.empty() && pending.front().due <= now) {
-            WriteAll(master, pending.front().bytes);
-            log.line("REPLY " + Hex(pending.front().bytes.data(), pending.front().bytes.size()));
-            pending.pop_front();
+        now = NowUs();
+        while (!incoming.empty() && incoming.front().due <= now && !exiting) {
+            const TimedByte in = incoming.front();
+            incoming.pop_front();
+            const unsigned char c = in.byte;
+            if (c == STX) { // a start byte always begins a new frame
+                frame.assign(1, STX);
+                inFrame = true;
+                continue;
+            }
+            if (!inFrame)
+                continue;
+            frame.push_back(c);
+            if (frame.size() > kMaxFrame) {
+                log.line("OVERFLOW " + std::to_string(frame.size()));
+                frame.clear();
+                inFrame = false;
+                continue;
+            }
+            if (c != EOT)
+                continue;
+            inFrame = false;
+            frameEnded(in.due);
+        }
+        if (exiting)
+            incoming.clear();
+
+        now = NowUs();
+        while (!outgoing.empty()) {
+            Outgoing &out = outgoing.front();
+            // Every byte that is due goes in one write; a full terminal keeps the rest for later.
+            std::vector<unsigned char> due;
+            for (const TimedByte &b : out.bytes) {
+                if (b.due > now)
+                    break;
+                due.push_back(b.byte);
+            }
+            if (due.empty())
+                break;
+            const size_t sent = WriteSome(master, due.data(), due.size());
+            outputBlocked = sent == 0;
+            const long long written = NowUs();
+            if (sent > 0)
+                out.worstLateUs = std::max(out.worstLateUs, written - out.bytes[sent - 1].due);
+            for (size_t k = 0; k < sent; ++k)
+                out.bytes.pop_front();
+            if (!out.bytes.empty())
+                break;
+            log.line("REPLY " + Hex(out.all.data(), out.all.size()) + " at=" + Ms(written)
+                     + " late=" + std::to_string(out.worstLateUs));
+            outgoing.pop_front();
         }
     }
 
