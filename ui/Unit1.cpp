@@ -20,6 +20,7 @@
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QHeaderView>
+#include <QIcon>
 #include <QItemSelectionModel>
 #include <QKeyEvent>
 #include <QLabel>
@@ -107,7 +108,10 @@ TForm1::TForm1(SendingState &state, DataStores &stores, AlertSink &alerts, QWidg
 {
     setObjectName(QStringLiteral("Form1"));
     setWindowTitle(kCaption);
-    setWindowIcon(style()->standardIcon(QStyle::SP_ComputerIcon));
+    // The installed icon, looked up by the desktop entry's name as the desktop does; a console
+    // started from its build folder has none installed and keeps the toolkit's.
+    setWindowIcon(QIcon::fromTheme(QGuiApplication::desktopFileName(),
+                                   style()->standardIcon(QStyle::SP_ComputerIcon)));
     resize(849, 506);
 
     auto *central = new QWidget(this);
