@@ -4,6 +4,7 @@
 #include "core/MessageBoxAlertSink.h"
 #include "core/SendingState.h"
 #include "app/Startup.h"
+#include "app/StartupSplash.h"
 #include "app/TesmaApplication.h"
 #include "app/WindowSet.h"
 #include "link/TCommPort.h"
@@ -31,6 +32,8 @@ int main(int argc, char *argv[])
 
     try {
         Startup startup(workDir);
+        StartupSplash splash; // shown only before a long compaction
+        startup.setCompactionNotice([&splash] { splash.showNow(); });
         if (!startup.run(alerts) || app.terminationRequested())
             return 0;
         DataStores stores(startup.database());
@@ -39,6 +42,8 @@ int main(int argc, char *argv[])
         if (app.terminationRequested())
             return 0;
         windows.mainWindow().showMaximized();
+        if (splash.isVisible())
+            splash.finish(&windows.mainWindow());
         app.exec();
         alerts.setOwner(nullptr);
     } catch (const DataError &error) {

@@ -1,7 +1,7 @@
 #include "ui/ReportModel.h"
 
-#include "store/Database.h"
 #include "core/DisplayFormats.h"
+#include "store/Database.h"
 #include "store/Statements.h"
 
 #include <QSqlError>
@@ -16,6 +16,10 @@ struct Row
 {
     qint64 num = 0;
     QVariant values[ReportModel::ColumnCount];
+    // The two dates as shown, and the formats they were shown with: a grid paints every
+    // cell again and again, and parsing and formatting a date costs more than the rest.
+    mutable QString shown[2];
+    mutable QString shownWith;
 };
 
 struct Page
@@ -174,11 +178,12 @@ struct ReportModel::Private
 
     bool readCount()
     {
-        const auto values = scalar(Sql::ReportCount, {}, 2);
-        if (!values)
+        const auto counted = scalar(Sql::ReportCount, {}, 1);
+        const auto newest = counted ? scalar(Sql::ReportNewestNum, {}, 1) : std::nullopt;
+        if (!newest)
             return false;
-        count = values->at(0).toInt();
-        newestNum = values->at(1).toLongLong();
+        count = counted->at(0).toInt();
+        newestNum = newest->at(0).toLongLong();
         return true;
     }
 
@@ -412,8 +417,15 @@ QVariant ReportModel::data(const QModelIndex &index, int role) const
     case Num:
         return r->num;
     case DispTime:
-    case SendTime:
-        return DisplayFormats::formatDateTime(parseStamp(value));
+    case SendTime: {
+        const QString formats = DisplayFormats::shortDateFormat() + QLatin1Char('|') + DisplayFormats::longTimeFormat();
+        if (r->shownWith != formats) {
+            r->shown[0] = DisplayFormats::formatDateTime(parseStamp(r->values[DispTime]));
+            r->shown[1] = DisplayFormats::formatDateTime(parseStamp(r->values[SendTime]));
+            r->shownWith = formats;
+        }
+        return r->shown[index.column() == DispTime ? 0 : 1];
+    }
     default:
         return value.toString();
     }
