@@ -22,6 +22,8 @@ StartupSplash::StartupSplash()
 {
     setObjectName(QStringLiteral("StartupSplash"));
     setWindowTitle(QStringLiteral("Tesma Message Sender"));
+    // The text is painted, not a label: assistive technology reads it from the description.
+    setAccessibleDescription(Text);
 }
 
 void StartupSplash::showNow()

@@ -1,8 +1,8 @@
+#include "app/Startup.h"
+#include "send/TransmitCommand.h"
 #include "store/Compactor.h"
 #include "store/DataStores.h"
 #include "store/Database.h"
-#include "app/Startup.h"
-#include "send/TransmitCommand.h"
 #include "store/Statements.h"
 #include "tests/support/RecordingAlertSink.h"
 #include "tests/support/SendRig.h"
@@ -12,8 +12,10 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include <csignal>
 #include <functional>
 #include <grp.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -330,7 +332,30 @@ private slots:
         QSqlQuery check(db);
         QVERIFY(check.exec(u"PRAGMA integrity_check"_s) && check.next());
         QCOMPARE(check.value(0).toString(), u"ok"_s);
-        QVERIFY(!QFileInfo::exists(folder() + u"/TALVENK.tmp"_s));
+        for (const QString &name : leftovers())
+            QVERIFY2(!QFileInfo::exists(folder() + u"/"_s + name), qPrintable(name));
+    }
+
+    void aCompactionThatRunsOutOfSpaceLeavesNothing()
+    {
+        makeUsedDatabase();
+        makeOneRowDatabase(dbPath()); // closed cleanly: the log is in the file
+        const QByteArray before = contents(dbPath());
+        const ChildResult child = inChild([this](QString &out) {
+            // Files may not grow past 16 KiB, as on a full disk.
+            ::signal(SIGXFSZ, SIG_IGN);
+            const struct rlimit limit = { 16384, 16384 };
+            ::setrlimit(RLIMIT_FSIZE, &limit);
+            RecordingAlertSink alerts;
+            Startup startup(folder());
+            const bool ok = startup.run(alerts);
+            out = alerts.texts().join('\n');
+            return ok ? 0 : 1;
+        });
+        QVERIFY2(child.output.startsWith(u"Compattazione del database non riuscita: "_s), qPrintable(child.output));
+        QCOMPARE(contents(dbPath()), before);
+        for (const QString &name : leftovers())
+            QVERIFY2(!QFileInfo::exists(folder() + u"/"_s + name), qPrintable(name));
     }
 
     void compactionRefusesWhileAnotherProgramHasTheFileOpen()

@@ -7,6 +7,7 @@
 #include "store/Database.h"
 #include "tests/support/RecordingAlertSink.h"
 
+#include <QAccessible>
 #include <QMainWindow>
 #include <QSqlQuery>
 #include <QTemporaryDir>
@@ -70,6 +71,9 @@ private slots:
         QVERIFY(!copyBegun);
         QVERIFY(splash.isVisible());
         QCOMPARE(splash.message(), u"Compattazione del database in corso..."_s);
+        QAccessibleInterface *read = QAccessible::queryAccessibleInterface(&splash);
+        QVERIFY(read);
+        QCOMPARE(read->text(QAccessible::Description), u"Compattazione del database in corso..."_s);
         QVERIFY(paintsBeforeCopy > 0);
 
         QMainWindow main;
