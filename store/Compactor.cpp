@@ -212,7 +212,7 @@ Compactor::Result Compactor::compact(const QString &databasePath, bool force, co
         if (!force && !marked && !pays(*pages, *freePages, *pageSize))
             return { Outcome::Unnecessary, QString() };
         if (starting)
-            starting(qint64(original.st_size));
+            starting(*pages * *pageSize);
 
         if (!query.prepare(Sql::VacuumInto))
             return failed(Database::errorText(query.lastError()));

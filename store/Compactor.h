@@ -35,7 +35,8 @@ public:
     // Free pages worth a copy whatever their share of the file.
     static constexpr qint64 LargeFreeBytes = 64 * 1024 * 1024;
 
-    // Called just before the copy is written, with the size of the file being compacted.
+    // Called just before the copy is written, with the size of the file being compacted
+    // (its pages, once the log is in it).
     using Starting = std::function<void(qint64 fileBytes)>;
 
     // Compacts the database at `databasePath` when it pays (a symbolic link is followed to
