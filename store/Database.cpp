@@ -27,6 +27,11 @@ static QString run(QSqlDatabase db, const QString &statement)
 
 QStringList createMissingTables(QSqlDatabase db, QString *error)
 {
+    return createMissingTables(db, error, Sql::FeatureTables());
+}
+
+QStringList createMissingTables(QSqlDatabase db, QString *error, const QList<Sql::TableSchema> &featureTables)
+{
     QStringList present;
     {
         QSqlQuery query(db);
@@ -50,7 +55,7 @@ QStringList createMissingTables(QSqlDatabase db, QString *error)
         if (missing(table))
             created << table.name;
     }
-    for (const Sql::TableSchema &table : Sql::FeatureTables())
+    for (const Sql::TableSchema &table : featureTables)
         missing(table);
     if (statements.isEmpty())
         return created;

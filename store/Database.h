@@ -5,6 +5,8 @@
 // the four tables; a database lacking some of them gets those created empty. Nothing here
 // shows a message: failures come back as the engine's text.
 
+#include "store/Statements.h"
+
 #include <QSqlDatabase>
 #include <QString>
 #include <QStringList>
@@ -32,9 +34,10 @@ OpenResult open(const QString &path, bool readOnly = false);
 void close();
 
 // Creates the four tables that `db` lacks, and silently any table of a later feature it
-// lacks, in one transaction; nothing else is touched. Returns the names of the four that
-// were created, or the engine's text in `error`.
+// lacks (by default Sql::FeatureTables()), in one transaction; nothing else is touched.
+// Returns the names of the four that were created, or the engine's text in `error`.
 QStringList createMissingTables(QSqlDatabase db, QString *error);
+QStringList createMissingTables(QSqlDatabase db, QString *error, const QList<Sql::TableSchema> &featureTables);
 
 // The text of the last error of a query or connection, engine text first.
 QString errorText(const class QSqlError &error);

@@ -509,6 +509,19 @@ private slots:
         QVERIFY2(alerts.alerts.isEmpty(), qPrintable(alerts.lastText()));
     }
 
+    void aLaterFeaturesTableIsCreatedSilently()
+    {
+        Database::OpenResult opened = Database::open(dbPath());
+        QVERIFY(opened.error.isEmpty());
+        const QList<Sql::TableSchema> feature { { u"extra"_s, { u"CREATE TABLE extra ( a TEXT )"_s } } };
+        QString error;
+        QCOMPARE(Database::createMissingTables(opened.db, &error, feature), QStringList());
+        QVERIFY2(error.isEmpty(), qPrintable(error));
+        QCOMPARE(count(opened.db, u"extra"_s), 0);
+        QVERIFY(QSqlQuery(opened.db).exec(u"DROP TABLE serial"_s));
+        QCOMPARE(Database::createMissingTables(opened.db, &error, feature), QStringList(u"serial"_s));
+    }
+
     void aReportTableOfOtherColumnsStopsEverySend()
     {
         {
