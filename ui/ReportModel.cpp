@@ -29,13 +29,26 @@ struct Page
     quint64 lastUse = 0;
 };
 
-QDateTime parseStamp(const QVariant &value)
+// A stored date and time as the grids show it. The stored text is local time
+// ("yyyy-MM-dd HH:mm:ss.zzz"); it is read field by field and shown as stored, without
+// consulting the time zone, which would cost a look at the system's zone file per value.
+QString shownStamp(const QVariant &value)
 {
     const QString text = value.toString();
+    if (text.isEmpty())
+        return QString();
+    const QStringView view(text);
+    const QDate date = QDate::fromString(view.left(10), Qt::ISODate);
+    const QTime time = text.size() > 11 && text.at(10) == QLatin1Char(' ')
+        ? QTime::fromString(view.mid(11), Qt::ISODateWithMs)
+        : QTime();
+    if (date.isValid() && time.isValid())
+        return DisplayFormats::formatDateTime(QDateTime(date, time, Qt::UTC));
+    // Any other text the engine holds: the general reading.
     QDateTime when = QDateTime::fromString(text, Sql::DateTimeFormat);
-    if (!when.isValid() && !text.isEmpty())
+    if (!when.isValid())
         when = QDateTime::fromString(text, Qt::ISODateWithMs);
-    return when;
+    return DisplayFormats::formatDateTime(when);
 }
 
 } // namespace
@@ -420,8 +433,8 @@ QVariant ReportModel::data(const QModelIndex &index, int role) const
     case SendTime: {
         const QString formats = DisplayFormats::shortDateFormat() + QLatin1Char('|') + DisplayFormats::longTimeFormat();
         if (r->shownWith != formats) {
-            r->shown[0] = DisplayFormats::formatDateTime(parseStamp(r->values[DispTime]));
-            r->shown[1] = DisplayFormats::formatDateTime(parseStamp(r->values[SendTime]));
+            r->shown[0] = shownStamp(r->values[DispTime]);
+            r->shown[1] = shownStamp(r->values[SendTime]);
             r->shownWith = formats;
         }
         return r->shown[index.column() == DispTime ? 0 : 1];
