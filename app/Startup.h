@@ -1,7 +1,8 @@
 #pragma once
 
 // Start-up of the data store, before any window exists: one console per database (a lock
-// file beside it), compaction, and the program's connection. Messages go to the alert sink;
+// file beside it), compaction when it pays, the program's connection, the tables a damaged
+// file lacks, and the statement that writes report rows. Messages go to the alert sink;
 // when run() returns false the program ends without creating its windows.
 //
 //     Startup startup(QDir::currentPath());
@@ -14,6 +15,8 @@
 #include <QLockFile>
 #include <QSqlDatabase>
 #include <QString>
+#include <QStringList>
+#include <functional>
 #include <memory>
 
 #include "store/Compactor.h"
@@ -31,6 +34,15 @@ public:
     // Locks, compacts and opens the database; false when the program must end.
     bool run(AlertSink &alerts);
 
+    // Called before a file larger than `bytes` is compacted (by default 64 MiB), so the
+    // operator sees that the console is starting.
+    void setCompactionNotice(std::function<void()> notice, qint64 bytes = LargeFileBytes)
+    {
+        m_notice = std::move(notice);
+        m_noticeBytes = bytes;
+    }
+    static constexpr qint64 LargeFileBytes = 64 * 1024 * 1024;
+
     QSqlDatabase database() const { return m_db; }
     // Working directory + "/TALVENK.db", as shown to the operator.
     QString databasePath() const { return m_path; }
@@ -39,12 +51,20 @@ public:
     bool readOnly() const { return m_readOnly; }
     bool created() const { return m_created; }
     Compactor::Outcome compaction() const { return m_compaction; }
+    // The four tables an existing database lacked, now created empty.
+    QStringList missingTables() const { return m_missingTables; }
 
     // The lock file that keeps a second console away from the database at `databasePath`.
     static QString lockPath(const QString &databasePath);
 
 private:
+    void removeReadOnlyCompanions();
+
     QString m_path;
+    std::function<void()> m_notice;
+    qint64 m_noticeBytes = LargeFileBytes;
+    QStringList m_missingTables;
+    QStringList m_companionsBefore; // "-wal", "-shm" present before a read-only open
     std::unique_ptr<QLockFile> m_lock;
     QSqlDatabase m_db;
     bool m_readOnly = false;

@@ -28,6 +28,7 @@ WindowSet::WindowSet(SendingState &state, ModeGuard &guard, DataStores &stores, 
 {
     // The first frame after start-up is not held back by an old busy estimate.
     state.busyDeadline = clock.tickMs();
+    m_command.setRefusal([&stores] { return stores.report.writeProblem(); });
     wire();
 }
 

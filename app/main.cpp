@@ -1,4 +1,5 @@
 #include "app/Startup.h"
+#include "app/StartupSplash.h"
 #include "app/TesmaApplication.h"
 #include "app/WindowSet.h"
 #include "core/Clock.h"
@@ -35,6 +36,8 @@ int main(int argc, char *argv[])
 
     try {
         Startup startup(workDir);
+        StartupSplash splash; // shown only before a long compaction
+        startup.setCompactionNotice([&splash] { splash.showNow(); });
         if (!startup.run(alerts) || app.terminationRequested())
             return 0;
         DataStores stores(startup.database());
@@ -55,6 +58,8 @@ int main(int argc, char *argv[])
         if (app.terminationRequested())
             return 0;
         windows.mainWindow().showMaximized();
+        if (splash.isVisible())
+            splash.finish(&windows.mainWindow());
         app.exec();
         app.setShutdown({});
         alerts.setOwner(nullptr);

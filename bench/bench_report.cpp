@@ -1,6 +1,9 @@
 // The report views over a large table: each size is measured in a fresh process (this
 // program started again with an argument), after another fresh process has written the
-// table. Prints the time of each step and the peak memory (VmHWM).
+// table. Prints the time of each step (its reads and the paint of the grid), beside the same
+// reads done with the SQLite C API on the same file (open, COUNT(*), the 64 rows of the
+// screen in the same order, close), their ratio, and the peak memory (VmHWM). Each step is
+// run three times, alternating with its raw reads; the medians are printed.
 //
 //   bench_report            runs 1,000 and 1,000,000 rows
 //   bench_report make N DIR / measure DIR   (the child steps)
@@ -27,7 +30,10 @@
 #include <QTableView>
 #include <QTemporaryDir>
 #include <QVBoxLayout>
+#include <algorithm>
 #include <cstdio>
+#include <sqlite3.h>
+#include <vector>
 
 namespace {
 
@@ -41,6 +47,72 @@ QString vmHwm()
             return QString::fromLatin1(line.mid(6).trimmed());
     }
     return QStringLiteral("?");
+}
+
+// The reads of one screen through the C API, on a connection of their own: open, COUNT(*),
+// the 64 rows in `order` (every column read as text), close.
+bool rawScreen(const QByteArray &path, const char *order)
+{
+    sqlite3 *db = nullptr;
+    if (sqlite3_open_v2(path.constData(), &db, SQLITE_OPEN_READWRITE, nullptr) != SQLITE_OK) {
+        sqlite3_close(db);
+        return false;
+    }
+    bool ok = true;
+    sqlite3_stmt *count = nullptr;
+    ok = sqlite3_prepare_v2(db, "SELECT COUNT(*) FROM report", -1, &count, nullptr) == SQLITE_OK
+        && sqlite3_step(count) == SQLITE_ROW && sqlite3_column_int64(count, 0) >= 0;
+    sqlite3_finalize(count);
+    const QByteArray sql = QByteArray("SELECT num, recipt, pin_id, disptime, sent, sendtime, status, msg FROM report "
+                                      "ORDER BY ")
+        + order + " LIMIT 64";
+    sqlite3_stmt *rows = nullptr;
+    ok = ok && sqlite3_prepare_v2(db, sql.constData(), -1, &rows, nullptr) == SQLITE_OK;
+    size_t bytes = 0;
+    while (ok && sqlite3_step(rows) == SQLITE_ROW) {
+        for (int c = 0; c < 8; ++c) {
+            sqlite3_column_text(rows, c);
+            bytes += size_t(sqlite3_column_bytes(rows, c));
+        }
+    }
+    sqlite3_finalize(rows);
+    sqlite3_close(db);
+    return ok && bytes > 0;
+}
+
+// A posted row through the C API: open, the row inserted and committed as the console does
+// it (write-ahead log, full synchronisation), read back by its num, close.
+bool rawPost(const QByteArray &path)
+{
+    sqlite3 *db = nullptr;
+    if (sqlite3_open_v2(path.constData(), &db, SQLITE_OPEN_READWRITE, nullptr) != SQLITE_OK) {
+        sqlite3_close(db);
+        return false;
+    }
+    bool ok = sqlite3_exec(db, "PRAGMA synchronous=FULL; BEGIN", nullptr, nullptr, nullptr) == SQLITE_OK;
+    sqlite3_stmt *insert = nullptr;
+    ok = ok
+        && sqlite3_prepare_v2(db,
+                              "INSERT INTO report (recipt, pin_id, disptime, sent, sendtime, status, msg) "
+                              "VALUES ('DIR   ', '', '2024-01-01 08:00:00.000', 'Si ', "
+                              "'2024-01-01 08:00:00.000', 'OK', 'grezzo')",
+                              -1, &insert, nullptr)
+            == SQLITE_OK
+        && sqlite3_step(insert) == SQLITE_DONE;
+    sqlite3_finalize(insert);
+    ok = ok && sqlite3_exec(db, "COMMIT", nullptr, nullptr, nullptr) == SQLITE_OK;
+    sqlite3_stmt *row = nullptr;
+    ok = ok && sqlite3_prepare_v2(db, "SELECT * FROM report WHERE num = ?", -1, &row, nullptr) == SQLITE_OK
+        && sqlite3_bind_int64(row, 1, sqlite3_last_insert_rowid(db)) == SQLITE_OK && sqlite3_step(row) == SQLITE_ROW;
+    sqlite3_finalize(row);
+    sqlite3_close(db);
+    return ok;
+}
+
+double median(std::vector<double> values)
+{
+    std::sort(values.begin(), values.end());
+    return values[values.size() / 2];
 }
 
 int make(int rows, const QString &dir)
@@ -100,34 +172,75 @@ int measure(const QString &dir)
     grid->setModel(&model);
     ReportPane pane({ dock, grid, memo, nullptr, nullptr, nullptr }, model, alerts);
 
+    // The main window is on screen before the report is opened, as at start-up.
+    window.show();
+    grid->viewport()->repaint();
+    QApplication::processEvents();
+
+    const QByteArray path = QFile::encodeName(dir + QStringLiteral("/") + Database::FileName);
     QElapsedTimer timer;
-    auto step = [&](const char *name, const std::function<void()> &work) {
+    auto time = [&](const std::function<void()> &work) {
         timer.start();
         work();
-        grid->viewport()->repaint();
-        QApplication::processEvents();
-        std::printf("  %-34s %8.1f ms\n", name, timer.nsecsElapsed() / 1e6);
+        return timer.nsecsElapsed() / 1e6;
     };
-    step("open the pane, first screen", [&] {
-        window.show();
-        model.open(QStringLiteral("num"), false);
-    });
-    step("click \"Destinatario\", first screen", [&] { pane.DBGrid1TitleClick(ReportModel::Recipt); });
-    step("scroll to the last row", [&] {
-        pane.grid()->scrollBar()->setValue(pane.grid()->scrollBar()->maximum());
-        model.setCurrentRow(model.rowCount() - 1);
-    });
-    step("run start (open, no sort)", [&] { model.open(); });
-    step("a posted row appears", [&] {
-        ReportRow row;
-        row.recipt = QStringLiteral("DIR   ");
-        row.dispTime = row.sendTime = QDateTime::currentDateTime();
-        row.sent = QStringLiteral("Si ");
-        row.status = QStringLiteral("OK");
-        row.msg = QStringLiteral("nuovo");
-        store.append(row);
-        model.rowPosted();
-    });
+    // `prepare` runs untimed before each round; `raw` gives the C API's reads of that round.
+    auto step = [&](const char *name, const std::function<void()> &prepare, const std::function<void()> &work,
+                    const std::function<bool()> &raw) {
+        std::vector<double> ours, direct;
+        bool rawOk = true;
+        for (int round = 0; round < 3; ++round) {
+            prepare();
+            ours.push_back(time([&] {
+                work();
+                grid->viewport()->repaint();
+                QApplication::processEvents();
+            }));
+            direct.push_back(time([&] { rawOk = raw() && rawOk; }));
+        }
+        const double a = median(ours), b = median(direct);
+        std::printf("  %-36s %8.1f ms   raw %7.1f ms   ratio %5.2fx%s\n", name, a, b, a / b,
+                    rawOk ? "" : "   (raw reads failed)");
+        std::fflush(stdout);
+    };
+    const auto nothing = [] {};
+    step(
+        "open the report, first screen", nothing, [&] { model.open(QStringLiteral("num"), false); },
+        [&] { return rawScreen(path, "num ASC"); });
+    step(
+        "click \"Destinatario\", first screen", nothing, [&] { pane.DBGrid1TitleClick(ReportModel::Recipt); },
+        [&] {
+            return rawScreen(path,
+                             pane.sort().descending() ? "recipt COLLATE NOCASE DESC, num DESC"
+                                                      : "recipt COLLATE NOCASE ASC, num ASC");
+        });
+    step(
+        "scroll to the last row", [&] { pane.grid()->scrollBar()->setValue(0); },
+        [&] {
+            pane.grid()->scrollBar()->setValue(pane.grid()->scrollBar()->maximum());
+            model.setCurrentRow(model.rowCount() - 1);
+        },
+        [&] {
+            // The last screen is the first one in the opposite order.
+            return rawScreen(path,
+                             pane.sort().descending() ? "recipt COLLATE NOCASE ASC, num ASC"
+                                                      : "recipt COLLATE NOCASE DESC, num DESC");
+        });
+    step(
+        "run start (open, no sort)", nothing, [&] { model.open(); }, [&] { return rawScreen(path, "num ASC"); });
+    step(
+        "a posted row appears", nothing,
+        [&] {
+            ReportRow row;
+            row.recipt = QStringLiteral("DIR   ");
+            row.dispTime = row.sendTime = QDateTime::currentDateTime();
+            row.sent = QStringLiteral("Si ");
+            row.status = QStringLiteral("OK");
+            row.msg = QStringLiteral("nuovo");
+            store.append(row);
+            model.rowPosted();
+        },
+        [&] { return rawPost(path); });
     std::printf(
         "  rows %d, last shown num %s, VmHWM %s\n", model.rowCount(),
         qPrintable(pane.grid()->windowModel()->index(pane.grid()->windowModel()->rowCount() - 1, 0).data().toString()),

@@ -21,6 +21,10 @@ void TransmitCommand::tbnTransmitClick()
 {
     if (m_busy)
         return;
+    if (const QString refusal = m_refusal ? m_refusal() : QString(); !refusal.isEmpty()) {
+        m_alerts.plain(refusal);
+        return;
+    }
     m_busy = true;
     m_view.setTransmitEnabled(false);
     m_view.setMaintenanceEnabled(false);

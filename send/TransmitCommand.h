@@ -21,6 +21,9 @@ public:
     void setShowRangeWindow(std::function<void()> show) { m_showRangeWindow = std::move(show); }
     // Called once a command has returned after requestCloseDuringRun() deferred a close.
     void setCloseAfterRun(std::function<void()> close) { m_closeAfterRun = std::move(close); }
+    // Asked before every command: a text that is not empty refuses it and is shown (the
+    // report rows could not be stored, so no page may go out).
+    void setRefusal(std::function<QString()> refusal) { m_refusal = std::move(refusal); }
 
     void tbnTransmitClick();
 
@@ -44,6 +47,7 @@ private:
     AlertSink &m_alerts;
     std::function<void()> m_showRangeWindow;
     std::function<void()> m_closeAfterRun;
+    std::function<QString()> m_refusal;
     bool m_busy = false;
     bool m_closePending = false;
 };

@@ -11,6 +11,7 @@
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
+#include <optional>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -99,6 +100,55 @@ Compactor::Result failed(const QString &error)
     return { Compactor::Outcome::Failed, error };
 }
 
+// The file's user version, its `UserVersionCompactNext` flag cleared, written straight into
+// the header of the copy (bytes 60 to 63, big-endian): nobody has the copy open yet.
+QString clearCompactMark(const QString &copy, qint32 userVersion)
+{
+    const quint32 value = quint32(userVersion & ~Sql::UserVersionCompactNext);
+    const unsigned char bytes[4] = { static_cast<unsigned char>(value >> 24), static_cast<unsigned char>(value >> 16),
+                                     static_cast<unsigned char>(value >> 8), static_cast<unsigned char>(value) };
+    const int fd = ::open(native(copy).constData(), O_WRONLY | O_CLOEXEC);
+    if (fd < 0)
+        return systemError(errno);
+    QString error;
+    if (::pwrite(fd, bytes, sizeof bytes, 60) != ssize_t(sizeof bytes))
+        error = systemError(errno ? errno : EIO);
+    ::close(fd);
+    return error;
+}
+
+} // namespace
+
+QString Compactor::removeLeftovers(const QString &folder)
+{
+    const QString temp = folder + QLatin1Char('/') + TempFileName;
+    for (const QString &path :
+         { temp + QLatin1String("-journal"), temp + QLatin1String("-wal"), temp + QLatin1String("-shm"), temp }) {
+        if (QString error = removeIfPresent(path); !error.isEmpty())
+            return error;
+    }
+    return QString();
+}
+
+bool Compactor::pays(qint64 pages, qint64 freePages, qint64 pageSize)
+{
+    if (pages <= 0 || freePages <= 0)
+        return false;
+    return freePages * 10 >= pages || freePages * pageSize >= LargeFreeBytes;
+}
+
+namespace {
+
+// One number from a pragma, or nullopt with the engine's text in `error`.
+std::optional<qint64> pragmaValue(QSqlQuery &query, const QString &pragma, QString *error)
+{
+    if (!query.exec(pragma) || !query.next()) {
+        *error = Database::errorText(query.lastError());
+        return std::nullopt;
+    }
+    return query.value(0).toLongLong();
+}
+
 } // namespace
 
 QStringList Compactor::faultSteps()
@@ -108,7 +158,7 @@ QStringList Compactor::faultSteps()
              QStringLiteral("renamed"),  QStringLiteral("dir-synced") };
 }
 
-Compactor::Result Compactor::compact(const QString &databasePath, bool force)
+Compactor::Result Compactor::compact(const QString &databasePath, bool force, const Starting &starting)
 {
     // The copy goes beside the real file, so that the rename stays on one file system.
     const QString real = QFileInfo(databasePath).canonicalFilePath();
@@ -125,13 +175,12 @@ Compactor::Result Compactor::compact(const QString &databasePath, bool force)
     faultPoint("start");
 
     // A copy left by an interrupted start is incomplete: it goes first, with any journal of its own.
-    for (const QString &path :
-         { temp, temp + QLatin1String("-journal"), temp + QLatin1String("-wal"), temp + QLatin1String("-shm") }) {
-        if (QString error = removeIfPresent(path); !error.isEmpty())
-            return failed(error);
-    }
+    if (QString error = removeLeftovers(folder); !error.isEmpty())
+        return failed(error);
     faultPoint("tmp-removed");
 
+    bool marked = false;
+    qint32 version = 0;
     {
         ScopedConnection connection(real);
         QSqlDatabase &db = connection.db();
@@ -151,12 +200,19 @@ Compactor::Result Compactor::compact(const QString &databasePath, bool force)
             return failed(QStringLiteral("database is locked"));
         faultPoint("checkpointed");
 
-        if (!force) {
-            if (!query.exec(Sql::FreelistCount) || !query.next())
-                return failed(Database::errorText(query.lastError()));
-            if (query.value(0).toLongLong() == 0)
-                return { Outcome::Unnecessary, QString() };
-        }
+        QString error;
+        const auto pages = pragmaValue(query, Sql::PageCount, &error);
+        const auto freePages = pages ? pragmaValue(query, Sql::FreelistCount, &error) : std::nullopt;
+        const auto pageSize = freePages ? pragmaValue(query, Sql::PageSize, &error) : std::nullopt;
+        const auto userVersion = pageSize ? pragmaValue(query, Sql::UserVersion, &error) : std::nullopt;
+        if (!userVersion)
+            return failed(error);
+        marked = (*userVersion & Sql::UserVersionCompactNext) != 0;
+        version = qint32(*userVersion);
+        if (!force && !marked && !pays(*pages, *freePages, *pageSize))
+            return { Outcome::Unnecessary, QString() };
+        if (starting)
+            starting(*pages * *pageSize);
 
         if (!query.prepare(Sql::VacuumInto))
             return failed(Database::errorText(query.lastError()));
@@ -165,7 +221,7 @@ Compactor::Result Compactor::compact(const QString &databasePath, bool force)
             const QString error = Database::errorText(query.lastError());
             query.finish();
             connection.close();
-            removeIfPresent(temp);
+            removeLeftovers(folder);
             return failed(error);
         }
         faultPoint("vacuumed");
@@ -180,20 +236,26 @@ Compactor::Result Compactor::compact(const QString &databasePath, bool force)
     // file must not be paired with it, so the old file stays.
     for (const char *suffix : Companions) {
         if (exists(real + QLatin1String(suffix))) {
-            removeIfPresent(temp);
+            removeLeftovers(folder);
             return failed(QStringLiteral("database is locked"));
         }
     }
 
+    if (marked) {
+        if (QString error = clearCompactMark(temp, version); !error.isEmpty()) {
+            removeLeftovers(folder);
+            return failed(error);
+        }
+    }
     if (QString error = syncPath(temp, O_RDONLY, &original); !error.isEmpty()) {
-        removeIfPresent(temp);
+        removeLeftovers(folder);
         return failed(error);
     }
     faultPoint("tmp-synced");
 
     if (::rename(native(temp).constData(), native(real).constData()) != 0) {
         const QString error = systemError(errno);
-        removeIfPresent(temp);
+        removeLeftovers(folder);
         return failed(error);
     }
     faultPoint("renamed");

@@ -233,12 +233,36 @@ void SerialStore::write(const SerialSettings &s)
 
 // ---- report ---------------------------------------------------------------------------------
 
+ReportStore::ReportStore(QSqlDatabase db)
+    : m_db(db)
+    , m_insert(db)
+{
+    prepareWrites();
+}
+
+void ReportStore::prepareWrites()
+{
+    m_insert = QSqlQuery(m_db);
+    m_insert.setForwardOnly(true);
+    m_writeProblem.clear();
+    if (!m_insert.prepare(Sql::InsertReport))
+        m_writeProblem = Database::errorText(m_insert.lastError());
+}
+
 qint64 ReportStore::append(const ReportRow &row)
 {
+    if (!m_writeProblem.isEmpty())
+        throw DataError(m_writeProblem);
     return inTransaction(m_db, [&] {
-        return insertedNum(run(m_db, Sql::InsertReport,
-                               { text(row.recipt), text(row.pinId), stamp(row.dispTime), text(row.sent),
-                                 stamp(row.sendTime), text(row.status), text(row.msg) }));
+        const QVariant values[] = { text(row.recipt),    text(row.pinId),  stamp(row.dispTime), text(row.sent),
+                                    stamp(row.sendTime), text(row.status), text(row.msg) };
+        for (int i = 0; i < 7; ++i)
+            m_insert.bindValue(i, values[i]);
+        if (!m_insert.exec())
+            throw DataError(Database::errorText(m_insert.lastError()));
+        const qint64 num = insertedNum(m_insert);
+        m_insert.finish();
+        return num;
     });
 }
 
@@ -267,11 +291,24 @@ void ReportStore::remove(qint64 num)
 void ReportStore::clear()
 {
     // Dropping the table also drops its AUTOINCREMENT sequence row, so num restarts at 1.
-    inTransaction(m_db, [&] {
-        run(m_db, Sql::DropReport);
-        run(m_db, Sql::CreateReport);
-        for (const QString &index : Sql::CreateReportIndexes)
-            run(m_db, index);
-        return 0;
-    });
+    // The prepared insert is let go first, so nothing refers to the old table.
+    m_insert = QSqlQuery();
+    try {
+        inTransaction(m_db, [&] {
+            QSqlQuery version = run(m_db, Sql::UserVersion);
+            const qint64 flags = version.next() ? version.value(0).toLongLong() : 0;
+            version.finish();
+            run(m_db, Sql::DropReport);
+            run(m_db, Sql::CreateReport);
+            for (const QString &index : Sql::CreateReportIndexes)
+                run(m_db, index);
+            // The dropped rows free whole pages: the next start compacts them away.
+            run(m_db, Sql::SetUserVersion.arg(qint32(flags) | Sql::UserVersionCompactNext));
+            return 0;
+        });
+    } catch (...) {
+        prepareWrites();
+        throw;
+    }
+    prepareWrites();
 }

@@ -9,6 +9,7 @@
 #include <QDateTime>
 #include <QList>
 #include <QSqlDatabase>
+#include <QSqlQuery>
 #include <QString>
 #include <optional>
 
@@ -98,19 +99,30 @@ private:
     QSqlDatabase m_db;
 };
 
-// Table report. Each append is its own committed transaction.
+// Table report. Each append is its own committed transaction. The statement that writes
+// the rows is prepared when the store is made (at start-up) and again after clear(): a table
+// it cannot be prepared against (other columns) leaves the engine's text in writeProblem(),
+// and no page may go out then, since its row could not be stored.
 class ReportStore
 {
 public:
-    explicit ReportStore(QSqlDatabase db) : m_db(db) {}
+    explicit ReportStore(QSqlDatabase db);
     qint64 append(const ReportRow &row); // returns the new num
     void remove(qint64 num);
-    void clear();                        // DROP and CREATE in one transaction; num restarts at 1
+    // DROP and CREATE in one transaction; num restarts at 1, and the file is marked for
+    // compaction at the next start.
+    void clear();
     std::optional<ReportRow> find(qint64 num) const; // one row by num
     QSqlDatabase database() const { return m_db; }
+    // Empty when report rows can be written; else the engine's text.
+    QString writeProblem() const { return m_writeProblem; }
 
 private:
+    void prepareWrites();
+
     QSqlDatabase m_db;
+    QSqlQuery m_insert;
+    QString m_writeProblem;
 };
 
 // The four stores over one connection, created once at start-up and shared by the windows.

@@ -25,26 +25,58 @@ static QString run(QSqlDatabase db, const QString &statement)
     return QString();
 }
 
-QString createTables(QSqlDatabase db)
+QStringList createMissingTables(QSqlDatabase db, QString *error)
 {
-    if (!db.transaction())
-        return errorText(db.lastError());
-    QStringList statements { Sql::CreateRecipients, Sql::CreateTemplates, Sql::CreateSerial, Sql::CreateReport };
-    for (const QString &index : Sql::CreateReportIndexes)
-        statements << index; // the report grids sort by any column
+    return createMissingTables(db, error, Sql::FeatureTables());
+}
+
+QStringList createMissingTables(QSqlDatabase db, QString *error, const QList<Sql::TableSchema> &featureTables)
+{
+    QStringList present;
+    {
+        QSqlQuery query(db);
+        query.setForwardOnly(true);
+        if (!query.exec(Sql::ListTables)) {
+            *error = errorText(query.lastError());
+            return {};
+        }
+        while (query.next())
+            present << query.value(0).toString();
+    }
+    QStringList created;
+    QStringList statements;
+    auto missing = [&](const Sql::TableSchema &table) {
+        if (present.contains(table.name, Qt::CaseInsensitive))
+            return false;
+        statements << table.statements;
+        return true;
+    };
+    for (const Sql::TableSchema &table : Sql::CoreTables()) {
+        if (missing(table))
+            created << table.name;
+    }
+    for (const Sql::TableSchema &table : featureTables)
+        missing(table);
+    if (statements.isEmpty())
+        return created;
+
+    if (!db.transaction()) {
+        *error = errorText(db.lastError());
+        return {};
+    }
     for (const QString &statement : std::as_const(statements)) {
-        QString error = run(db, statement);
-        if (!error.isEmpty()) {
+        if (QString failure = run(db, statement); !failure.isEmpty()) {
             db.rollback();
-            return error;
+            *error = failure;
+            return {};
         }
     }
     if (!db.commit()) {
-        QString error = errorText(db.lastError());
+        *error = errorText(db.lastError());
         db.rollback();
-        return error;
+        return {};
     }
-    return QString();
+    return created;
 }
 
 void close()
@@ -63,8 +95,10 @@ OpenResult open(const QString &path, bool readOnly)
     OpenResult result;
     result.readOnly = readOnly;
     close();
-    const bool existed = QFileInfo::exists(path);
-    if (!existed && readOnly) {
+    const QFileInfo info(path);
+    // An empty file is what a failed or interrupted creation leaves: it is a new database.
+    const bool existed = info.exists() && info.size() > 0;
+    if (!info.exists() && readOnly) {
         result.error = QStringLiteral("unable to open database file");
         return result;
     }
@@ -108,19 +142,27 @@ OpenResult open(const QString &path, bool readOnly)
         if (query.next() && query.value(0).toString().compare(QLatin1String("wal"), Qt::CaseInsensitive) != 0)
             result.readOnly = true;
     }
-    if (QString error = run(db, Sql::SynchronousFull); !error.isEmpty())
-        return fail(error);
+    for (const QString &pragma : { Sql::SynchronousFull, Sql::SecureDelete }) {
+        if (QString error = run(db, pragma); !error.isEmpty())
+            return fail(error);
+    }
 
-    if (!existed) {
-        if (QString error = createTables(db); !error.isEmpty()) {
+    if (!result.readOnly) {
+        QString error;
+        const QStringList created = createMissingTables(db, &error);
+        if (!error.isEmpty()) {
             fail(error);
-            // A file we created but could not lay out goes, so the next start tries again.
-            QFile::remove(path);
-            for (const char *suffix : { "-wal", "-shm", "-journal" })
-                QFile::remove(path + QLatin1String(suffix));
+            if (!existed) {
+                // A file we created but could not lay out goes, so the next start tries again.
+                QFile::remove(path);
+                for (const char *suffix : { "-wal", "-shm", "-journal" })
+                    QFile::remove(path + QLatin1String(suffix));
+            }
             return result;
         }
-        result.created = true;
+        result.created = !existed;
+        if (existed)
+            result.missingTables = created;
     }
     result.db = db;
     return result;

@@ -1,11 +1,15 @@
 #pragma once
 
 // The program's one SQLite connection: opened on the database file, with write-ahead
-// logging and full synchronisation; a missing file is created with the four tables.
-// Nothing here shows a message: failures come back as the engine's text.
+// logging, full synchronisation and secure deletion. A missing or empty file is created with
+// the four tables; a database lacking some of them gets those created empty. Nothing here
+// shows a message: failures come back as the engine's text.
+
+#include "store/Statements.h"
 
 #include <QSqlDatabase>
 #include <QString>
+#include <QStringList>
 
 namespace Database {
 
@@ -15,7 +19,8 @@ inline const QString ConnectionName = QStringLiteral("tesma");
 struct OpenResult
 {
     QSqlDatabase db; // valid and open when error is empty
-    bool created = false; // the file did not exist and was created with the four tables
+    bool created = false; // the file did not exist (or was empty) and was created with the four tables
+    QStringList missingTables; // of the four, those an existing database lacked (now created empty)
     bool readOnly = false; // opened without write access
     QString error; // the engine's (or the system's) text
 };
@@ -28,8 +33,11 @@ OpenResult open(const QString &path, bool readOnly = false);
 // Closes and removes the program's connection (no-op when there is none).
 void close();
 
-// Creates the four tables in one transaction; returns the engine's text on failure.
-QString createTables(QSqlDatabase db);
+// Creates the four tables that `db` lacks, and silently any table of a later feature it
+// lacks (by default Sql::FeatureTables()), in one transaction; nothing else is touched.
+// Returns the names of the four that were created, or the engine's text in `error`.
+QStringList createMissingTables(QSqlDatabase db, QString *error);
+QStringList createMissingTables(QSqlDatabase db, QString *error, const QList<Sql::TableSchema> &featureTables);
 
 // The text of the last error of a query or connection, engine text first.
 QString errorText(const class QSqlError &error);

@@ -5,7 +5,9 @@
 // apostrophe is an ordinary name. The name columns are declared COLLATE NOCASE, so the
 // lookups and duplicate checks below ignore the letter case of ASCII letters.
 
+#include <QList>
 #include <QString>
+#include <QStringList>
 
 namespace Sql {
 
@@ -22,6 +24,9 @@ inline const QString CreateReport = QStringLiteral(
     "CREATE TABLE report ( num INTEGER PRIMARY KEY AUTOINCREMENT, recipt varchar(50) , pin_id varchar(10), "
     "disptime TEXT, sent varchar(3), sendtime TEXT, status varchar(20), msg TEXT ) ");
 inline const QString DropReport = QStringLiteral("DROP TABLE report");
+
+// The names of every table in the file (compared without regard to case, as the engine does).
+inline const QString ListTables = QStringLiteral("SELECT name FROM sqlite_master WHERE type='table'");
 
 // ---- recipients ---------------------------------------------------------------------------
 
@@ -99,7 +104,10 @@ inline const QString CreateReportIndexes[6] = {
     QStringLiteral("CREATE INDEX IF NOT EXISTS report_by_sendtime ON report (sendtime COLLATE NOCASE, num)"),
     QStringLiteral("CREATE INDEX IF NOT EXISTS report_by_status ON report (status COLLATE NOCASE, num)"),
 };
-inline const QString ReportCount = QStringLiteral("SELECT COUNT(*), MAX(num) FROM report");
+// Asked apart: a lone COUNT(*) is answered from the b-tree's page counts of the smallest
+// index, MAX(num) from the last key; together they would walk every row.
+inline const QString ReportCount = QStringLiteral("SELECT COUNT(*) FROM report");
+inline const QString ReportNewestNum = QStringLiteral("SELECT MAX(num) FROM report");
 // Rows posted since the newest row the view knows of (num only grows).
 inline const QString ReportCountSince = QStringLiteral("SELECT COUNT(*), MAX(num) FROM report WHERE num > ?");
 inline const QString ReportViewRowByNum
@@ -119,6 +127,39 @@ inline const QString ReportViewCountAfter
 // Every num in view order (the slow way to a position, for a column holding NULL).
 inline const QString ReportViewNums = QStringLiteral("SELECT num FROM report ORDER BY %1 %2, num %2");
 
+// ---- the tables a database must hold --------------------------------------------------------
+
+struct TableSchema
+{
+    QString name;
+    QStringList statements; // the CREATE statement first, then its indexes
+};
+
+// The four tables of the console. A database lacking one gets it created empty, and the
+// operator is told which were missing.
+inline const QList<TableSchema> &CoreTables()
+{
+    static const QList<TableSchema> tables = [] {
+        QStringList report { CreateReport };
+        for (const QString &index : CreateReportIndexes)
+            report << index;
+        return QList<TableSchema> { { QStringLiteral("recipients"), { CreateRecipients } },
+                                    { QStringLiteral("templates"), { CreateTemplates } },
+                                    { QStringLiteral("serial"), { CreateSerial } },
+                                    { QStringLiteral("report"), report } };
+    }();
+    return tables;
+}
+
+// Tables that later features of the console keep. A database made before a feature existed
+// lacks its tables: they are created here at start-up, without telling the operator. A
+// feature adds its entry (name, CREATE statement and indexes) to this list.
+inline const QList<TableSchema> &FeatureTables()
+{
+    static const QList<TableSchema> tables {};
+    return tables;
+}
+
 // ---- CSV export ---------------------------------------------------------------------------
 // Every row up to a num, in the order of a report view (%1, %2 as in the views' templates).
 inline const QString ReportExportRows
@@ -133,6 +174,17 @@ inline const QString JournalModeWal = QStringLiteral("PRAGMA journal_mode=WAL");
 inline const QString SynchronousFull = QStringLiteral("PRAGMA synchronous=FULL");
 inline const QString CheckpointTruncate = QStringLiteral("PRAGMA wal_checkpoint(TRUNCATE)");
 inline const QString FreelistCount = QStringLiteral("PRAGMA freelist_count");
+inline const QString PageCount = QStringLiteral("PRAGMA page_count");
+inline const QString PageSize = QStringLiteral("PRAGMA page_size");
+// Deleted rows are overwritten in the file, so their text never lingers in free pages.
+inline const QString SecureDelete = QStringLiteral("PRAGMA secure_delete=ON");
+// The file's user version holds flags of the console (see UserVersionCompactNext). A pragma
+// takes no bound values: %1 is only ever a number the program computed.
+inline const QString UserVersion = QStringLiteral("PRAGMA user_version");
+inline const QString SetUserVersion = QStringLiteral("PRAGMA user_version = %1");
+// Set with "Cancella" in the transaction that drops the report: the next start compacts
+// whatever the free pages. The compacted copy has it cleared.
+inline constexpr qint32 UserVersionCompactNext = 0x1;
 inline const QString VacuumInto = QStringLiteral("VACUUM INTO ?");
 
 // Stored date and time format (local time).

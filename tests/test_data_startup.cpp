@@ -1,17 +1,21 @@
+#include "app/Startup.h"
+#include "send/TransmitCommand.h"
 #include "store/Compactor.h"
 #include "store/DataStores.h"
 #include "store/Database.h"
-#include "app/Startup.h"
 #include "store/Statements.h"
 #include "tests/support/RecordingAlertSink.h"
+#include "tests/support/SendRig.h"
 
 #include <QSqlError>
 #include <QSqlQuery>
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include <csignal>
 #include <functional>
 #include <grp.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -79,6 +83,43 @@ QStringList companionsOf(const QString &path)
         if (QFileInfo::exists(path + QLatin1String(suffix)))
             present << QLatin1String(suffix);
     return present;
+}
+
+// page_count, freelist_count and user_version of the file at `path`, read on a connection of
+// their own (closed again, so the log is checkpointed first).
+struct Pages
+{
+    qint64 pages = -1, free = -1, userVersion = -1;
+};
+Pages pagesOf(const QString &path)
+{
+    Pages out;
+    {
+        QSqlDatabase db = QSqlDatabase::addDatabase(u"QSQLITE"_s, u"pages"_s);
+        db.setDatabaseName(path);
+        if (db.open()) {
+            QSqlQuery query(db);
+            auto value = [&](const QString &pragma) {
+                return query.exec(pragma) && query.next() ? query.value(0).toLongLong() : -1;
+            };
+            out = { value(Sql::PageCount), value(Sql::FreelistCount), value(Sql::UserVersion) };
+        }
+        db.close();
+    }
+    QSqlDatabase::removeDatabase(u"pages"_s);
+    return out;
+}
+
+QStringList leftovers()
+{
+    return { u"TALVENK.tmp"_s, u"TALVENK.tmp-journal"_s, u"TALVENK.tmp-wal"_s, u"TALVENK.tmp-shm"_s };
+}
+
+void writeFile(const QString &path, const QByteArray &bytes)
+{
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.write(bytes);
 }
 
 qint64 count(QSqlDatabase db, const QString &table)
@@ -291,7 +332,30 @@ private slots:
         QSqlQuery check(db);
         QVERIFY(check.exec(u"PRAGMA integrity_check"_s) && check.next());
         QCOMPARE(check.value(0).toString(), u"ok"_s);
-        QVERIFY(!QFileInfo::exists(folder() + u"/TALVENK.tmp"_s));
+        for (const QString &name : leftovers())
+            QVERIFY2(!QFileInfo::exists(folder() + u"/"_s + name), qPrintable(name));
+    }
+
+    void aCompactionThatRunsOutOfSpaceLeavesNothing()
+    {
+        makeUsedDatabase();
+        makeOneRowDatabase(dbPath()); // closed cleanly: the log is in the file
+        const QByteArray before = contents(dbPath());
+        const ChildResult child = inChild([this](QString &out) {
+            // Files may not grow past 16 KiB, as on a full disk.
+            ::signal(SIGXFSZ, SIG_IGN);
+            const struct rlimit limit = { 16384, 16384 };
+            ::setrlimit(RLIMIT_FSIZE, &limit);
+            RecordingAlertSink alerts;
+            Startup startup(folder());
+            const bool ok = startup.run(alerts);
+            out = alerts.texts().join('\n');
+            return ok ? 0 : 1;
+        });
+        QVERIFY2(child.output.startsWith(u"Compattazione del database non riuscita: "_s), qPrintable(child.output));
+        QCOMPARE(contents(dbPath()), before);
+        for (const QString &name : leftovers())
+            QVERIFY2(!QFileInfo::exists(folder() + u"/"_s + name), qPrintable(name));
     }
 
     void compactionRefusesWhileAnotherProgramHasTheFileOpen()
@@ -379,25 +443,207 @@ private slots:
         QCOMPARE(QDir(folder()).entryList(QDir::Files | QDir::Hidden), QStringList(u"TALVENK.db"_s));
     }
 
-    void aDatabaseWithoutATableStartsAndTheStatementFails()
+    void anEmptyFileIsANewDatabase()
+    {
+        writeFile(dbPath(), QByteArray());
+        RecordingAlertSink alerts;
+        {
+            Startup startup(folder());
+            QVERIFY(startup.run(alerts));
+            QVERIFY(startup.created());
+            QCOMPARE(alerts.texts(), QStringList(u"Creato un nuovo database vuoto: "_s + dbPath()));
+            for (const char *table : { "recipients", "templates", "serial", "report" })
+                QCOMPARE(count(startup.database(), QLatin1String(table)), 0);
+        }
+        alerts.clear();
+        Startup again(folder());
+        QVERIFY(again.run(alerts));
+        QVERIFY2(alerts.alerts.isEmpty(), qPrintable(alerts.lastText()));
+    }
+
+    void aMissingTableIsCreatedEmptyAndNamedOnce_data()
+    {
+        QTest::addColumn<QStringList>("dropped");
+        for (const char *table : { "recipients", "templates", "serial", "report" })
+            QTest::newRow(table) << QStringList(QLatin1String(table));
+        QTest::newRow("two") << QStringList { u"templates"_s, u"report"_s };
+    }
+
+    void aMissingTableIsCreatedEmptyAndNamedOnce()
+    {
+        QFETCH(QStringList, dropped);
+        makeOneRowDatabase(dbPath());
+        {
+            Database::OpenResult opened = Database::open(dbPath());
+            DataStores stores(opened.db);
+            stores.recipients.insert({ 0, u"Anna"_s, "", "", "", "", "", "0000101A12", false });
+            for (const QString &table : std::as_const(dropped))
+                QVERIFY(QSqlQuery(opened.db).exec(u"DROP TABLE "_s + table));
+        }
+        Database::close();
+
+        RecordingAlertSink alerts;
+        {
+            Startup startup(folder());
+            QVERIFY(startup.run(alerts));
+            QCOMPARE(alerts.alerts.size(), 1);
+            QCOMPARE(alerts.alerts[0].text,
+                     u"Nel database %1 mancavano le tabelle: %2. Sono state create vuote."_s.arg(
+                         dbPath(), dropped.join(u", "_s)));
+            QCOMPARE(alerts.alerts[0].caption, InfoCaption);
+            QCOMPARE(alerts.alerts[0].icon, AlertIcon::Information);
+            QSqlDatabase db = startup.database();
+            for (const QString &table : std::as_const(dropped))
+                QCOMPARE(count(db, table), 0);
+            // Nothing else touched.
+            QCOMPARE(count(db, u"recipients"_s), dropped.contains(u"recipients"_s) ? 0 : 1);
+            QCOMPARE(count(db, u"report"_s), dropped.contains(u"report"_s) ? 0 : 1);
+            DataStores stores(db);
+            QVERIFY(stores.report.writeProblem().isEmpty());
+            QCOMPARE(stores.report.append({ 0, "a", "b", {}, "Si ", {}, "OK", "m" }),
+                     dropped.contains(u"report"_s) ? 1 : 2);
+        }
+        alerts.clear();
+        Startup again(folder());
+        QVERIFY(again.run(alerts));
+        QVERIFY2(alerts.alerts.isEmpty(), qPrintable(alerts.lastText()));
+    }
+
+    void aLaterFeaturesTableIsCreatedSilently()
+    {
+        Database::OpenResult opened = Database::open(dbPath());
+        QVERIFY(opened.error.isEmpty());
+        const QList<Sql::TableSchema> feature { { u"extra"_s, { u"CREATE TABLE extra ( a TEXT )"_s } } };
+        QString error;
+        QCOMPARE(Database::createMissingTables(opened.db, &error, feature), QStringList());
+        QVERIFY2(error.isEmpty(), qPrintable(error));
+        QCOMPARE(count(opened.db, u"extra"_s), 0);
+        QVERIFY(QSqlQuery(opened.db).exec(u"DROP TABLE serial"_s));
+        QCOMPARE(Database::createMissingTables(opened.db, &error, feature), QStringList(u"serial"_s));
+    }
+
+    void aReportTableOfOtherColumnsStopsEverySend()
     {
         {
             Database::OpenResult opened = Database::open(dbPath());
-            QVERIFY(QSqlQuery(opened.db).exec(u"DROP TABLE templates"_s));
+            QSqlQuery query(opened.db);
+            QVERIFY(query.exec(u"DROP TABLE report"_s));
+            QVERIFY(query.exec(u"CREATE TABLE report ( num INTEGER PRIMARY KEY, testo TEXT )"_s));
         }
         Database::close();
+        const QString engineText = u"table report has no column named recipt"_s;
+        {
+            RecordingAlertSink alerts;
+            Startup startup(folder());
+            QVERIFY(startup.run(alerts));
+            QCOMPARE(alerts.texts(), QStringList(engineText));
+            QCOMPARE(alerts.alerts[0].kind, RecordingAlertSink::Alert::Plain);
+        }
+
+        // "Invia" refuses with the engine's text: the port is not even opened.
+        SendRig rig(folder());
+        QVERIFY(rig.ok);
+        TransmitCommand command { rig.state, *rig.driver, rig.view, rig.clock, rig.alerts };
+        command.setRefusal([&rig] { return rig.stores->report.writeProblem(); });
+        command.tbnTransmitClick();
+        QCOMPARE(rig.alerts.texts(), QStringList(engineText));
+        QCOMPARE(rig.view.rowsPosted, 0);
+        QVERIFY(rig.view.transmitEnabled);
+        // "Cancella" lays the table out anew, and rows can be written again.
+        rig.stores->report.clear();
+        QVERIFY(rig.stores->report.writeProblem().isEmpty());
+        QCOMPARE(rig.stores->report.append({ 0, "a", "b", {}, "Si ", {}, "OK", "m" }), 1);
+    }
+
+    void leftoversOfAnInterruptedCompactionGo_data()
+    {
+        QTest::addColumn<bool>("withDatabase");
+        QTest::newRow("beside a database") << true;
+        QTest::newRow("no database") << false;
+    }
+
+    void leftoversOfAnInterruptedCompactionGo()
+    {
+        QFETCH(bool, withDatabase);
+        if (withDatabase)
+            makeOneRowDatabase(dbPath());
+        for (const QString &name : leftovers())
+            writeFile(folder() + u"/"_s + name, "left by a start that failed");
         RecordingAlertSink alerts;
         Startup startup(folder());
         QVERIFY(startup.run(alerts));
-        QVERIFY(alerts.alerts.isEmpty());
-        DataStores stores(startup.database());
-        QVERIFY(stores.recipients.all().isEmpty());
-        try {
-            stores.templates.all();
-            QFAIL("no error");
-        } catch (const DataError &error) {
-            QVERIFY2(error.text().contains(u"no such table: templates"_s), qPrintable(error.text()));
+        for (const QString &name : leftovers())
+            QVERIFY2(!QFileInfo::exists(folder() + u"/"_s + name), qPrintable(name));
+        QCOMPARE(count(startup.database(), u"report"_s), withDatabase ? 1 : 0);
+    }
+
+    // Whole pages freed by a contiguous range of deleted rows: a small share is kept, a large
+    // one is compacted; every remaining row stays either way.
+    void compactionWhenItPays_data()
+    {
+        QTest::addColumn<int>("deleteBelow");
+        QTest::addColumn<bool>("compacted");
+        QTest::newRow("1 % deleted") << 101 << false;
+        QTest::newRow("20 % deleted") << 2001 << true;
+    }
+
+    void compactionWhenItPays()
+    {
+        QFETCH(int, deleteBelow);
+        QFETCH(bool, compacted);
+        makeUsedDatabase(10000, deleteBelow);
+        const Pages before = pagesOf(dbPath());
+        QVERIFY(before.free > 0);
+        QCOMPARE(before.free * 10 >= before.pages, compacted);
+        const ino_t inodeBefore = inode(dbPath());
+
+        RecordingAlertSink alerts;
+        Startup startup(folder());
+        QVERIFY(startup.run(alerts));
+        QVERIFY2(alerts.alerts.isEmpty(), qPrintable(alerts.lastText()));
+        QCOMPARE(startup.compaction(), compacted ? Compactor::Outcome::Compacted : Compactor::Outcome::Unnecessary);
+        QCOMPARE(inode(dbPath()) != inodeBefore, compacted);
+        QCOMPARE(count(startup.database(), u"report"_s), 10000 - (deleteBelow - 1) + 1);
+        QVERIFY(ReportStore(startup.database()).find(10001)); // the row that lived only in the log
+    }
+
+    void theStartAfterCancellaCompacts()
+    {
+        makeUsedDatabase(20, 0);
+        {
+            RecordingAlertSink alerts;
+            Startup startup(folder());
+            QVERIFY(startup.run(alerts));
+            QCOMPARE(startup.compaction(), Compactor::Outcome::Unnecessary);
+            ReportStore(startup.database()).clear();
         }
+        QCOMPARE(pagesOf(dbPath()).userVersion & Sql::UserVersionCompactNext, Sql::UserVersionCompactNext);
+        const ino_t before = inode(dbPath());
+        {
+            RecordingAlertSink alerts;
+            Startup startup(folder());
+            QVERIFY(startup.run(alerts));
+            QCOMPARE(startup.compaction(), Compactor::Outcome::Compacted);
+            QVERIFY(inode(dbPath()) != before);
+            QCOMPARE(count(startup.database(), u"report"_s), 0);
+            QCOMPARE(count(startup.database(), u"recipients"_s), 50);
+        }
+        // The copy carries no mark: the start after it compacts no more.
+        QCOMPARE(pagesOf(dbPath()).userVersion, 0);
+        RecordingAlertSink alerts;
+        Startup startup(folder());
+        QVERIFY(startup.run(alerts));
+        QCOMPARE(startup.compaction(), Compactor::Outcome::Unnecessary);
+    }
+
+    void thePaysRule()
+    {
+        QVERIFY(!Compactor::pays(0, 0, 4096)); // a file with no pages
+        QVERIFY(!Compactor::pays(1000, 99, 4096));
+        QVERIFY(Compactor::pays(1000, 100, 4096));
+        // 64 MiB of free pages in a file where they are under a tenth.
+        QVERIFY(!Compactor::pays(200000, 16383, 4096));
+        QVERIFY(Compactor::pays(200000, 16384, 4096));
     }
 
     // Permissions do not bind root: as root, these run in a child that drops to "nobody".
@@ -481,6 +727,8 @@ private slots:
                  u"Compattazione del database non riuscita: Permission denied\n"
                  "readOnly=1 rows=1\nattempt to write a readonly database"_s);
         QCOMPARE(contents(dbPath()), before);
+        // The engine's log and index of a connection that could not write are gone with it.
+        QCOMPARE(QDir(folder()).entryList(QDir::Files | QDir::Hidden), QStringList(u"TALVENK.db"_s));
     }
 };
 

@@ -1,7 +1,7 @@
 #include "ui/ReportModel.h"
 
-#include "store/Database.h"
 #include "core/DisplayFormats.h"
+#include "store/Database.h"
 #include "store/Statements.h"
 
 #include <QSqlError>
@@ -16,6 +16,10 @@ struct Row
 {
     qint64 num = 0;
     QVariant values[ReportModel::ColumnCount];
+    // The two dates as shown, and the formats they were shown with: a grid paints every
+    // cell again and again, and parsing and formatting a date costs more than the rest.
+    mutable QString shown[2];
+    mutable QString shownWith;
 };
 
 struct Page
@@ -25,13 +29,26 @@ struct Page
     quint64 lastUse = 0;
 };
 
-QDateTime parseStamp(const QVariant &value)
+// A stored date and time as the grids show it. The stored text is local time
+// ("yyyy-MM-dd HH:mm:ss.zzz"); it is read field by field and shown as stored, without
+// consulting the time zone, which would cost a look at the system's zone file per value.
+QString shownStamp(const QVariant &value)
 {
     const QString text = value.toString();
+    if (text.isEmpty())
+        return QString();
+    const QStringView view(text);
+    const QDate date = QDate::fromString(view.left(10), Qt::ISODate);
+    const QTime time = text.size() > 11 && text.at(10) == QLatin1Char(' ')
+        ? QTime::fromString(view.mid(11), Qt::ISODateWithMs)
+        : QTime();
+    if (date.isValid() && time.isValid())
+        return DisplayFormats::formatDateTime(QDateTime(date, time, Qt::UTC));
+    // Any other text the engine holds: the general reading.
     QDateTime when = QDateTime::fromString(text, Sql::DateTimeFormat);
-    if (!when.isValid() && !text.isEmpty())
+    if (!when.isValid())
         when = QDateTime::fromString(text, Qt::ISODateWithMs);
-    return when;
+    return DisplayFormats::formatDateTime(when);
 }
 
 } // namespace
@@ -174,11 +191,12 @@ struct ReportModel::Private
 
     bool readCount()
     {
-        const auto values = scalar(Sql::ReportCount, {}, 2);
-        if (!values)
+        const auto counted = scalar(Sql::ReportCount, {}, 1);
+        const auto newest = counted ? scalar(Sql::ReportNewestNum, {}, 1) : std::nullopt;
+        if (!newest)
             return false;
-        count = values->at(0).toInt();
-        newestNum = values->at(1).toLongLong();
+        count = counted->at(0).toInt();
+        newestNum = newest->at(0).toLongLong();
         return true;
     }
 
@@ -412,8 +430,15 @@ QVariant ReportModel::data(const QModelIndex &index, int role) const
     case Num:
         return r->num;
     case DispTime:
-    case SendTime:
-        return DisplayFormats::formatDateTime(parseStamp(value));
+    case SendTime: {
+        const QString formats = DisplayFormats::shortDateFormat() + QLatin1Char('|') + DisplayFormats::longTimeFormat();
+        if (r->shownWith != formats) {
+            r->shown[0] = shownStamp(r->values[DispTime]);
+            r->shown[1] = shownStamp(r->values[SendTime]);
+            r->shownWith = formats;
+        }
+        return r->shown[index.column() == DispTime ? 0 : 1];
+    }
     default:
         return value.toString();
     }

@@ -11,6 +11,7 @@
 #include <QHeaderView>
 #include <QPlainTextEdit>
 #include <QTableView>
+#include <QTextDocument>
 
 namespace {
 constexpr Qt::Alignment Centre = Qt::AlignCenter;
@@ -108,5 +109,10 @@ void ReportPane::OpenHistory1Click()
 
 void ReportPane::showMessage()
 {
-    m_w.DBMemo1->setPlainText(m_model.messageAt(m_model.currentRow()));
+    // Laying the memo's text out again costs as much as painting the grid: only a new text is set.
+    const QString text = m_model.messageAt(m_model.currentRow());
+    if (text == m_shownMessage && m_w.DBMemo1->document()->characterCount() == text.size() + 1)
+        return;
+    m_shownMessage = text;
+    m_w.DBMemo1->setPlainText(text);
 }

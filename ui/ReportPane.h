@@ -60,4 +60,5 @@ private:
     ReportGrid *m_grid = nullptr;
     ReportViewSort m_sort;
     QDialog *m_history = nullptr;
+    QString m_shownMessage; // the text last put into DBMemo1
 };
