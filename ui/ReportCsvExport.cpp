@@ -80,6 +80,7 @@ ReportCsvExport::Result ReportCsvExport::write(QSqlDatabase db)
         ~EndRead() { db.rollback(); }
     } endRead { db };
 
+    // Count and newest num asked apart: together they would walk every row.
     qint64 newest = 0;
     {
         QSqlQuery bounds(db);
@@ -87,7 +88,9 @@ ReportCsvExport::Result ReportCsvExport::write(QSqlDatabase db)
         if (!bounds.exec(Sql::ReportCount) || !bounds.next())
             return failed(Database::errorText(bounds.lastError()));
         m_total.store(bounds.value(0).toLongLong());
-        newest = bounds.value(1).toLongLong();
+        if (!bounds.exec(Sql::ReportNewestNum) || !bounds.next())
+            return failed(Database::errorText(bounds.lastError()));
+        newest = bounds.value(0).toLongLong();
     }
 
     QSqlQuery rows(db);
