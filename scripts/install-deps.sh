@@ -2,7 +2,7 @@
 # Installs the Debian packages the console needs to build, test and run. Safe to run again:
 # only missing packages are installed.
 set -euo pipefail
-packages=(cmake g++ make qt6-base-dev libqt6sql6-sqlite libgl-dev fonts-dejavu-core xvfb xauth)
+packages=(cmake g++ make qt6-base-dev libqt6sql6-sqlite libgl-dev fonts-dejavu-core xvfb xauth libnet-snpp-perl)
 missing=()
 for p in "${packages[@]}"; do
     dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
