@@ -21,6 +21,8 @@ void TransmitCommand::tbnTransmitClick()
 {
     if (m_busy)
         return;
+    if (m_arbiter && !m_arbiter->operatorRequest([this] { tbnTransmitClick(); }))
+        return;
     m_busy = true;
     m_view.setTransmitEnabled(false);
     m_view.setMaintenanceEnabled(false);
@@ -30,6 +32,8 @@ void TransmitCommand::tbnTransmitClick()
                 m_view.setTransmitEnabled(true);
                 m_view.setMaintenanceEnabled(true);
                 m_busy = false;
+                if (m_arbiter)
+                    m_arbiter->operatorFinished();
                 return;
             }
             m_state.rangeCounter = 0;
@@ -48,6 +52,8 @@ void TransmitCommand::tbnTransmitClick()
     m_view.setTransmitEnabled(true);
     m_view.setMaintenanceEnabled(true);
     m_busy = false;
+    if (m_arbiter)
+        m_arbiter->operatorFinished();
 
     if (m_closePending) {
         m_closePending = false;

@@ -2,6 +2,7 @@
 
 #include "core/AlertSink.h"
 #include "core/Clock.h"
+#include "core/LinkArbiter.h"
 #include "core/SendingState.h"
 
 #include <functional>
@@ -21,6 +22,10 @@ public:
     void setShowRangeWindow(std::function<void()> show) { m_showRangeWindow = std::move(show); }
     // Called once a command has returned after requestCloseDuringRun() deferred a close.
     void setCloseAfterRun(std::function<void()> close) { m_closeAfterRun = std::move(close); }
+
+    // Asked before every command: with a page from another system on the wire, the command
+    // is kept and started once that page is done.
+    void setArbiter(LinkArbiter *arbiter) { m_arbiter = arbiter; }
 
     void tbnTransmitClick();
 
@@ -44,6 +49,7 @@ private:
     AlertSink &m_alerts;
     std::function<void()> m_showRangeWindow;
     std::function<void()> m_closeAfterRun;
+    LinkArbiter *m_arbiter = nullptr;
     bool m_busy = false;
     bool m_closePending = false;
 };
