@@ -48,6 +48,14 @@ QString Gateway::apply(const GatewaySettings &settings)
     return error;
 }
 
+QString Gateway::bindFailureText(const GatewaySettings &settings, const QString &error)
+{
+    return QStringLiteral("Impossibile attivare il gateway SNPP su %1, porta %2: %3")
+        .arg(settings.address)
+        .arg(settings.port)
+        .arg(error);
+}
+
 QString Gateway::statusText() const
 {
     int waiting = 0;

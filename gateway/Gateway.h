@@ -39,6 +39,9 @@ public:
     const GatewaySettings &settings() const { return m_settings; }
     QString error() const { return m_error; }
 
+    // What the operator is told when the address cannot be bound.
+    static QString bindFailureText(const GatewaySettings &settings, const QString &error);
+
     // "SNPP: spento", or the address listened on and the pages waiting.
     QString statusText() const;
     void setStatusChanged(std::function<void(const QString &)> changed) { m_statusChanged = std::move(changed); }
