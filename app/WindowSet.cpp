@@ -1,9 +1,9 @@
 #include "app/WindowSet.h"
 
 #include "core/Clock.h"
+#include "store/DataStores.h"
 #include "core/ModalRunner.h"
 #include "core/SendingState.h"
-#include "store/DataStores.h"
 
 #include <QAction>
 #include <QCloseEvent>
@@ -12,10 +12,8 @@
 WindowSet::WindowSet(SendingState &state, ModeGuard &guard, DataStores &stores, AlertSink &alerts, TCommPort &port,
                      Clock &clock, EventPump &pump, const QString &workDir)
     : Form1(state, stores, alerts)
-    , frmRecpt(
-          stores, alerts, m_note, OKBottomDlg, frmPinId, [this] { Form1.LoadUserList(); }, &Form1)
-    , frmPreMsg(
-          stores, alerts, [this] { Form1.LoadPresetList(); }, &Form1)
+    , frmRecpt(stores, alerts, m_note, OKBottomDlg, frmPinId, [this] { Form1.LoadUserList(); }, &Form1)
+    , frmPreMsg(stores, alerts, [this] { Form1.LoadPresetList(); }, &Form1)
     , frmCOM(stores.serial, alerts, workDir, &Form1)
     , frmHis(*Form1.reportModel, stores.report, alerts, &Form1)
     , AboutBox(&Form1)

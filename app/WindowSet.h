@@ -5,12 +5,12 @@
 // main window; every other window is shown on demand and lives until the program ends.
 
 #include "book/About.h"
+#include "link/CapcodeNote.h"
 #include "book/OKBottomDlg.h"
 #include "book/Premsg.h"
 #include "book/Recpt.h"
 #include "gateway/Gateway.h"
 #include "gateway/SnppSettings.h"
-#include "link/CapcodeNote.h"
 #include "link/Pinid.h"
 #include "link/Serial.h"
 #include "send/MainWindowView.h"
