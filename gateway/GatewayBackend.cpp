@@ -38,7 +38,32 @@ SnppBackend::Submit GatewayBackend::submit(QList<GatewayPage> &pages)
     } catch (const DataError &) {
         return Submit::Failed;
     }
-    if (m_queued)
+    if (m_batch)
+        m_queuedInBatch = true;
+    else if (m_queued)
         m_queued();
     return Submit::Queued;
+}
+
+void GatewayBackend::beginBatch()
+{
+    try {
+        m_queue.beginBatch();
+        m_batch = true;
+    } catch (const DataError &) {
+        m_batch = false; // each SEND then commits on its own
+    }
+    m_queuedInBatch = false;
+}
+
+bool GatewayBackend::endBatch()
+{
+    if (!m_batch)
+        return true;
+    m_batch = false;
+    const bool committed = m_queue.endBatch();
+    if (committed && m_queuedInBatch && m_queued)
+        m_queued();
+    m_queuedInBatch = false;
+    return committed;
 }

@@ -24,6 +24,8 @@ public:
     QString loginUser() const override { return m_user; }
     QString loginPassword() const override { return m_password; }
     Submit submit(QList<GatewayPage> &pages) override;
+    void beginBatch() override;
+    bool endBatch() override;
 
 private:
     RecipientStore &m_recipients;
@@ -32,4 +34,6 @@ private:
     QString m_user;
     QString m_password;
     std::function<void()> m_queued;
+    bool m_batch = false;
+    bool m_queuedInBatch = false;
 };

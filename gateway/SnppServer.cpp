@@ -29,6 +29,9 @@ SnppServer::SnppServer(SnppBackend &backend, QObject *parent)
 {
     setProxy(QNetworkProxy::NoProxy);
     setMaxPendingConnections(kMaxSessions);
+    m_batch.setSingleShot(true);
+    m_batch.setInterval(0);
+    connect(&m_batch, &QTimer::timeout, this, [this] { serveWaiting(); });
     m_reaper.setInterval(1000);
     connect(&m_reaper, &QTimer::timeout, this, [this] { reap(); });
 }
@@ -100,7 +103,14 @@ void SnppServer::incomingConnection(qintptr descriptor)
     raw->idle.start();
     m_sessions.push_back(std::move(session));
 
-    connect(socket, &QTcpSocket::readyRead, this, [this, raw] { serve(raw); });
+    connect(socket, &QTcpSocket::readyRead, this, [this, raw] {
+        // Input that arrives in one turn of the event loop is served together, so the pages
+        // of several SENDs are made durable with one commit.
+        if (std::find(m_waiting.begin(), m_waiting.end(), raw) == m_waiting.end())
+            m_waiting.push_back(raw);
+        if (!m_batch.isActive())
+            m_batch.start();
+    });
     connect(socket, &QTcpSocket::bytesWritten, this, [raw] { raw->idle.restart(); });
     connect(socket, &QTcpSocket::disconnected, this, [this, raw] { drop(raw); });
     connect(socket, &QTcpSocket::errorOccurred, this, [this, raw](QAbstractSocket::SocketError) {
@@ -117,22 +127,33 @@ void SnppServer::refuse(QTcpSocket *socket, const QByteArray &reply)
     socket->disconnectFromHost();
 }
 
-void SnppServer::serve(Session *session)
+void SnppServer::serveWaiting()
 {
-    if (session->closing) {
-        session->socket->readAll();
-        return;
+    const std::vector<Session *> waiting = std::exchange(m_waiting, {});
+    std::vector<std::pair<Session *, SnppSession::Output>> outputs;
+    m_backend.beginBatch();
+    for (Session *session : waiting) {
+        if (session->closing) {
+            session->socket->readAll();
+            continue;
+        }
+        session->idle.restart();
+        outputs.emplace_back(session, session->conversation->feed(session->socket->readAll()));
     }
-    session->idle.restart();
-    const SnppSession::Output out = session->conversation->feed(session->socket->readAll());
-    if (out.close) {
-        closeSession(session, out.reply);
-        return;
+    const bool committed = m_backend.endBatch();
+    for (auto &[session, out] : outputs) {
+        // Nothing of a batch that did not commit was stored: its SENDs were not accepted.
+        if (!committed)
+            out.reply.replace(SnppSession::kSentReply, SnppSession::kNotQueuedReply);
+        if (out.close) {
+            closeSession(session, out.reply);
+            continue;
+        }
+        session->socket->write(out.reply);
+        // A client that sends without ever reading its replies is not kept.
+        if (session->socket->bytesToWrite() > kMaxUnsent)
+            session->socket->abort();
     }
-    session->socket->write(out.reply);
-    // A client that sends without ever reading its replies is not kept.
-    if (session->socket->bytesToWrite() > kMaxUnsent)
-        session->socket->abort();
 }
 
 void SnppServer::closeSession(Session *session, const QByteArray &reply)
@@ -151,6 +172,7 @@ void SnppServer::drop(Session *session)
         = std::find_if(m_sessions.begin(), m_sessions.end(), [session](const auto &s) { return s.get() == session; });
     if (it == m_sessions.end())
         return;
+    m_waiting.erase(std::remove(m_waiting.begin(), m_waiting.end(), session), m_waiting.end());
     (*it)->socket->disconnect(this);
     (*it)->socket->deleteLater();
     m_sessions.erase(it);

@@ -43,7 +43,7 @@ protected:
 private:
     struct Session;
     void refuse(QTcpSocket *socket, const QByteArray &reply);
-    void serve(Session *session);
+    void serveWaiting();
     void closeSession(Session *session, const QByteArray &reply);
     void drop(Session *session);
     void reap();
@@ -51,6 +51,8 @@ private:
     SnppBackend &m_backend;
     ClientFilter m_filter;
     std::vector<std::unique_ptr<Session>> m_sessions;
+    std::vector<Session *> m_waiting; // sessions with input not yet read
+    QTimer m_batch; // zero-delay: serves the waiting sessions with one commit
     QTimer m_reaper;
     int m_idleMs = kIdleMs;
 };

@@ -15,10 +15,10 @@ const QByteArray kMessageTwice = "503 Error, Message Already Entered\r\n";
 const QByteArray kMessageEmpty = "550 Error, Empty Message\r\n";
 const QByteArray kTooLong = "554 Error, Message Too Long\r\n";
 const QByteArray kDataBegin = "354 Begin Input; End with <CRLF>'.'<CRLF>\r\n";
-const QByteArray kSent = "250 Message Sent Successfully\r\n";
+const QByteArray &kSent = SnppSession::kSentReply;
 const QByteArray kIncomplete = "503 Error, Pager ID or Message Incomplete\r\n";
 const QByteArray kQueueFull = "554 Error, Queue Full\r\n";
-const QByteArray kNotQueued = "554 Error, Message Not Queued\r\n";
+const QByteArray &kNotQueued = SnppSession::kNotQueuedReply;
 const QByteArray kResetOk = "250 Reset OK\r\n";
 const QByteArray kGoodbye = "221 OK, Goodbye\r\n";
 const QByteArray kLoginOk = "250 Login Accepted\r\n";
@@ -45,6 +45,9 @@ bool isBlank(char c)
 }
 
 } // namespace
+
+const QByteArray SnppSession::kSentReply = "250 Message Sent Successfully\r\n";
+const QByteArray SnppSession::kNotQueuedReply = "554 Error, Message Not Queued\r\n";
 
 SnppSession::SnppSession(SnppBackend &backend, QString clientAddress)
     : m_backend(backend)

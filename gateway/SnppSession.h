@@ -34,8 +34,13 @@ public:
     // The configured login; an empty user means no login is needed.
     virtual QString loginUser() const = 0;
     virtual QString loginPassword() const = 0;
-    // Stores every page or none, setting their time of acceptance; Queued only once committed.
+    // Stores every page or none, setting their time of acceptance; Queued only once committed,
+    // or, inside a batch, once the batch commits.
     virtual Submit submit(QList<GatewayPage> &pages) = 0;
+    // The SENDs of several sessions in one commit: the replies of a batch are sent only after
+    // endBatch(), and a batch that fails to commit turns its "250" into "554".
+    virtual void beginBatch() { }
+    virtual bool endBatch() { return true; }
 };
 
 class SnppSession
@@ -55,6 +60,9 @@ public:
     SnppSession(SnppBackend &backend, QString clientAddress);
 
     static QByteArray greeting();
+    // A reply that a failed batch commit turns into kNotQueuedReply.
+    static const QByteArray kSentReply;
+    static const QByteArray kNotQueuedReply;
     // Takes received bytes (any split, CRLF or LF line ends) and answers every complete line.
     Output feed(const QByteArray &bytes);
     // Bytes received that do not yet form a line.

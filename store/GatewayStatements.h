@@ -27,4 +27,8 @@ inline const QString SelectGatewayQueueHead
     = QStringLiteral("SELECT id, recipt, pin_id, prefix, msg, client, disptime FROM gateway_queue ORDER BY id LIMIT 1");
 inline const QString DeleteGatewayQueue = QStringLiteral("DELETE FROM gateway_queue WHERE id=?");
 
+inline const QString SavepointEnqueue = QStringLiteral("SAVEPOINT enqueue");
+inline const QString ReleaseEnqueue = QStringLiteral("RELEASE SAVEPOINT enqueue");
+inline const QString RollbackToEnqueue = QStringLiteral("ROLLBACK TO SAVEPOINT enqueue");
+
 } // namespace Sql

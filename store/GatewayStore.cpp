@@ -110,9 +110,49 @@ int GatewayStore::count() const
     return q.next() ? q.value(0).toInt() : 0;
 }
 
+void GatewayStore::beginBatch()
+{
+    run(m_db, Sql::SynchronousFull);
+    if (!m_db.transaction())
+        throw DataError(Database::errorText(m_db.lastError()));
+    m_batch = true;
+}
+
+bool GatewayStore::endBatch()
+{
+    if (!m_batch)
+        return true;
+    m_batch = false;
+    if (m_db.commit())
+        return true;
+    m_db.rollback();
+    return false;
+}
+
 bool GatewayStore::enqueue(QList<GatewayPage> &pages)
 {
-    return committed(m_db, [&] {
+    if (m_batch) {
+        // A savepoint of the batch: this SEND's pages are kept whole or not at all.
+        run(m_db, Sql::SavepointEnqueue);
+        try {
+            const bool stored = insertPages(pages);
+            run(m_db, stored ? Sql::ReleaseEnqueue : Sql::RollbackToEnqueue);
+            if (!stored)
+                run(m_db, Sql::ReleaseEnqueue);
+            return stored;
+        } catch (const DataError &) {
+            QSqlQuery undo(m_db);
+            undo.exec(Sql::RollbackToEnqueue);
+            undo.exec(Sql::ReleaseEnqueue);
+            throw;
+        }
+    }
+    return committed(m_db, [&] { return insertPages(pages); });
+}
+
+bool GatewayStore::insertPages(QList<GatewayPage> &pages)
+{
+    {
         if (count() + pages.size() > kQueueLimit)
             return false;
         for (GatewayPage &page : pages) {
@@ -123,7 +163,7 @@ bool GatewayStore::enqueue(QList<GatewayPage> &pages)
             page.id = q.lastInsertId().toLongLong();
         }
         return true;
-    });
+    }
 }
 
 std::optional<GatewayPage> GatewayStore::head() const

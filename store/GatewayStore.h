@@ -60,6 +60,14 @@ public:
     // past kQueueLimit. Sets each page's id. Throws DataError when the commit fails.
     bool enqueue(QList<GatewayPage> &pages);
     int count() const;
+
+    // Pages of several sessions in one commit: between beginBatch() and endBatch() each
+    // enqueue() is a savepoint of one transaction, made durable by endBatch() with one sync.
+    // endBatch() returns false (and nothing of the batch is kept) when the commit fails.
+    void beginBatch();
+    bool endBatch();
+    bool inBatch() const { return m_batch; }
+
     std::optional<GatewayPage> head() const; // the oldest page
     // Takes the page off the queue and stores its report row, in one transaction; returns the
     // row's num. Throws DataError (and nothing changes) when the commit fails.
@@ -68,5 +76,8 @@ public:
     QSqlDatabase database() const { return m_db; }
 
 private:
+    bool insertPages(QList<GatewayPage> &pages);
+
     QSqlDatabase m_db;
+    bool m_batch = false;
 };
