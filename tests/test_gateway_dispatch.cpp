@@ -132,6 +132,26 @@ private slots:
         QCOMPARE(rig.alerts.alerts.size(), 1);
     }
 
+    void closingDuringAPageLeavesItQueued()
+    {
+        DispatchRig rig;
+        QVERIFY(rig.ok);
+        QVERIFY(rig.startSimulator({ u"--mode"_s, u"silent"_s }));
+        rig.state.busyDeadline = rig.clock.tickMs() + 600000; // an encoder busy for long
+        bool closed = false;
+        bool asked = false;
+        rig.pump.onPump = [&] {
+            if (!asked && rig.gateway->dispatcher().pageOnWire())
+                asked = rig.gateway->dispatcher().stopAfterPage([&] { closed = true; });
+        };
+        QVERIFY(rig.submit("PAGE 111A12\r\nMESS UNO\r\nSEND\r\n", 3));
+        QTRY_VERIFY_WITH_TIMEOUT(closed, 10000);
+        QVERIFY(asked);
+        QCOMPARE(rig.queued(), 1);
+        QCOMPARE(rig.rowsPosted, 0);
+        QVERIFY(rig.alerts.alerts.isEmpty());
+    }
+
     void pageTakenOffTheQueueIsRecordedOnce()
     {
         GatewayRig rig(false);
