@@ -64,6 +64,9 @@ GatewayDispatcher::GatewayDispatcher(GatewayStore &queue, SerialStore &serial, T
     m_kick.setSingleShot(true);
     m_kick.setInterval(0);
     connect(&m_kick, &QTimer::timeout, this, [this] { dispatchNext(); });
+    m_later.setSingleShot(true);
+    m_later.setInterval(250);
+    connect(&m_later, &QTimer::timeout, this, [this] { wake(); });
     m_retry.setSingleShot(true);
     m_retry.setInterval(kRetryMs);
     connect(&m_retry, &QTimer::timeout, this, [this] { wake(); });
@@ -164,6 +167,11 @@ void GatewayDispatcher::closePort()
 
 void GatewayDispatcher::dispatchNext()
 {
+    if (QThread::currentThread()->loopLevel() > 1 && !m_halted) {
+        // Inside a dialog's own loop: look again once it may have closed.
+        m_later.start();
+        return;
+    }
     if (!mayStart())
         return;
     std::optional<GatewayPage> page;

@@ -70,6 +70,7 @@ private:
 
     SendingState m_state; // the pages' own: normal mode, no counter, no delay
     QTimer m_kick; // zero-delay: the next page, from whatever loop runs at top level
+    QTimer m_later; // a look again after a dialog's loop
     QTimer m_retry;
     bool m_onWire = false;
     bool m_operator = false;

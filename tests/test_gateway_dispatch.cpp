@@ -98,6 +98,49 @@ private slots:
         QVERIFY(rig.alerts.texts().contains(u"Invio corretto!  "_s));
     }
 
+    void sessionsAreServedDuringAnOperatorRun()
+    {
+        DispatchRig rig;
+        QVERIFY(rig.ok);
+        QVERIFY(rig.startSimulator({ u"--delay-ms"_s, u"150"_s }));
+        rig.view.code = u"0000999A12"_s;
+        rig.view.message = u"OPERATORE"_s;
+        bool acceptedDuringRun = false;
+        rig.pump.onPump = [&] {
+            if (rig.state.running && !acceptedDuringRun)
+                acceptedDuringRun = rig.submit("PAGE 111A12\r\nMESS UNO\r\nSEND\r\n", 3);
+        };
+        rig.command.tbnTransmitClick();
+        QVERIFY(acceptedDuringRun);
+        // The page waited for the run and went out after it.
+        QVERIFY(rig.waitQueued(0));
+        QTRY_COMPARE(rig.sim->frames().size(), 2);
+        QCOMPARE(rig.sim->frames(),
+                 (QList<QByteArray> { frame("0000999A12", "OPERATORE"), frame("0000111A12", "UNO") }));
+    }
+
+    void noPageStartsInsideADialogsLoop()
+    {
+        DispatchRig rig;
+        QVERIFY(rig.ok);
+        QVERIFY(rig.startSimulator());
+        qsizetype sentWhileOpen = -1;
+        QEventLoop topLevel;
+        QTimer::singleShot(0, [&] {
+            QEventLoop dialog; // a modal window's own loop
+            QTimer::singleShot(0, [&] { rig.submit("PAGE 111A12\r\nMESS UNO\r\nSEND\r\n", 3); });
+            QTimer::singleShot(600, &dialog, &QEventLoop::quit);
+            dialog.exec();
+            sentWhileOpen = rig.sim->frames().size();
+            topLevel.quit();
+        });
+        topLevel.exec();
+        QCOMPARE(sentWhileOpen, 0);
+        QCOMPARE(rig.queued(), 1);
+        // Once the dialog has closed, the page goes out.
+        QVERIFY(rig.waitQueued(0));
+    }
+
     void portThatCannotBeOpenedKeepsThePages()
     {
         DispatchRig rig;
