@@ -3,7 +3,7 @@
 #include "core/Errors.h"
 #include "store/DataStores.h"
 
-Gateway::Gateway(QSqlDatabase db, DataStores &stores, TCommPort &port, SendingState &state, Clock &clock,
+Gateway::Gateway(const QSqlDatabase &db, DataStores &stores, TCommPort &port, SendingState &state, Clock &clock,
                  EventPump &pump, AlertSink &alerts, QObject *parent)
     : QObject(parent)
     , m_store(db)

@@ -22,8 +22,8 @@ struct SendingState;
 class Gateway final : public QObject
 {
 public:
-    Gateway(QSqlDatabase db, DataStores &stores, TCommPort &port, SendingState &state, Clock &clock, EventPump &pump,
-            AlertSink &alerts, QObject *parent = nullptr);
+    Gateway(const QSqlDatabase &db, DataStores &stores, TCommPort &port, SendingState &state, Clock &clock,
+            EventPump &pump, AlertSink &alerts, QObject *parent = nullptr);
 
     // Creates the gateway's tables when missing, applies the stored settings and sends what
     // an earlier run left queued. False (and the gateway stays off) when the tables cannot be

@@ -111,7 +111,7 @@ QByteArray SnppSession::handleLine(const QByteArray &line)
     qsizetype argStart = wordEnd;
     while (argStart < line.size() && isBlank(line[argStart]))
         ++argStart;
-    const QByteArray reply = command(verb, QString::fromLatin1(line.mid(argStart)));
+    QByteArray reply = command(verb, QString::fromLatin1(line.mid(argStart)));
 
     if (m_closed)
         return reply;
