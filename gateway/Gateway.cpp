@@ -40,10 +40,16 @@ QString Gateway::apply(const GatewaySettings &settings)
     m_backend.setLogin(settings.login, settings.password);
     m_server.setFilter(ClientFilter(settings.allowed));
     QString error;
-    if (!m_ready || !settings.enabled)
+    // Sessions going on are kept when the address and port stay as they are.
+    const bool same = m_server.isListening() && settings.port != 0 && settings.address == m_listenAddress
+        && settings.port == m_listenPort;
+    if (!m_ready || !settings.enabled) {
         m_server.stop();
-    else
+    } else if (!same) {
         error = m_server.start(settings.address, settings.port);
+        m_listenAddress = settings.address;
+        m_listenPort = settings.port;
+    }
     notify();
     return error;
 }

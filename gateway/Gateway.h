@@ -54,6 +54,8 @@ private:
     SnppServer m_server;
     GatewayDispatcher m_dispatcher;
     GatewaySettings m_settings;
+    QString m_listenAddress; // where the server was last started
+    int m_listenPort = 0;
     QString m_error;
     bool m_ready = false;
     std::function<void(const QString &)> m_statusChanged;

@@ -189,6 +189,13 @@ private slots:
         taken.close();
         QVERIFY(rig.gateway->apply(s).isEmpty());
         QVERIFY(rig.status.startsWith(u"SNPP: 127.0.0.1:"_s));
+        // The same address and port again keep the sessions going on.
+        SnppTestClient client;
+        QVERIFY(client.connectTo(quint16(s.port)));
+        client.takeCodes();
+        s.login = u"alarm"_s;
+        QVERIFY(rig.gateway->apply(s).isEmpty());
+        QCOMPARE(client.say("HELP\r\n", 6).size(), 6);
         // Switching off stops listening.
         s.enabled = false;
         QVERIFY(rig.gateway->apply(s).isEmpty());
