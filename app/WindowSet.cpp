@@ -7,6 +7,7 @@
 
 #include <QAction>
 #include <QCloseEvent>
+#include <QTimer>
 
 WindowSet::WindowSet(SendingState &state, ModeGuard &guard, DataStores &stores, AlertSink &alerts, TCommPort &port,
                      Clock &clock, EventPump &pump, const QString &workDir)
@@ -25,11 +26,16 @@ WindowSet::WindowSet(SendingState &state, ModeGuard &guard, DataStores &stores, 
     , m_command(state, m_driver, m_view, clock, alerts)
     , m_modes(Form1, state, PasswordDlg, frmRange)
     , m_reportPane(Form1, alerts)
+    , m_alerts(alerts)
+    , m_gateway(stores.report.database(), stores, port, state, clock, pump, alerts)
+    , frmGateway(m_gateway, alerts, &Form1)
 {
     // The first frame after start-up is not held back by an old busy estimate.
     state.busyDeadline = clock.tickMs();
     m_command.setRefusal([&stores] { return stores.report.writeProblem(); });
     wire();
+    // From the event loop, once the main window is up: a failure to listen is told over it.
+    QTimer::singleShot(0, this, [this] { startGateway(); });
 }
 
 WindowSet::~WindowSet()
@@ -52,17 +58,41 @@ void WindowSet::wire()
     connect(Form1.mnuTransmit, &QAction::triggered, this, [this] { m_command.tbnTransmitClick(); });
     connect(Form1.Recipient1, &QAction::triggered, this, [this] { ModalRunner::exec(&frmRecpt); });
     connect(Form1.mnuPreMsg, &QAction::triggered, this, [this] { ModalRunner::exec(&frmPreMsg); });
-    connect(Form1.COMPort1, &QAction::triggered, this, [this] { ModalRunner::exec(&frmCOM); });
+    connect(Form1.COMPort1, &QAction::triggered, this, [this] { showSettings(&frmCOM); });
+    connect(Form1.mnuGateway, &QAction::triggered, this, [this] { showSettings(&frmGateway); });
     connect(Form1.About1, &QAction::triggered, this, [this] { ModalRunner::exec(&AboutBox); });
+
+    m_command.setArbiter(&m_gateway.dispatcher());
+    m_gateway.setStatusChanged([this](const QString &text) { Form1.setStatusText(3, text); });
+    m_gateway.dispatcher().setRowPosted([this] { m_view.reportRowPosted(); });
 
     Form1.installEventFilter(this);
 }
 
+void WindowSet::startGateway()
+{
+    if (!m_gateway.start())
+        return;
+    const QString error = m_gateway.apply(m_gateway.settings());
+    if (!error.isEmpty())
+        m_alerts.plain(Gateway::bindFailureText(m_gateway.settings(), error));
+}
+
+void WindowSet::showSettings(QDialog *window)
+{
+    m_gateway.dispatcher().block();
+    ModalRunner::exec(window);
+    m_gateway.dispatcher().unblock();
+}
+
 bool WindowSet::eventFilter(QObject *watched, QEvent *event)
 {
-    if (watched == &Form1 && event->type() == QEvent::Close && m_command.requestCloseDuringRun()) {
-        event->ignore();
-        return true;
+    if (watched == &Form1 && event->type() == QEvent::Close) {
+        // A page from another system on the wire is left queued for the next start.
+        if (m_command.requestCloseDuringRun() || m_gateway.dispatcher().stopAfterPage([this] { Form1.close(); })) {
+            event->ignore();
+            return true;
+        }
     }
     return QObject::eventFilter(watched, event);
 }

@@ -9,6 +9,8 @@
 #include "book/OKBottomDlg.h"
 #include "book/Premsg.h"
 #include "book/Recpt.h"
+#include "gateway/Gateway.h"
+#include "gateway/SnppSettings.h"
 #include "link/Pinid.h"
 #include "link/Serial.h"
 #include "send/MainWindowView.h"
@@ -39,6 +41,7 @@ public:
     ~WindowSet() override;
 
     TForm1 &mainWindow() { return Form1; }
+    Gateway &gateway() { return m_gateway; }
 
 protected:
     // Closing the main window while a run goes on stops the run first; the program ends
@@ -47,6 +50,9 @@ protected:
 
 private:
     void wire();
+    void startGateway();
+    // Shows a settings window of the link or the gateway; no page starts while it is open.
+    void showSettings(QDialog *window);
 
     CapcodeNote m_note;
 
@@ -70,4 +76,9 @@ private:
     TransmitCommand m_command;
     OperatingModes m_modes;
     ReportPane m_reportPane;
+
+    // Pages from other systems, and their settings window.
+    AlertSink &m_alerts;
+    Gateway m_gateway;
+    TfrmGateway frmGateway;
 };

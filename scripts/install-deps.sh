@@ -2,7 +2,7 @@
 # Installs the Debian packages the console needs to build, test and run. Safe to run again:
 # only missing packages are installed. Extra package names given as arguments are installed too.
 set -euo pipefail
-packages=(cmake g++ make qt6-base-dev libqt6sql6-sqlite libsqlite3-dev libgl-dev fonts-dejavu-core xvfb xauth)
+packages=(cmake g++ make qt6-base-dev libqt6sql6-sqlite libsqlite3-dev libgl-dev fonts-dejavu-core xvfb xauth libnet-snpp-perl)
 # Icons, desktop metadata checks and the Debian package.
 packages+=(librsvg2-bin desktop-file-utils appstream dpkg-dev "$@")
 missing=()

@@ -25,6 +25,8 @@ void TransmitCommand::tbnTransmitClick()
         m_alerts.plain(refusal);
         return;
     }
+    if (m_arbiter && !m_arbiter->operatorRequest([this] { tbnTransmitClick(); }))
+        return;
     m_busy = true;
     m_view.setTransmitEnabled(false);
     m_view.setMaintenanceEnabled(false);
@@ -34,6 +36,8 @@ void TransmitCommand::tbnTransmitClick()
                 m_view.setTransmitEnabled(true);
                 m_view.setMaintenanceEnabled(true);
                 m_busy = false;
+                if (m_arbiter)
+                    m_arbiter->operatorFinished();
                 return;
             }
             m_state.rangeCounter = 0;
@@ -52,6 +56,8 @@ void TransmitCommand::tbnTransmitClick()
     m_view.setTransmitEnabled(true);
     m_view.setMaintenanceEnabled(true);
     m_busy = false;
+    if (m_arbiter)
+        m_arbiter->operatorFinished();
 
     if (m_closePending) {
         m_closePending = false;

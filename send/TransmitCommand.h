@@ -2,6 +2,7 @@
 
 #include "core/AlertSink.h"
 #include "core/Clock.h"
+#include "core/LinkArbiter.h"
 #include "core/SendingState.h"
 
 #include <functional>
@@ -24,6 +25,10 @@ public:
     // Asked before every command: a text that is not empty refuses it and is shown (the
     // report rows could not be stored, so no page may go out).
     void setRefusal(std::function<QString()> refusal) { m_refusal = std::move(refusal); }
+
+    // Asked before every command: with a page from another system on the wire, the command
+    // is kept and started once that page is done.
+    void setArbiter(LinkArbiter *arbiter) { m_arbiter = arbiter; }
 
     void tbnTransmitClick();
 
@@ -48,6 +53,7 @@ private:
     std::function<void()> m_showRangeWindow;
     std::function<void()> m_closeAfterRun;
     std::function<QString()> m_refusal;
+    LinkArbiter *m_arbiter = nullptr;
     bool m_busy = false;
     bool m_closePending = false;
 };

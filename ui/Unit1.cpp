@@ -236,6 +236,7 @@ void TForm1::buildMenus()
     Recipient1 = action(settings, QStringLiteral("Recipient1"), QStringLiteral("Database utenti"), Qt::Key_F7);
     mnuPreMsg = action(settings, QStringLiteral("mnuPreMsg"), QStringLiteral("Database messaggi"), Qt::Key_F8);
     COMPort1 = action(settings, QStringLiteral("COMPort1"), QStringLiteral("Porta COM"), Qt::Key_F9);
+    mnuGateway = action(settings, QStringLiteral("mnuGateway"), QStringLiteral("Gateway SNPP"));
     settings->addSeparator();
     mnuTransmit = action(settings, QStringLiteral("mnuTransmit"), QStringLiteral("Invia"), Qt::Key_F10);
 
@@ -536,6 +537,13 @@ void TForm1::buildStatusBar()
     StatusBar1->addWidget(PB1);
     StatusBar1->addWidget(m_statusPanel1);
     StatusBar1->addWidget(m_statusPanel2, 1);
+
+    // The gateway's panel reads its current text: no fixed accessible name.
+    m_statusPanel3 = new QLabel(QStringLiteral("SNPP: spento"), StatusBar1);
+    m_statusPanel3->setObjectName(QStringLiteral("StatusPanel3"));
+    m_statusPanel3->setFrameShape(QFrame::StyledPanel);
+    m_statusPanel3->setFrameShadow(QFrame::Sunken);
+    StatusBar1->addPermanentWidget(m_statusPanel3);
 }
 
 void TForm1::buildTray()
@@ -570,6 +578,8 @@ void TForm1::setStatusText(int panel, const QString &text)
         m_statusPanel1->setText(text);
     else if (panel == 2)
         m_statusPanel2->setText(text);
+    else if (panel == 3)
+        m_statusPanel3->setText(text);
 }
 
 QString TForm1::statusText(int panel) const
@@ -578,6 +588,8 @@ QString TForm1::statusText(int panel) const
         return m_statusPanel1->text();
     if (panel == 2)
         return m_statusPanel2->text();
+    if (panel == 3)
+        return m_statusPanel3->text();
     return {};
 }
 

@@ -55,6 +55,7 @@ public:
     QAction *Recipient1 = nullptr; // Impostazioni / "Database utenti"   F7
     QAction *mnuPreMsg = nullptr; // Impostazioni / "Database messaggi" F8
     QAction *COMPort1 = nullptr; // Impostazioni / "Porta COM"         F9
+    QAction *mnuGateway = nullptr; // Impostazioni / "Gateway SNPP"
     QAction *mnuTransmit = nullptr; // Impostazioni / "Invia"             F10
     QAction *NormalMode1 = nullptr; // Sistema / "Modalità normale", checkable, checked
     QAction *RangeTest1 = nullptr; // Sistema / "Range Test", checkable
@@ -115,7 +116,7 @@ public:
     QAction *Restore1 = nullptr; // "&Restore"
     QAction *mnuExit1 = nullptr; // "E&sci"
 
-    // Status bar panels 1 (serial settings) and 2 (sending state).
+    // Status bar panels 1 (serial settings), 2 (sending state) and 3 (SNPP gateway).
     void setStatusText(int panel, const QString &text);
     QString statusText(int panel) const;
 
@@ -169,6 +170,7 @@ private:
     bool m_shownOnce = false;
     QLabel *m_statusPanel1 = nullptr;
     QLabel *m_statusPanel2 = nullptr;
+    QLabel *m_statusPanel3 = nullptr;
     MessageFiles *m_files = nullptr;
 
     void buildMenus();

@@ -1,0 +1,96 @@
+#include "gateway/Gateway.h"
+
+#include "core/Errors.h"
+#include "store/DataStores.h"
+
+Gateway::Gateway(const QSqlDatabase &db, DataStores &stores, TCommPort &port, SendingState &state, Clock &clock,
+                 EventPump &pump, AlertSink &alerts, QObject *parent)
+    : QObject(parent)
+    , m_store(db)
+    , m_backend(stores.recipients, m_store, clock)
+    , m_server(m_backend, this)
+    , m_dispatcher(m_store, stores.serial, port, state, clock, pump, alerts, this)
+{
+    m_backend.setQueued([this] {
+        m_dispatcher.wake();
+        notify();
+    });
+    m_dispatcher.setChanged([this] { notify(); });
+}
+
+bool Gateway::start()
+{
+    try {
+        m_store.ensureTables();
+        m_settings = m_store.settings();
+    } catch (const DataError &error) {
+        m_error = error.text();
+        notify();
+        return false;
+    }
+    m_ready = true;
+    m_dispatcher.wake();
+    notify();
+    return true;
+}
+
+QString Gateway::apply(const GatewaySettings &settings)
+{
+    m_settings = settings;
+    m_backend.setLogin(settings.login, settings.password);
+    m_server.setFilter(ClientFilter(settings.allowed));
+    QString error;
+    // Sessions going on are kept when the address and port stay as they are.
+    const bool same = m_server.isListening() && settings.port != 0 && settings.address == m_listenAddress
+        && settings.port == m_listenPort;
+    if (!m_ready || !settings.enabled) {
+        m_server.stop();
+    } else if (!same) {
+        error = m_server.start(settings.address, settings.port);
+        m_listenAddress = settings.address;
+        m_listenPort = settings.port;
+    }
+    notify();
+    return error;
+}
+
+QString Gateway::bindFailureText(const GatewaySettings &settings, const QString &error)
+{
+    return QStringLiteral("Impossibile attivare il gateway SNPP su %1, porta %2: %3")
+        .arg(settings.address)
+        .arg(settings.port)
+        .arg(error);
+}
+
+QString Gateway::statusText() const
+{
+    int waiting = 0;
+    if (m_ready) {
+        try {
+            waiting = m_store.count();
+        } catch (const DataError &) {
+        }
+    }
+    QString text;
+    if (m_server.isListening()) {
+        const QHostAddress address = m_server.serverAddress();
+        const QString host = address.protocol() == QAbstractSocket::IPv6Protocol
+            ? QLatin1Char('[') + address.toString() + QLatin1Char(']')
+            : address.toString();
+        text = QStringLiteral("SNPP: %1:%2, in coda: %3").arg(host).arg(m_server.serverPort()).arg(waiting);
+    } else {
+        text = QStringLiteral("SNPP: spento");
+        if (waiting > 0)
+            text += QStringLiteral(", in coda: %1").arg(waiting);
+    }
+    const QString failure = m_ready ? m_dispatcher.lastFailure() : m_error;
+    if (!failure.isEmpty())
+        text += QStringLiteral(" (%1)").arg(failure);
+    return text;
+}
+
+void Gateway::notify()
+{
+    if (m_statusChanged)
+        m_statusChanged(statusText());
+}

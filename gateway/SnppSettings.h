@@ -1,0 +1,50 @@
+#pragma once
+
+// The settings window "Gateway SNPP": whether the console accepts pages from other systems,
+// on which address and port, from which clients, and with which login. OK stores the row of
+// table gateway and applies it at once (starts, moves or stops listening).
+
+#include <QDialog>
+
+class AlertSink;
+class Gateway;
+class QCheckBox;
+class QLabel;
+class QLineEdit;
+class QPushButton;
+
+class TfrmGateway : public QDialog
+{
+    Q_OBJECT
+
+public:
+    TfrmGateway(Gateway &gateway, AlertSink &alerts, QWidget *parent = nullptr);
+
+    int showModal();
+
+    QCheckBox *chkEnabled = nullptr; // "Accetta pagine da altri sistemi (SNPP)"
+    QLabel *Label1 = nullptr; // "Indirizzo"
+    QLineEdit *edtAddress = nullptr;
+    QLabel *Label2 = nullptr; // "Porta TCP"
+    QLineEdit *edtPort = nullptr;
+    QLabel *Label3 = nullptr; // "Client ammessi"
+    QLineEdit *edtAllowed = nullptr;
+    QLabel *Label4 = nullptr; // "Utente"
+    QLineEdit *edtLogin = nullptr;
+    QLabel *Label5 = nullptr; // "Password"
+    QLineEdit *edtPassword = nullptr;
+    QLabel *lblState = nullptr; // the gateway's state now
+    QPushButton *BitBtn1 = nullptr; // "OK"
+    QPushButton *BitBtn2 = nullptr; // "Cancel"
+
+    void FormShow();
+    void BitBtn1Click();
+    void BitBtn2Click();
+
+protected:
+    void showEvent(QShowEvent *event) override;
+
+private:
+    Gateway &m_gateway;
+    AlertSink &m_alerts;
+};

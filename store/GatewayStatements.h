@@ -1,0 +1,34 @@
+#pragma once
+
+// The statements of the gateway's tables. Values are always bound to the `?` placeholders.
+
+#include <QString>
+
+namespace Sql {
+
+inline const QString CreateGateway
+    = QStringLiteral("CREATE TABLE gateway ( Enabled INTEGER DEFAULT 0, Address TEXT DEFAULT '127.0.0.1', "
+                     "Port INTEGER DEFAULT 4444, Allowed TEXT DEFAULT '127.0.0.1,::1', Login TEXT DEFAULT '', "
+                     "Password TEXT DEFAULT '' )");
+// disptime holds local time as "yyyy-MM-dd HH:mm:ss.zzz", like the report's.
+inline const QString CreateGatewayQueue
+    = QStringLiteral("CREATE TABLE gateway_queue ( id INTEGER PRIMARY KEY AUTOINCREMENT, recipt TEXT, pin_id TEXT, "
+                     "prefix TEXT, msg TEXT, client TEXT, disptime TEXT )");
+inline const QString TableExists = QStringLiteral("SELECT count(*) FROM sqlite_master WHERE type='table' AND name=?");
+inline const QString SelectGateway = QStringLiteral("SELECT * FROM gateway LIMIT 1");
+inline const QString InsertGatewayDefaults = QStringLiteral("INSERT INTO gateway DEFAULT VALUES");
+inline const QString UpdateGatewayFirstRow
+    = QStringLiteral("UPDATE gateway SET Enabled=?, Address=?, Port=?, Allowed=?, Login=?, Password=? "
+                     "WHERE rowid=(SELECT rowid FROM gateway ORDER BY rowid LIMIT 1)");
+inline const QString CountGatewayQueue = QStringLiteral("SELECT count(*) FROM gateway_queue");
+inline const QString InsertGatewayQueue = QStringLiteral(
+    "INSERT INTO gateway_queue (recipt, pin_id, prefix, msg, client, disptime) VALUES (?, ?, ?, ?, ?, ?)");
+inline const QString SelectGatewayQueueHead
+    = QStringLiteral("SELECT id, recipt, pin_id, prefix, msg, client, disptime FROM gateway_queue ORDER BY id LIMIT 1");
+inline const QString DeleteGatewayQueue = QStringLiteral("DELETE FROM gateway_queue WHERE id=?");
+
+inline const QString SavepointEnqueue = QStringLiteral("SAVEPOINT enqueue");
+inline const QString ReleaseEnqueue = QStringLiteral("RELEASE SAVEPOINT enqueue");
+inline const QString RollbackToEnqueue = QStringLiteral("ROLLBACK TO SAVEPOINT enqueue");
+
+} // namespace Sql

@@ -1,0 +1,197 @@
+#include "store/GatewayStore.h"
+
+#include "core/Errors.h"
+#include "store/Database.h"
+#include "store/GatewayStatements.h"
+#include "store/Statements.h"
+
+#include <QSqlError>
+#include <QSqlQuery>
+#include <QVariant>
+
+namespace {
+
+QSqlQuery run(const QSqlDatabase &db, const QString &statement, const QVariantList &values = {})
+{
+    QSqlQuery query(db);
+    query.setForwardOnly(true);
+    if (!query.prepare(statement))
+        throw DataError(Database::errorText(query.lastError()));
+    for (const QVariant &value : values)
+        query.addBindValue(value);
+    if (!query.exec())
+        throw DataError(Database::errorText(query.lastError()));
+    return query;
+}
+
+QVariant text(const QString &value)
+{
+    return value.isNull() ? QVariant(QString::fromLatin1("")) : QVariant(value);
+}
+
+QVariant stamp(const QDateTime &value)
+{
+    return value.isValid() ? QVariant(value.toLocalTime().toString(Sql::DateTimeFormat))
+                           : QVariant(QMetaType::fromType<QString>());
+}
+
+// Runs work in a transaction committed with full synchronisation; rolls back and rethrows
+// when anything in it fails.
+template <typename Work> auto committed(QSqlDatabase &db, Work work)
+{
+    run(db, Sql::SynchronousFull);
+    if (!db.transaction())
+        throw DataError(Database::errorText(db.lastError()));
+    try {
+        auto result = work();
+        if (!db.commit())
+            throw DataError(Database::errorText(db.lastError()));
+        return result;
+    } catch (...) {
+        db.rollback();
+        throw;
+    }
+}
+
+} // namespace
+
+QStringList GatewayStore::ensureTables()
+{
+    QStringList created;
+    auto exists = [&](const QString &name) {
+        QSqlQuery q = run(m_db, Sql::TableExists, { name });
+        return q.next() && q.value(0).toInt() > 0;
+    };
+    committed(m_db, [&] {
+        if (!exists(QStringLiteral("gateway"))) {
+            run(m_db, Sql::CreateGateway);
+            created << QStringLiteral("gateway");
+        }
+        if (!run(m_db, Sql::SelectGateway).next())
+            run(m_db, Sql::InsertGatewayDefaults);
+        if (!exists(QStringLiteral("gateway_queue"))) {
+            run(m_db, Sql::CreateGatewayQueue);
+            created << QStringLiteral("gateway_queue");
+        }
+        return 0;
+    });
+    return created;
+}
+
+GatewaySettings GatewayStore::settings() const
+{
+    QSqlQuery q = run(m_db, Sql::SelectGateway);
+    GatewaySettings s;
+    if (q.next()) {
+        s.enabled = q.value(QStringLiteral("Enabled")).toInt() != 0;
+        s.address = q.value(QStringLiteral("Address")).toString();
+        s.port = q.value(QStringLiteral("Port")).toInt();
+        s.allowed = q.value(QStringLiteral("Allowed")).toString();
+        s.login = q.value(QStringLiteral("Login")).toString();
+        s.password = q.value(QStringLiteral("Password")).toString();
+    }
+    return s;
+}
+
+void GatewayStore::setSettings(const GatewaySettings &s)
+{
+    committed(m_db, [&] {
+        if (!run(m_db, Sql::SelectGateway).next())
+            run(m_db, Sql::InsertGatewayDefaults);
+        run(m_db, Sql::UpdateGatewayFirstRow,
+            { s.enabled ? 1 : 0, text(s.address), s.port, text(s.allowed), text(s.login), text(s.password) });
+        return 0;
+    });
+}
+
+int GatewayStore::count() const
+{
+    QSqlQuery q = run(m_db, Sql::CountGatewayQueue);
+    return q.next() ? q.value(0).toInt() : 0;
+}
+
+void GatewayStore::beginBatch()
+{
+    run(m_db, Sql::SynchronousFull);
+    if (!m_db.transaction())
+        throw DataError(Database::errorText(m_db.lastError()));
+    m_batch = true;
+}
+
+bool GatewayStore::endBatch()
+{
+    if (!m_batch)
+        return true;
+    m_batch = false;
+    if (m_db.commit())
+        return true;
+    m_db.rollback();
+    return false;
+}
+
+bool GatewayStore::enqueue(QList<GatewayPage> &pages)
+{
+    if (m_batch) {
+        // A savepoint of the batch: this SEND's pages are kept whole or not at all.
+        run(m_db, Sql::SavepointEnqueue);
+        try {
+            const bool stored = insertPages(pages);
+            run(m_db, stored ? Sql::ReleaseEnqueue : Sql::RollbackToEnqueue);
+            if (!stored)
+                run(m_db, Sql::ReleaseEnqueue);
+            return stored;
+        } catch (const DataError &) {
+            QSqlQuery undo(m_db);
+            undo.exec(Sql::RollbackToEnqueue);
+            undo.exec(Sql::ReleaseEnqueue);
+            throw;
+        }
+    }
+    return committed(m_db, [&] { return insertPages(pages); });
+}
+
+bool GatewayStore::insertPages(QList<GatewayPage> &pages)
+{
+    {
+        if (count() + pages.size() > kQueueLimit)
+            return false;
+        for (GatewayPage &page : pages) {
+            QSqlQuery q = run(m_db, Sql::InsertGatewayQueue,
+                              { text(page.recipt), text(QString::fromLatin1(page.header)),
+                                text(QString::fromLatin1(page.prefix)), text(QString::fromLatin1(page.body)),
+                                text(page.client), stamp(page.dispTime) });
+            page.id = q.lastInsertId().toLongLong();
+        }
+        return true;
+    }
+}
+
+std::optional<GatewayPage> GatewayStore::head() const
+{
+    QSqlQuery q = run(m_db, Sql::SelectGatewayQueueHead);
+    if (!q.next())
+        return std::nullopt;
+    GatewayPage page;
+    page.id = q.value(0).toLongLong();
+    page.recipt = q.value(1).toString();
+    page.header = q.value(2).toString().toLatin1();
+    page.prefix = q.value(3).toString().toLatin1();
+    page.body = q.value(4).toString().toLatin1();
+    page.client = q.value(5).toString();
+    page.dispTime = QDateTime::fromString(q.value(6).toString(), Sql::DateTimeFormat);
+    return page;
+}
+
+qint64 GatewayStore::complete(qint64 id, const ReportRow &row)
+{
+    return committed(m_db, [&]() -> qint64 {
+        QSqlQuery removed = run(m_db, Sql::DeleteGatewayQueue, { id });
+        // A page already taken off the queue is never recorded twice.
+        if (removed.numRowsAffected() != 1)
+            return 0;
+        QSqlQuery q = run(m_db, Sql::InsertReport,
+                          { text(row.recipt), text(row.pinId), stamp(row.dispTime), text(row.sent), stamp(row.sendTime),
+                            text(row.status), text(row.msg) });
+        return q.lastInsertId().toLongLong();
+    });
+}

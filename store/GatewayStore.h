@@ -1,0 +1,83 @@
+#pragma once
+
+// The gateway's two tables: its settings (table gateway, one row) and the pages accepted from
+// other systems that wait for the link (table gateway_queue). A page leaves the queue in the
+// same transaction that writes its report row, so an accepted page is sent or recorded as not
+// transmitted, never lost. Every commit runs with synchronous=FULL: a page answered "250"
+// survives a power cut.
+
+#include "store/DataStores.h"
+
+#include <QByteArray>
+#include <QDateTime>
+#include <QList>
+#include <QSqlDatabase>
+#include <QString>
+#include <optional>
+
+struct GatewaySettings
+{
+    bool enabled = false;
+    QString address = QStringLiteral("127.0.0.1");
+    int port = 4444;
+    QString allowed = QStringLiteral("127.0.0.1,::1"); // addresses or CIDR ranges, comma-separated
+    QString login; // empty: no login needed
+    QString password;
+
+    bool operator==(const GatewaySettings &) const = default;
+};
+
+// One page as it will be sent, resolved when it was accepted.
+struct GatewayPage
+{
+    qint64 id = 0; // row of gateway_queue, in arrival order
+    QString recipt; // the address-book name, or "SNPP  " for a code given directly
+    QByteArray header; // encoder header, the report's pin_id
+    QByteArray prefix; // framed name prefix ("Mario:") or empty
+    QByteArray body;
+    QString client; // the client's address
+    QDateTime dispTime; // when the page was answered "250"
+};
+
+class GatewayStore
+{
+public:
+    static constexpr int kQueueLimit = 10000;
+
+    explicit GatewayStore(QSqlDatabase db)
+        : m_db(db)
+    {
+    }
+
+    // Creates the tables that are missing (the settings with their default row); returns the
+    // names of the tables it created. Throws DataError.
+    QStringList ensureTables();
+
+    GatewaySettings settings() const;
+    void setSettings(const GatewaySettings &s);
+
+    // Stores all the pages in one transaction, or none: false when they would take the queue
+    // past kQueueLimit. Sets each page's id. Throws DataError when the commit fails.
+    bool enqueue(QList<GatewayPage> &pages);
+    int count() const;
+
+    // Pages of several sessions in one commit: between beginBatch() and endBatch() each
+    // enqueue() is a savepoint of one transaction, made durable by endBatch() with one sync.
+    // endBatch() returns false (and nothing of the batch is kept) when the commit fails.
+    void beginBatch();
+    bool endBatch();
+    bool inBatch() const { return m_batch; }
+
+    std::optional<GatewayPage> head() const; // the oldest page
+    // Takes the page off the queue and stores its report row, in one transaction; returns the
+    // row's num. Throws DataError (and nothing changes) when the commit fails.
+    qint64 complete(qint64 id, const ReportRow &row);
+
+    QSqlDatabase database() const { return m_db; }
+
+private:
+    bool insertPages(QList<GatewayPage> &pages);
+
+    QSqlDatabase m_db;
+    bool m_batch = false;
+};
