@@ -95,8 +95,13 @@ sleep 0.5
 xdotool search --onlyvisible --pid "$console" --name '^Tesma Message Sender' windowactivate --sync
 xdotool key F10
 box=$(xdotool search --sync --onlyvisible --pid "$console" --name '^Message$' | head -1)
-xdotool windowactivate --sync "$box" key Return
+# The box may take the focus a moment after it maps: press until it has gone.
+for _ in $(seq 20); do
+    xdotool windowactivate --sync "$box" key Return 2>/dev/null || true
+    sleep 0.3
+    xdotool search --onlyvisible --pid "$console" --name '^Message$' >/dev/null || break
+done
 sleep 1
 import -window root "$out"
-grep -c ' ok$' encoder-sim.log | xargs echo "frames acknowledged:"
+grep -cE '^FRAME .* ok( |$)' encoder-sim.log | xargs echo "frames acknowledged:"
 echo "screenshot written to $out"
