@@ -226,7 +226,7 @@ qsizetype CsvImport::apply()
 // ---- address book ---------------------------------------------------------------------------
 
 RecipientCsvImport::RecipientCsvImport(QSqlDatabase db)
-    : CsvImport(db, columns(), CsvImportTexts::kNoUserColumn)
+    : CsvImportOf(db, columns(), CsvImportTexts::kNoUserColumn)
 {
 }
 
@@ -304,7 +304,7 @@ void RecipientCsvImport::insertAccepted()
 // ---- presets --------------------------------------------------------------------------------
 
 PresetCsvImport::PresetCsvImport(QSqlDatabase db)
-    : CsvImport(db, columns(), CsvImportTexts::kNoPresetColumn)
+    : CsvImportOf(db, columns(), CsvImportTexts::kNoPresetColumn)
 {
 }
 

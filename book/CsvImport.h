@@ -107,41 +107,44 @@ private:
     QStringList m_acceptedNames;
 };
 
-class RecipientCsvImport : public CsvImport
+// An import of one kind of row: keeps the accepted records until they are added.
+template <typename Row> class CsvImportOf : public CsvImport
+{
+public:
+    const QList<Row> &accepted() const { return m_rows; }
+
+protected:
+    using CsvImport::CsvImport;
+    void clearAccepted() override { m_rows.clear(); }
+
+    QList<Row> m_rows;
+};
+
+class RecipientCsvImport : public CsvImportOf<Recipient>
 {
 public:
     explicit RecipientCsvImport(QSqlDatabase db);
     static const QList<CsvColumn> &columns();
     // Every user as a file: header row of column names, then one record per user.
     static QByteArray exportBytes(const QList<Recipient> &users);
-    const QList<Recipient> &accepted() const { return m_rows; }
 
 protected:
     QStringList storedNames() const override;
     QString checkRecord(const QString &name, const QStringList &values) override;
     void insertAccepted() override;
-    void clearAccepted() override { m_rows.clear(); }
     QString inBookReason(const QString &name) const override;
-
-private:
-    QList<Recipient> m_rows;
 };
 
-class PresetCsvImport : public CsvImport
+class PresetCsvImport : public CsvImportOf<PresetMessage>
 {
 public:
     explicit PresetCsvImport(QSqlDatabase db);
     static const QList<CsvColumn> &columns();
     static QByteArray exportBytes(const QList<PresetMessage> &presets);
-    const QList<PresetMessage> &accepted() const { return m_rows; }
 
 protected:
     QStringList storedNames() const override;
     QString checkRecord(const QString &name, const QStringList &values) override;
     void insertAccepted() override;
-    void clearAccepted() override { m_rows.clear(); }
     QString inBookReason(const QString &name) const override;
-
-private:
-    QList<PresetMessage> m_rows;
 };

@@ -9,12 +9,11 @@
 
 #include <QCheckBox>
 #include <QGridLayout>
-#include <QHBoxLayout>
 #include <QHostAddress>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
-#include <QStyle>
+#include <tuple>
 
 namespace {
 
@@ -60,11 +59,7 @@ TfrmGateway::TfrmGateway(Gateway &gateway, AlertSink &alerts, QWidget *parent)
     lblState->setObjectName(QStringLiteral("lblState"));
     lblState->setTextInteractionFlags(Qt::TextSelectableByMouse);
 
-    BitBtn1 = new QPushButton(style()->standardIcon(QStyle::SP_DialogOkButton), QStringLiteral("OK"), this);
-    BitBtn1->setObjectName(QStringLiteral("BitBtn1"));
-    BitBtn1->setDefault(true);
-    BitBtn2 = new QPushButton(style()->standardIcon(QStyle::SP_DialogCancelButton), QStringLiteral("Cancel"), this);
-    BitBtn2->setObjectName(QStringLiteral("BitBtn2"));
+    std::tie(BitBtn1, BitBtn2) = makeOkCancelButtons(this);
 
     auto *grid = new QGridLayout;
     grid->addWidget(chkEnabled, 0, 0, 1, 2);
@@ -79,13 +74,7 @@ TfrmGateway::TfrmGateway(Gateway &gateway, AlertSink &alerts, QWidget *parent)
         ++row;
     }
     grid->addWidget(lblState, row, 0, 1, 2);
-    auto *buttons = new QHBoxLayout;
-    buttons->addStretch();
-    buttons->addWidget(BitBtn1);
-    buttons->addWidget(BitBtn2);
-    auto *layout = new QVBoxLayout(this);
-    layout->addLayout(grid);
-    layout->addLayout(buttons);
+    layOutWithButtons(this, grid, BitBtn1, BitBtn2);
 
     connect(BitBtn1, &QPushButton::clicked, this, &TfrmGateway::BitBtn1Click);
     connect(BitBtn2, &QPushButton::clicked, this, &TfrmGateway::BitBtn2Click);

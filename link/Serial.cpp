@@ -1,17 +1,16 @@
 #include "link/Serial.h"
 
 #include "core/AlertSink.h"
-#include "store/DataStores.h"
 #include "core/FormLabels.h"
 #include "core/ModalRunner.h"
 #include "link/PortNames.h"
+#include "store/DataStores.h"
 
 #include <QComboBox>
 #include <QGridLayout>
-#include <QHBoxLayout>
 #include <QLabel>
 #include <QPushButton>
-#include <QStyle>
+#include <tuple>
 
 namespace {
 
@@ -56,11 +55,7 @@ TfrmCOM::TfrmCOM(SerialStore &serial, AlertSink &alerts, const QString &workDir,
     // No accessible name: assistive technology reads the device the port stands for.
     lblDevice->setTextInteractionFlags(Qt::TextSelectableByMouse);
 
-    BitBtn1 = new QPushButton(style()->standardIcon(QStyle::SP_DialogOkButton), QStringLiteral("OK"), this);
-    BitBtn1->setObjectName(QStringLiteral("BitBtn1"));
-    BitBtn1->setDefault(true);
-    BitBtn2 = new QPushButton(style()->standardIcon(QStyle::SP_DialogCancelButton), QStringLiteral("Cancel"), this);
-    BitBtn2->setObjectName(QStringLiteral("BitBtn2"));
+    std::tie(BitBtn1, BitBtn2) = makeOkCancelButtons(this);
 
     auto *grid = new QGridLayout;
     grid->addWidget(Label1, 0, 0);
@@ -70,13 +65,7 @@ TfrmCOM::TfrmCOM(SerialStore &serial, AlertSink &alerts, const QString &workDir,
     grid->addWidget(cboBaud, 1, 1);
     grid->addWidget(Label3, 2, 0);
     grid->addWidget(cboData, 2, 1);
-    auto *buttons = new QHBoxLayout;
-    buttons->addStretch();
-    buttons->addWidget(BitBtn1);
-    buttons->addWidget(BitBtn2);
-    auto *layout = new QVBoxLayout(this);
-    layout->addLayout(grid);
-    layout->addLayout(buttons);
+    layOutWithButtons(this, grid, BitBtn1, BitBtn2);
 
     connect(BitBtn1, &QPushButton::clicked, this, &TfrmCOM::BitBtn1Click);
     connect(BitBtn2, &QPushButton::clicked, this, &TfrmCOM::BitBtn2Click);

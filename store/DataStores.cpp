@@ -1,6 +1,7 @@
 #include "store/DataStores.h"
 
 #include "store/Database.h"
+#include "store/QueryHelpers.h"
 #include "store/Statements.h"
 
 #include <QSqlError>
@@ -10,32 +11,10 @@
 
 namespace {
 
-// A prepared statement with its values bound in order; throws DataError with the engine's
-// text when preparing or running it fails.
-QSqlQuery run(const QSqlDatabase &db, const QString &statement, const QVariantList &values = {})
-{
-    QSqlQuery query(db);
-    query.setForwardOnly(true);
-    if (!query.prepare(statement))
-        throw DataError(Database::errorText(query.lastError()));
-    for (const QVariant &value : values)
-        query.addBindValue(value);
-    if (!query.exec())
-        throw DataError(Database::errorText(query.lastError()));
-    return query;
-}
-
-// Text columns hold '' rather than NULL for an empty value.
-QVariant text(const QString &value)
-{
-    return value.isNull() ? QVariant(QString::fromLatin1("")) : QVariant(value);
-}
-
-QVariant stamp(const QDateTime &value)
-{
-    return value.isValid() ? QVariant(value.toLocalTime().toString(Sql::DateTimeFormat))
-                           : QVariant(QMetaType::fromType<QString>());
-}
+using QueryHelpers::inTransaction;
+using QueryHelpers::run;
+using QueryHelpers::stamp;
+using QueryHelpers::text;
 
 QDateTime parseStamp(const QVariant &value)
 {
@@ -88,22 +67,6 @@ qint64 insertedNum(const QSqlQuery &query)
     if (!ok)
         throw DataError(QStringLiteral("no row id after insert"));
     return num;
-}
-
-// Runs `body` inside BEGIN/COMMIT on the connection; rolls back and rethrows on failure.
-template <typename Body> auto inTransaction(QSqlDatabase db, Body body)
-{
-    if (!db.transaction())
-        throw DataError(Database::errorText(db.lastError()));
-    try {
-        auto result = body();
-        if (!db.commit())
-            throw DataError(Database::errorText(db.lastError()));
-        return result;
-    } catch (...) {
-        db.rollback();
-        throw;
-    }
 }
 
 } // namespace

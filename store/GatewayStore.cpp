@@ -3,6 +3,7 @@
 #include "core/Errors.h"
 #include "store/Database.h"
 #include "store/GatewayStatements.h"
+#include "store/QueryHelpers.h"
 #include "store/Statements.h"
 
 #include <QSqlError>
@@ -11,46 +12,16 @@
 
 namespace {
 
-QSqlQuery run(const QSqlDatabase &db, const QString &statement, const QVariantList &values = {})
-{
-    QSqlQuery query(db);
-    query.setForwardOnly(true);
-    if (!query.prepare(statement))
-        throw DataError(Database::errorText(query.lastError()));
-    for (const QVariant &value : values)
-        query.addBindValue(value);
-    if (!query.exec())
-        throw DataError(Database::errorText(query.lastError()));
-    return query;
-}
-
-QVariant text(const QString &value)
-{
-    return value.isNull() ? QVariant(QString::fromLatin1("")) : QVariant(value);
-}
-
-QVariant stamp(const QDateTime &value)
-{
-    return value.isValid() ? QVariant(value.toLocalTime().toString(Sql::DateTimeFormat))
-                           : QVariant(QMetaType::fromType<QString>());
-}
+using QueryHelpers::run;
+using QueryHelpers::stamp;
+using QueryHelpers::text;
 
 // Runs work in a transaction committed with full synchronisation; rolls back and rethrows
 // when anything in it fails.
 template <typename Work> auto committed(QSqlDatabase &db, Work work)
 {
     run(db, Sql::SynchronousFull);
-    if (!db.transaction())
-        throw DataError(Database::errorText(db.lastError()));
-    try {
-        auto result = work();
-        if (!db.commit())
-            throw DataError(Database::errorText(db.lastError()));
-        return result;
-    } catch (...) {
-        db.rollback();
-        throw;
-    }
+    return QueryHelpers::inTransaction(db, work);
 }
 
 } // namespace

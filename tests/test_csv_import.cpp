@@ -1,6 +1,6 @@
 #include "book/CsvImport.h"
 #include "store/DataStores.h"
-#include "store/Database.h"
+#include "tests/support/FreshDatabase.h"
 
 #include <QSqlQuery>
 #include <QtTest>
@@ -13,11 +13,10 @@ class TestCsvImport : public QObject
 {
     Q_OBJECT
 
-    std::unique_ptr<QTemporaryDir> m_dir;
+    std::unique_ptr<FreshDatabase> m_base;
     std::unique_ptr<DataStores> m_stores;
-    QSqlDatabase m_db;
 
-    QString path() const { return m_dir->filePath(u"book.csv"_s); }
+    QString path() const { return m_base->dir.filePath(u"book.csv"_s); }
 
     void addUser(const QString &name, const QString &code = u"0001234A51"_s)
     {
@@ -45,17 +44,14 @@ class TestCsvImport : public QObject
 private slots:
     void init()
     {
-        m_dir = std::make_unique<QTemporaryDir>();
-        const Database::OpenResult opened = Database::open(m_dir->filePath(Database::FileName));
-        QVERIFY2(opened.error.isEmpty(), qPrintable(opened.error));
-        m_db = opened.db;
-        m_stores = std::make_unique<DataStores>(m_db);
+        m_base = std::make_unique<FreshDatabase>();
+        QVERIFY2(m_base->error.isEmpty(), qPrintable(m_base->error));
+        m_stores = std::make_unique<DataStores>(m_base->db);
     }
     void cleanup()
     {
         m_stores.reset();
-        m_db = QSqlDatabase();
-        Database::close();
+        m_base.reset();
     }
 
     // Export, empty the book, import: the same users come back, whatever their fields hold.
@@ -73,9 +69,9 @@ private slots:
         QVERIFY(
             file.startsWith("\xEF\xBB\xBFRecipient;FirstName;LastName;Company;JobTitle;Comment;PinID;SendName\r\n"));
         QVERIFY(file.contains("\r\n\"'=HYPERLINK(\"\"x\"\")\";'+39;'-;'@a;''=b;;0000008N12;0\r\n"));
-        QVERIFY(QSqlQuery(m_db).exec(u"DELETE FROM recipients"_s));
+        QVERIFY(QSqlQuery(m_base->db).exec(u"DELETE FROM recipients"_s));
 
-        RecipientCsvImport import(m_db);
+        RecipientCsvImport import(m_base->db);
         const CsvImportPlan plan = import.check(file, path());
         QCOMPARE(plan.error, QString());
         QCOMPARE(plan.refused.size(), 0);
@@ -100,8 +96,8 @@ private slots:
         m_stores->templates.insert({ 0, u"Allarme; \"rosso\""_s, u"=Evacuare subito, piano 2"_s });
         m_stores->templates.insert({ 0, u"Già"_s, u"Testo"_s });
         const QByteArray file = PresetCsvImport::exportBytes(m_stores->templates.all());
-        QVERIFY(QSqlQuery(m_db).exec(u"DELETE FROM templates"_s));
-        PresetCsvImport import(m_db);
+        QVERIFY(QSqlQuery(m_base->db).exec(u"DELETE FROM templates"_s));
+        PresetCsvImport import(m_base->db);
         QCOMPARE(import.check(file, path()).accepted, 2);
         QCOMPARE(import.apply(), 2);
         const QList<PresetMessage> back = m_stores->templates.all();
@@ -120,7 +116,7 @@ private slots:
                                 "8n51,556,Bianchi,false,\r\n"
                                 "7A51,557,Verdi,1,\r\n"
                                 "9A51,558,Neri,forse,\r\n"_ba;
-        RecipientCsvImport import(m_db);
+        RecipientCsvImport import(m_base->db);
         const CsvImportPlan plan = import.check(file, path());
         QCOMPARE(plan.ignoredColumns, QStringList { u"telefono"_s });
         QCOMPARE(CsvImportSummary(plan, path(), false),
@@ -171,7 +167,7 @@ private slots:
         QFETCH(int, accepted);
         addUser(u"Già Rossi"_s);
         const QStringList before = users();
-        RecipientCsvImport import(m_db);
+        RecipientCsvImport import(m_base->db);
         const CsvImportPlan plan = import.check(file, path());
         QCOMPARE(plan.error, QString());
         QStringList lines = CsvImportSummary(plan, path(), false).split(u'\n');
@@ -186,7 +182,7 @@ private slots:
 
     void latin1NamesStoredAsText()
     {
-        RecipientCsvImport import(m_db);
+        RecipientCsvImport import(m_base->db);
         QCOMPARE(import.check("Recipient;PinID\r\nNiccol\xF2;1234A51\r\n"_ba, path()).accepted, 1);
         import.apply();
         QVERIFY(m_stores->recipients.findByName(u"Niccolò"_s).has_value());
@@ -219,9 +215,9 @@ private slots:
         QFETCH(QString, error);
         std::unique_ptr<CsvImport> import;
         if (presets)
-            import = std::make_unique<PresetCsvImport>(m_db);
+            import = std::make_unique<PresetCsvImport>(m_base->db);
         else
-            import = std::make_unique<RecipientCsvImport>(m_db);
+            import = std::make_unique<RecipientCsvImport>(m_base->db);
         const CsvImportPlan plan = import->check(file, path());
         QCOMPARE(plan.error, error.arg(path()));
         QCOMPARE(plan.accepted, 0);
@@ -241,7 +237,7 @@ private slots:
                                 "esiste;y\r\n"
                                 ";z\r\n"
                                 "UNO;w\r\n"_ba;
-        PresetCsvImport import(m_db);
+        PresetCsvImport import(m_base->db);
         const CsvImportPlan plan = import.check(file, path());
         QCOMPARE(CsvImportSummary(plan, path(), true).split(u'\n').mid(1),
                  (QStringList { u"Messaggi da importare: 1"_s, u"Righe scartate: 4"_s, u"Riga 4: testo mancante."_s,
@@ -254,9 +250,10 @@ private slots:
     // The accepted records go in in one transaction: a failure half-way adds none of them.
     void failedInsertAddsNothing()
     {
-        QVERIFY(QSqlQuery(m_db).exec(u"CREATE TRIGGER boom BEFORE INSERT ON recipients WHEN NEW.Recipient = 'C' "
-                                     "BEGIN SELECT RAISE(ABORT, 'disco pieno'); END"_s));
-        RecipientCsvImport import(m_db);
+        QVERIFY(QSqlQuery(m_base->db)
+                    .exec(u"CREATE TRIGGER boom BEFORE INSERT ON recipients WHEN NEW.Recipient = 'C' "
+                          "BEGIN SELECT RAISE(ABORT, 'disco pieno'); END"_s));
+        RecipientCsvImport import(m_base->db);
         QCOMPARE(import.check("Recipient;PinID\r\nA;1234A51\r\nB;1234A51\r\nC;1234A51\r\n"_ba, path()).accepted, 3);
         QVERIFY_THROWS_EXCEPTION(DataError, import.apply());
         QVERIFY(users().isEmpty());
@@ -265,7 +262,7 @@ private slots:
     // A name stored after the check and before the import is never doubled.
     void nameStoredMeanwhile()
     {
-        RecipientCsvImport import(m_db);
+        RecipientCsvImport import(m_base->db);
         QCOMPARE(import.check("Recipient;PinID\r\nA;1234A51\r\nB;1234A51\r\n"_ba, path()).accepted, 2);
         addUser(u"b"_s);
         QVERIFY_THROWS_EXCEPTION(DataError, import.apply());

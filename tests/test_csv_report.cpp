@@ -1,5 +1,5 @@
 #include "store/DataStores.h"
-#include "store/Database.h"
+#include "tests/support/FreshDatabase.h"
 #include "ui/ReportCsvExport.h"
 #include "ui/ReportModel.h"
 
@@ -16,14 +16,13 @@ class TestCsvReport : public QObject
 {
     Q_OBJECT
 
-    std::unique_ptr<QTemporaryDir> m_dir;
-    QSqlDatabase m_db;
+    std::unique_ptr<FreshDatabase> m_base;
 
-    QString target() const { return m_dir->filePath(u"report.csv"_s); }
+    QString target() const { return m_base->dir.filePath(u"report.csv"_s); }
 
     ReportCsvExport::Result exportReport(int sortColumn = -1, bool descending = false, bool cancelled = false)
     {
-        ReportCsvExport exporter(ReportCsvExport::settingsFor(m_db, sortColumn, descending, target()));
+        ReportCsvExport exporter(ReportCsvExport::settingsFor(m_base->db, sortColumn, descending, target()));
         if (cancelled)
             exporter.cancel();
         return exporter.run();
@@ -37,7 +36,7 @@ class TestCsvReport : public QObject
 
     void post(const QString &recipt, const QString &msg, const QVariant &sendtime = u"2026-12-08 10:00:01.250"_s)
     {
-        QSqlQuery query(m_db);
+        QSqlQuery query(m_base->db);
         QVERIFY(query.prepare(u"INSERT INTO report (recipt, pin_id, disptime, sent, sendtime, status, msg) "
                               "VALUES (?, '0001234A51', '2026-12-08 10:00:00.000', 'Si ', ?, 'OK', ?)"_s));
         query.addBindValue(recipt);
@@ -49,16 +48,10 @@ class TestCsvReport : public QObject
 private slots:
     void init()
     {
-        m_dir = std::make_unique<QTemporaryDir>();
-        const Database::OpenResult opened = Database::open(m_dir->filePath(Database::FileName));
-        QVERIFY2(opened.error.isEmpty(), qPrintable(opened.error));
-        m_db = opened.db;
+        m_base = std::make_unique<FreshDatabase>();
+        QVERIFY2(m_base->error.isEmpty(), qPrintable(m_base->error));
     }
-    void cleanup()
-    {
-        m_db = QSqlDatabase();
-        Database::close();
-    }
+    void cleanup() { m_base.reset(); }
 
     void headerAndStoredValues()
     {
@@ -112,10 +105,10 @@ private slots:
     void runsBesideTheConsole()
     {
         post(u"Rossi"_s, u"uno"_s);
-        QVERIFY(m_db.transaction());
+        QVERIFY(m_base->db.transaction());
         post(u"Bianchi"_s, u"due"_s);
         const ReportCsvExport::Result result = exportReport();
-        QVERIFY(m_db.commit());
+        QVERIFY(m_base->db.commit());
         QCOMPARE(result.outcome, ReportCsvExport::Result::Written);
         QCOMPARE(result.rows, 1);
     }
@@ -132,12 +125,14 @@ private slots:
         old.close();
         QCOMPARE(exportReport(-1, false, true).outcome, ReportCsvExport::Result::Cancelled);
         QCOMPARE(written(), "old"_ba);
-        QCOMPARE(QDir(m_dir->path()).entryList({ u"report.csv*"_s }, QDir::Files), QStringList { u"report.csv"_s });
+        QCOMPARE(QDir(m_base->dir.path()).entryList({ u"report.csv*"_s }, QDir::Files),
+                 QStringList { u"report.csv"_s });
     }
 
     void failedExport()
     {
-        ReportCsvExport exporter(ReportCsvExport::settingsFor(m_db, -1, false, m_dir->filePath(u"no/such.csv"_s)));
+        ReportCsvExport exporter(
+            ReportCsvExport::settingsFor(m_base->db, -1, false, m_base->dir.filePath(u"no/such.csv"_s)));
         const ReportCsvExport::Result result = exporter.run();
         QCOMPARE(result.outcome, ReportCsvExport::Result::Failed);
         QVERIFY(!result.error.isEmpty());
@@ -146,7 +141,7 @@ private slots:
     // A million rows go out in pieces: what is held at once stays small.
     void millionRowsInPieces()
     {
-        QSqlQuery seed(m_db);
+        QSqlQuery seed(m_base->db);
         // The export reads in num order; without the views' indexes the seeding is quick.
         for (const char *index : { "recipt", "pin_id", "disptime", "sent", "sendtime", "status" })
             QVERIFY(seed.exec(u"DROP INDEX report_by_"_s + QLatin1String(index)));

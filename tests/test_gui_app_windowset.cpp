@@ -1,12 +1,6 @@
-#include "app/Startup.h"
 #include "app/WindowSet.h"
-#include "core/EventPump.h"
 #include "core/ModalRunner.h"
-#include "core/SendingState.h"
-#include "link/TCommPort.h"
-#include "store/DataStores.h"
-#include "tests/support/FakeTime.h"
-#include "tests/support/RecordingAlertSink.h"
+#include "tests/support/AssembledConsole.h"
 
 #include <QAbstractButton>
 #include <QAbstractItemView>
@@ -19,10 +13,8 @@
 #include <QPlainTextEdit>
 #include <QProgressBar>
 #include <QStatusBar>
-#include <QTemporaryDir>
 #include <QTextDocument>
 #include <QtTest>
-#include <memory>
 
 // The whole console as start-up builds it: a fresh folder, the real start-up, every window
 // created and wired. What is checked here is what only the assembled program can show.
@@ -30,36 +22,7 @@ class TestGuiAppWindowSet : public QObject
 {
     Q_OBJECT
 
-    struct Console
-    {
-        QTemporaryDir dir;
-        RecordingAlertSink alerts;
-        SendingState state;
-        ModeGuard guard;
-        TCommPort port;
-        FakeClock clock;
-        QtEventPump pump;
-        std::unique_ptr<Startup> startup;
-        std::unique_ptr<DataStores> stores;
-        std::unique_ptr<WindowSet> windows;
-
-        bool start()
-        {
-            port.SetWorkDir(dir.path());
-            startup = std::make_unique<Startup>(dir.path());
-            if (!startup->run(alerts))
-                return false;
-            stores = std::make_unique<DataStores>(startup->database());
-            windows = std::make_unique<WindowSet>(state, guard, *stores, alerts, port, clock, pump, dir.path());
-            return true;
-        }
-        ~Console()
-        {
-            windows.reset();
-            stores.reset();
-            startup.reset();
-        }
-    };
+    using Console = AssembledConsole;
 
 private slots:
     void cleanup() { ModalRunner::clearInterceptor(); }

@@ -1,9 +1,5 @@
-#include "book/OKBottomDlg.h"
-#include "book/Premsg.h"
-#include "book/Recpt.h"
 #include "core/ModalRunner.h"
-#include "link/CapcodeNote.h"
-#include "link/Pinid.h"
+#include "tests/support/BookWindows.h"
 #include "tests/support/ConsoleFixture.h"
 #include "tests/support/EntryFormDriver.h"
 
@@ -34,11 +30,7 @@ class TestBookWindows : public QObject
     const QString kPresets = u"select Name, Content from templates order by num"_s;
 
     std::unique_ptr<ConsoleFixture> fx;
-    CapcodeNote m_note;
-    std::unique_ptr<TOKBottomDlg> m_noteDialog;
-    std::unique_ptr<TfrmPinId> m_pinId;
-    std::unique_ptr<TfrmRecpt> m_users;
-    std::unique_ptr<TfrmPreMsg> m_presets;
+    std::unique_ptr<BookWindows> m_book;
     QList<QDialog *> m_modals;
     QStringList m_noteHeadings;
     std::function<void(QDialog *)> m_onModal;
@@ -51,7 +43,7 @@ class TestBookWindows : public QObject
     bool isPresets(const QString &window) const { return window == QLatin1String("presets"); }
     EntryForm *window(const QString &which) const
     {
-        return isPresets(which) ? static_cast<EntryForm *>(m_presets.get()) : m_users.get();
+        return isPresets(which) ? static_cast<EntryForm *>(m_book->presets.get()) : m_book->users.get();
     }
 
     void seedUser(const QString &name, const QString &code = u"0001234A51"_s, bool sendName = false)
@@ -71,9 +63,9 @@ class TestBookWindows : public QObject
         click(window(which)->BitBtn1);
         window(which)->DBEdit1->setText(name);
         if (isPresets(which))
-            m_presets->DBMemo1->setPlainText(second);
+            m_book->presets->DBMemo1->setPlainText(second);
         else
-            m_users->DBEdit7->setText(second);
+            m_book->users->DBEdit7->setText(second);
     }
     void enterUser(const QString &name, const QString &code) { enterNew(u"users"_s, name, code); }
 
@@ -87,7 +79,6 @@ private slots:
     {
         fx = std::make_unique<ConsoleFixture>();
         QVERIFY2(fx->error().isEmpty(), qPrintable(fx->error()));
-        m_note.text.clear();
         m_modals.clear();
         m_noteHeadings.clear();
         m_onModal = nullptr;
@@ -95,26 +86,26 @@ private slots:
         m_sendList = { u"someone"_s };
         m_selector.clear();
         m_loads = 0;
-        m_noteDialog = std::make_unique<TOKBottomDlg>(m_note);
-        m_pinId = std::make_unique<TfrmPinId>(fx->alerts, m_note, *m_noteDialog);
-        m_users = std::make_unique<TfrmRecpt>(*fx->stores, fx->alerts, m_note, *m_noteDialog, *m_pinId, [this] {
-            ++m_loads;
-            m_sendList.clear();
-            m_userList.clear();
-            for (const Recipient &r : fx->stores->recipients.all())
-                m_userList << r.recipient;
-        });
-        m_presets = std::make_unique<TfrmPreMsg>(*fx->stores, fx->alerts, [this] {
-            ++m_loads;
-            m_selector.clear();
-            for (const PresetMessage &t : fx->stores->templates.all())
-                m_selector << t.name;
-        });
+        m_book = std::make_unique<BookWindows>(
+            *fx,
+            [this] {
+                ++m_loads;
+                m_sendList.clear();
+                m_userList.clear();
+                for (const Recipient &r : fx->stores->recipients.all())
+                    m_userList << r.recipient;
+            },
+            [this] {
+                ++m_loads;
+                m_selector.clear();
+                for (const PresetMessage &t : fx->stores->templates.all())
+                    m_selector << t.name;
+            });
         ModalRunner::setInterceptor([this](QDialog *dialog) {
             m_modals << dialog;
-            if (dialog == m_noteDialog.get()) {
+            if (dialog == m_book->noteDialog.get()) {
                 dialog->show();
-                m_noteHeadings << m_noteDialog->Label1->text();
+                m_noteHeadings << m_book->noteDialog->Label1->text();
                 dialog->hide();
             }
             if (m_onModal)
@@ -126,10 +117,7 @@ private slots:
     void cleanup()
     {
         ModalRunner::clearInterceptor();
-        m_presets.reset();
-        m_users.reset();
-        m_pinId.reset();
-        m_noteDialog.reset();
+        m_book.reset();
         fx.reset();
     }
 
@@ -137,13 +125,13 @@ private slots:
 
     void scriviOnlyInTheEntryState()
     {
-        showWindow(m_users.get());
+        showWindow(m_book->users.get());
         // "Scrivi" is enabled only in the entry state, also right after the list was opened.
-        QVERIFY(inBrowseState(*m_users));
-        click(m_users->BitBtn1);
-        QVERIFY(inEntryState(*m_users));
-        click(m_users->BitBtn5);
-        QVERIFY(inBrowseState(*m_users));
+        QVERIFY(inBrowseState(*m_book->users));
+        click(m_book->users->BitBtn1);
+        QVERIFY(inEntryState(*m_book->users));
+        click(m_book->users->BitBtn5);
+        QVERIFY(inBrowseState(*m_book->users));
     }
 
     void refusals_data()
@@ -195,7 +183,8 @@ private slots:
             QCOMPARE(alert.caption, caption);
             QCOMPARE(alert.icon, AlertIcon::Warning);
         }
-        QWidget *secondField = isPresets(which) ? static_cast<QWidget *>(m_presets->DBMemo1) : m_users->DBEdit7;
+        QWidget *secondField
+            = isPresets(which) ? static_cast<QWidget *>(m_book->presets->DBMemo1) : m_book->users->DBEdit7;
         QCOMPARE(form->focusWidget(), focusOnName ? static_cast<QWidget *>(form->DBEdit1) : secondField);
         QCOMPARE(form->DBEdit1->text(), name);
         QVERIFY(inEntryState(*form));
@@ -207,34 +196,34 @@ private slots:
     {
         seedUser(u"Anna"_s, u"0000111A11"_s);
         seedUser(u"Mario"_s, u"0001234A51"_s, true);
-        showWindow(m_users.get());
-        selectRow(*m_users, 1);
-        QCOMPARE(m_users->DBEdit1->text(), u"Mario"_s);
-        QVERIFY(m_users->DBCheckBox1->isChecked());
+        showWindow(m_book->users.get());
+        selectRow(*m_book->users, 1);
+        QCOMPARE(m_book->users->DBEdit1->text(), u"Mario"_s);
+        QVERIFY(m_book->users->DBCheckBox1->isChecked());
 
         // Nothing changed: stored as it is.
-        click(m_users->BitBtn2);
-        QCOMPARE(m_users->editMode(), EditMode::Existing);
-        QVERIFY(inEntryState(*m_users));
-        click(m_users->BitBtn4);
+        click(m_book->users->BitBtn2);
+        QCOMPARE(m_book->users->editMode(), EditMode::Existing);
+        QVERIFY(inEntryState(*m_book->users));
+        click(m_book->users->BitBtn4);
         QVERIFY(fx->alerts.alerts.isEmpty());
-        QVERIFY(inBrowseState(*m_users));
+        QVERIFY(inBrowseState(*m_book->users));
         QCOMPARE(fx->rows(kUsers).at(1).mid(0, 3), QVariantList({ "Mario", "0001234A51", 1 }));
 
         // Own name kept, code changed.
-        selectRow(*m_users, 1);
-        click(m_users->BitBtn2);
-        m_users->DBEdit7->setText(u"1234N22"_s);
-        click(m_users->BitBtn4);
+        selectRow(*m_book->users, 1);
+        click(m_book->users->BitBtn2);
+        m_book->users->DBEdit7->setText(u"1234N22"_s);
+        click(m_book->users->BitBtn4);
         QVERIFY(fx->alerts.alerts.isEmpty());
         QCOMPARE(fx->column(u"select PinID from recipients where Recipient='Mario'"_s),
                  QStringList { u"0001234N22"_s });
 
         // Another user's name, in other letters: refused.
-        selectRow(*m_users, 1);
-        click(m_users->BitBtn2);
-        m_users->DBEdit1->setText(u"ANNA"_s);
-        click(m_users->BitBtn4);
+        selectRow(*m_book->users, 1);
+        click(m_book->users->BitBtn2);
+        m_book->users->DBEdit1->setText(u"ANNA"_s);
+        click(m_book->users->BitBtn4);
         QCOMPARE(fx->alerts.texts(), QStringList { u"The recipient is already exist!"_s });
         QCOMPARE(storedNames(), QStringList({ "Anna", "Mario" }));
     }
@@ -242,20 +231,20 @@ private slots:
     void closingDuringEntryDiscardsIt()
     {
         seedUser(u"Mario"_s);
-        showWindow(m_users.get());
+        showWindow(m_book->users.get());
         enterUser(u"Luigi"_s, u"1234A51"_s);
-        click(m_users->BitBtn6);
-        QVERIFY(!m_users->isVisible());
+        click(m_book->users->BitBtn6);
+        QVERIFY(!m_book->users->isVisible());
         QCOMPARE(m_loads, 1);
         QVERIFY(m_sendList.isEmpty());
         QCOMPARE(m_userList, QStringList { u"Mario"_s });
         QCOMPARE(storedNames(), QStringList { u"Mario"_s });
-        QVERIFY(inBrowseState(*m_users));
-        QCOMPARE(m_users->DBEdit1->text(), u"Mario"_s);
+        QVERIFY(inBrowseState(*m_book->users));
+        QCOMPARE(m_book->users->DBEdit1->text(), u"Mario"_s);
 
         // Shown again: browse state, "Scrivi" still disabled.
-        showWindow(m_users.get());
-        QVERIFY(inBrowseState(*m_users));
+        showWindow(m_book->users.get());
+        QVERIFY(inBrowseState(*m_book->users));
     }
 
     void escapeKeepsTheWindowAndTheEntry_data()
@@ -291,32 +280,32 @@ private slots:
     void cancelRestoresTheStoredValues()
     {
         seedUser(u"Mario"_s);
-        showWindow(m_users.get());
-        click(m_users->BitBtn2);
-        m_users->DBEdit1->setText(u"Changed"_s);
-        click(m_users->BitBtn5);
-        QCOMPARE(m_users->DBEdit1->text(), u"Mario"_s);
-        QVERIFY(inBrowseState(*m_users));
+        showWindow(m_book->users.get());
+        click(m_book->users->BitBtn2);
+        m_book->users->DBEdit1->setText(u"Changed"_s);
+        click(m_book->users->BitBtn5);
+        QCOMPARE(m_book->users->DBEdit1->text(), u"Mario"_s);
+        QVERIFY(inBrowseState(*m_book->users));
         QCOMPARE(m_loads, 0);
         QCOMPARE(storedNames(), QStringList { u"Mario"_s });
     }
 
     void emptyTableAndDelete()
     {
-        showWindow(m_users.get());
-        click(m_users->BitBtn2);
-        click(m_users->BitBtn3);
+        showWindow(m_book->users.get());
+        click(m_book->users->BitBtn2);
+        click(m_book->users->BitBtn3);
         QCOMPARE(fx->alerts.texts(), QStringList({ "Database is empty!", "Database is empty!" }));
-        QVERIFY(inBrowseState(*m_users));
+        QVERIFY(inBrowseState(*m_book->users));
 
         seedUser(u"Anna"_s);
         seedUser(u"Mario"_s);
-        m_users->close();
-        showWindow(m_users.get());
-        selectRow(*m_users, 1);
+        m_book->users->close();
+        showWindow(m_book->users.get());
+        selectRow(*m_book->users, 1);
         fx->alerts.clear();
         fx->alerts.answers.enqueue(false);
-        click(m_users->BitBtn3);
+        click(m_book->users->BitBtn3);
         QCOMPARE(fx->alerts.alerts.size(), 1);
         QCOMPARE(fx->alerts.alerts.first().text, u"Are you sure delete this record !"_s);
         QCOMPARE(fx->alerts.alerts.first().kind, RecordingAlertSink::Alert::Question);
@@ -325,22 +314,22 @@ private slots:
 
         fx->alerts.answers.enqueue(true);
         const int loadsBefore = m_loads;
-        click(m_users->BitBtn3);
+        click(m_book->users->BitBtn3);
         QCOMPARE(storedNames(), QStringList { u"Anna"_s });
-        QCOMPARE(m_users->rowCount(), 1);
+        QCOMPARE(m_book->users->rowCount(), 1);
         QCOMPARE(m_loads, loadsBefore); // the main window's lists follow on closing
     }
 
     void dataLayerFailureKeepsTheEntry()
     {
-        showWindow(m_users.get());
+        showWindow(m_book->users.get());
         enterUser(u"Mario"_s, u"1234A51"_s);
         QCOMPARE(fx->exec(u"drop table recipients"_s), QString());
-        click(m_users->BitBtn4);
+        click(m_book->users->BitBtn4);
         QCOMPARE(fx->alerts.alerts.size(), 1);
         QVERIFY2(fx->alerts.lastText().contains(u"recipients"_s), qPrintable(fx->alerts.lastText()));
-        QVERIFY(inEntryState(*m_users));
-        QCOMPARE(m_users->DBEdit1->text(), u"Mario"_s);
+        QVERIFY(inEntryState(*m_book->users));
+        QCOMPARE(m_book->users->DBEdit1->text(), u"Mario"_s);
         QCOMPARE(m_loads, 0);
     }
 
@@ -372,24 +361,24 @@ private slots:
         QFETCH(QString, typed);
         QFETCH(QString, stored);
         QFETCH(QString, note);
-        showWindow(m_users.get());
+        showWindow(m_book->users.get());
         enterUser(u"Mario"_s, typed);
-        click(m_users->BitBtn4);
+        click(m_book->users->BitBtn4);
         QVERIFY(fx->alerts.alerts.isEmpty());
         if (stored.isEmpty()) {
-            QCOMPARE(m_note.text, note);
-            QCOMPARE(m_modals, QList<QDialog *> { m_noteDialog.get() });
-            QCOMPARE(m_users->focusWidget(), m_users->DBEdit7);
-            QCOMPARE(m_users->DBEdit7->text(), typed); // kept as typed
-            QVERIFY(inEntryState(*m_users));
+            QCOMPARE(m_book->note.text, note);
+            QCOMPARE(m_modals, QList<QDialog *> { m_book->noteDialog.get() });
+            QCOMPARE(m_book->users->focusWidget(), m_book->users->DBEdit7);
+            QCOMPARE(m_book->users->DBEdit7->text(), typed); // kept as typed
+            QVERIFY(inEntryState(*m_book->users));
             QVERIFY(storedNames().isEmpty());
             QCOMPARE(m_loads, 0);
         } else {
             QVERIFY(m_modals.isEmpty());
             QCOMPARE(fx->rows(kUsers).size(), 1);
             QCOMPARE(fx->rows(kUsers).first().at(1).toString(), stored);
-            QCOMPARE(m_users->DBEdit7->text(), stored);
-            QVERIFY(inBrowseState(*m_users));
+            QCOMPARE(m_book->users->DBEdit7->text(), stored);
+            QVERIFY(inBrowseState(*m_book->users));
             QCOMPARE(m_loads, 1);
             QCOMPARE(m_userList, QStringList { u"Mario"_s });
         }
@@ -397,9 +386,9 @@ private slots:
 
     void noteHeadingNamesTheFailedRule()
     {
-        showWindow(m_users.get());
+        showWindow(m_book->users.get());
         enterUser(u"Mario"_s, u"123"_s);
-        click(m_users->BitBtn4);
+        click(m_book->users->BitBtn4);
         QCOMPARE(m_noteHeadings,
                  QStringList { kBadFormat + u" Leggere la nota sotto e poi premere [...]"_s
                                + QString(20, QLatin1Char(' ')) });
@@ -408,29 +397,29 @@ private slots:
     void longerStoredCodeIsRefused()
     {
         seedUser(u"Mario"_s, u"00001234A51"_s);
-        showWindow(m_users.get());
-        QCOMPARE(m_users->DBEdit7->text(), u"00001234A51"_s); // shown in full
-        click(m_users->BitBtn2);
-        click(m_users->BitBtn4);
-        QCOMPARE(m_note.text, kBadFormat);
-        QVERIFY(inEntryState(*m_users));
+        showWindow(m_book->users.get());
+        QCOMPARE(m_book->users->DBEdit7->text(), u"00001234A51"_s); // shown in full
+        click(m_book->users->BitBtn2);
+        click(m_book->users->BitBtn4);
+        QCOMPARE(m_book->note.text, kBadFormat);
+        QVERIFY(inEntryState(*m_book->users));
         QCOMPARE(fx->column(u"select PinID from recipients"_s), QStringList { u"00001234A51"_s });
 
         // A new record gets the ten-character limit back.
-        click(m_users->BitBtn5);
-        click(m_users->BitBtn1);
-        QCOMPARE(m_users->DBEdit7->maxLength(), 10);
+        click(m_book->users->BitBtn5);
+        click(m_book->users->BitBtn1);
+        QCOMPARE(m_book->users->DBEdit7->maxLength(), 10);
     }
 
     void namesThatAreNoDuplicates()
     {
         seedUser(u" Mario "_s); // a stored name with blanks is compared as stored
-        showWindow(m_users.get());
+        showWindow(m_book->users.get());
         enterUser(u"Mario"_s, u"1234A51"_s);
-        click(m_users->BitBtn4);
+        click(m_book->users->BitBtn4);
         enterUser(u"D'Angelo"_s, u"1234A51"_s);
-        m_users->DBEdit2->setText(u"Gianni"_s);
-        click(m_users->BitBtn4);
+        m_book->users->DBEdit2->setText(u"Gianni"_s);
+        click(m_book->users->BitBtn4);
         QVERIFY(fx->alerts.alerts.isEmpty());
         QCOMPARE(storedNames(), QStringList({ " Mario ", "Mario", "D'Angelo" }));
         QCOMPARE(fx->stores->recipients.findByName(u"D'Angelo"_s)->firstName, u"Gianni"_s);
@@ -439,36 +428,36 @@ private slots:
     void newUserStartsUnticked()
     {
         seedUser(u"Mario"_s, u"0001234A51"_s, true);
-        showWindow(m_users.get());
-        QVERIFY(m_users->DBCheckBox1->isChecked());
-        click(m_users->BitBtn1);
-        QCOMPARE(m_users->editMode(), EditMode::New);
-        QVERIFY(!m_users->DBCheckBox1->isChecked());
-        QVERIFY(m_users->DBEdit1->text().isEmpty());
-        m_users->DBEdit1->setText(u"Luigi"_s);
-        m_users->DBEdit7->setText(u"555A12"_s);
-        click(m_users->BitBtn4);
+        showWindow(m_book->users.get());
+        QVERIFY(m_book->users->DBCheckBox1->isChecked());
+        click(m_book->users->BitBtn1);
+        QCOMPARE(m_book->users->editMode(), EditMode::New);
+        QVERIFY(!m_book->users->DBCheckBox1->isChecked());
+        QVERIFY(m_book->users->DBEdit1->text().isEmpty());
+        m_book->users->DBEdit1->setText(u"Luigi"_s);
+        m_book->users->DBEdit7->setText(u"555A12"_s);
+        click(m_book->users->BitBtn4);
         QCOMPARE(fx->rows(kUsers).at(1).at(2).toInt(), 0);
         // After a store the last record is current.
-        QCOMPARE(m_users->DBEdit1->text(), u"Luigi"_s);
+        QCOMPARE(m_book->users->DBEdit1->text(), u"Luigi"_s);
     }
 
     void capcodeButtonComposesIntoTheCodeField()
     {
-        showWindow(m_users.get());
+        showWindow(m_book->users.get());
         enterUser(u"Mario"_s, u"123n14"_s);
         m_onModal = [this](QDialog *dialog) {
-            if (dialog != m_pinId.get())
+            if (dialog != m_book->pinId.get())
                 return;
             dialog->show();
-            QCOMPARE(m_pinId->edtIDPin->text(), u"0000123N14"_s);
-            QTest::mouseClick(m_pinId->Button1, Qt::LeftButton);
+            QCOMPARE(m_book->pinId->edtIDPin->text(), u"0000123N14"_s);
+            QTest::mouseClick(m_book->pinId->Button1, Qt::LeftButton);
         };
-        click(m_users->Button1);
-        QCOMPARE(m_modals, QList<QDialog *> { m_pinId.get() });
-        QCOMPARE(m_pinId->target(), m_users->DBEdit7);
-        QCOMPARE(m_users->DBEdit7->text(), u"0000123N14"_s);
-        click(m_users->BitBtn4);
+        click(m_book->users->Button1);
+        QCOMPARE(m_modals, QList<QDialog *> { m_book->pinId.get() });
+        QCOMPARE(m_book->pinId->target(), m_book->users->DBEdit7);
+        QCOMPARE(m_book->users->DBEdit7->text(), u"0000123N14"_s);
+        click(m_book->users->BitBtn4);
         QCOMPARE(fx->column(u"select PinID from recipients"_s), QStringList { u"0000123N14"_s });
     }
 
@@ -479,20 +468,20 @@ private slots:
         seedPreset(u"Saluto"_s, u"Buongiorno"_s);
         seedPreset(u"Rientro"_s, u"Rientrare in sede"_s);
         m_selector = { u"Saluto"_s }; // narrowed by a pick in the main window
-        showWindow(m_presets.get());
+        showWindow(m_book->presets.get());
         QCOMPARE(m_loads, 1);
         QCOMPARE(m_selector, QStringList({ "Saluto", "Rientro" }));
-        QCOMPARE(m_presets->rowCount(), 2);
-        QCOMPARE(m_presets->DBEdit1->text(), u"Saluto"_s);
-        QCOMPARE(m_presets->DBMemo1->toPlainText(), u"Buongiorno"_s);
-        QVERIFY(inBrowseState(*m_presets));
+        QCOMPARE(m_book->presets->rowCount(), 2);
+        QCOMPARE(m_book->presets->DBEdit1->text(), u"Saluto"_s);
+        QCOMPARE(m_book->presets->DBMemo1->toPlainText(), u"Buongiorno"_s);
+        QVERIFY(inBrowseState(*m_book->presets));
     }
 
     void filterKeepsCodes32To127()
     {
-        showWindow(m_presets.get());
-        click(m_presets->BitBtn1);
-        QPlainTextEdit *memo = m_presets->DBMemo1;
+        showWindow(m_book->presets.get());
+        click(m_book->presets->BitBtn1);
+        QPlainTextEdit *memo = m_book->presets->DBMemo1;
         memo->setFocus();
         QTest::keyClicks(memo, u"Caff"_s);
         QKeyEvent accented(QEvent::KeyPress, Qt::Key_Egrave, Qt::NoModifier, u"\u00e8"_s);
@@ -513,24 +502,24 @@ private slots:
     // The filter reads the raw text: a non-breaking space is not a blank to it.
     void noCharacterAbove127IsStored()
     {
-        showWindow(m_presets.get());
+        showWindow(m_book->presets.get());
         enterNew(u"presets"_s, u"Spazio"_s, QString());
-        m_presets->DBMemo1->setFocus();
-        m_presets->DBMemo1->insertPlainText(u"a\u00a0b\u00e8c"_s);
-        click(m_presets->BitBtn4);
+        m_book->presets->DBMemo1->setFocus();
+        m_book->presets->DBMemo1->insertPlainText(u"a\u00a0b\u00e8c"_s);
+        click(m_book->presets->BitBtn4);
         QVERIFY(fx->alerts.alerts.isEmpty());
         QCOMPARE(fx->rows(kPresets).first().at(1).toString(), u"abc"_s);
     }
 
     void longTextIsNeitherCutNorLost()
     {
-        showWindow(m_presets.get());
+        showWindow(m_book->presets.get());
         QString text;
         for (int i = 0; i < 9000; ++i)
             text += QChar(u'a' + i % 26);
         enterNew(u"presets"_s, u"Lungo"_s, text + u"\n\u00e8"_s + text);
-        QCOMPARE(m_presets->DBMemo1->toPlainText(), text + text);
-        click(m_presets->BitBtn4);
+        QCOMPARE(m_book->presets->DBMemo1->toPlainText(), text + text);
+        click(m_book->presets->BitBtn4);
         QVERIFY(fx->alerts.alerts.isEmpty());
         QCOMPARE(fx->rows(kPresets).first().at(1).toString(), text + text);
     }
@@ -539,12 +528,12 @@ private slots:
     {
         seedPreset(u"Saluto"_s, u"Buongiorno"_s);
         seedPreset(u"Rientro"_s, u"Rientrare"_s);
-        showWindow(m_presets.get());
-        selectRow(*m_presets, 0);
-        click(m_presets->BitBtn2);
-        m_presets->DBEdit1->setText(u"Saluto d'inizio"_s);
-        m_presets->DBMemo1->setPlainText(u"Buonasera"_s);
-        click(m_presets->BitBtn4);
+        showWindow(m_book->presets.get());
+        selectRow(*m_book->presets, 0);
+        click(m_book->presets->BitBtn2);
+        m_book->presets->DBEdit1->setText(u"Saluto d'inizio"_s);
+        m_book->presets->DBMemo1->setPlainText(u"Buonasera"_s);
+        click(m_book->presets->BitBtn4);
         QVERIFY(fx->alerts.alerts.isEmpty());
         QCOMPARE(fx->rows(kPresets).first(), QVariantList({ "Saluto d'inizio", "Buonasera" }));
         QCOMPARE(m_selector, QStringList({ "Saluto d'inizio", "Rientro" }));
@@ -552,7 +541,7 @@ private slots:
 
         // A new preset with the apostrophe name in other letters is a duplicate.
         enterNew(u"presets"_s, u"SALUTO D'INIZIO"_s, u"x"_s);
-        click(m_presets->BitBtn4);
+        click(m_book->presets->BitBtn4);
         QCOMPARE(fx->alerts.texts(), QStringList { u"The template is already exist!"_s });
     }
 };

@@ -1,11 +1,7 @@
 #include "book/CsvImport.h"
 #include "book/CsvImportDialog.h"
-#include "book/OKBottomDlg.h"
-#include "book/Premsg.h"
-#include "book/Recpt.h"
 #include "core/ModalRunner.h"
-#include "link/CapcodeNote.h"
-#include "link/Pinid.h"
+#include "tests/support/BookWindows.h"
 #include "tests/support/ConsoleFixture.h"
 #include "tests/support/EntryFormDriver.h"
 #include "ui/FileDialogs.h"
@@ -31,11 +27,7 @@ class TestCsvWindows : public QObject
     Q_OBJECT
 
     std::unique_ptr<ConsoleFixture> fx;
-    CapcodeNote m_note;
-    std::unique_ptr<TOKBottomDlg> m_noteDialog;
-    std::unique_ptr<TfrmPinId> m_pinId;
-    std::unique_ptr<TfrmRecpt> m_users;
-    std::unique_ptr<TfrmPreMsg> m_presets;
+    std::unique_ptr<BookWindows> m_book;
     int m_loads = 0;
     // The import summary as last shown, and the answer to give it.
     QString m_summary;
@@ -76,11 +68,8 @@ private slots:
         QVERIFY2(fx->error().isEmpty(), qPrintable(fx->error()));
         m_startFolder = QDir::currentPath();
         QDir::setCurrent(fx->dir.path()); // the file dialogs start in the working folder
-        m_noteDialog = std::make_unique<TOKBottomDlg>(m_note);
-        m_pinId = std::make_unique<TfrmPinId>(fx->alerts, m_note, *m_noteDialog);
-        m_users = std::make_unique<TfrmRecpt>(*fx->stores, fx->alerts, m_note, *m_noteDialog, *m_pinId,
-                                              [this] { ++m_loads; });
-        m_presets = std::make_unique<TfrmPreMsg>(*fx->stores, fx->alerts, [this] { ++m_loads; });
+        m_book = std::make_unique<BookWindows>(
+            *fx, [this] { ++m_loads; }, [this] { ++m_loads; });
         m_summaries = 0;
         m_answerYes = true;
         ModalRunner::setInterceptor([this](QDialog *dialog) {
@@ -102,10 +91,7 @@ private slots:
         ModalRunner::clearInterceptor();
         FileDialogs::clearNextFileName();
         ReportExportRunner::setProgressDelay(1000);
-        m_users.reset();
-        m_presets.reset();
-        m_pinId.reset();
-        m_noteDialog.reset();
+        m_book.reset();
         QDir::setCurrent(m_startFolder);
         fx.reset();
     }
@@ -113,7 +99,8 @@ private slots:
     // Both buttons are usable in the browse state only.
     void buttonsInBrowseStateOnly()
     {
-        for (EntryForm *form : { static_cast<EntryForm *>(m_users.get()), static_cast<EntryForm *>(m_presets.get()) }) {
+        for (EntryForm *form :
+             { static_cast<EntryForm *>(m_book->users.get()), static_cast<EntryForm *>(m_book->presets.get()) }) {
             showWindow(form);
             QVERIFY(form->btnImportCsv->isEnabled() && form->btnExportCsv->isEnabled());
             click(form->BitBtn1);
@@ -130,9 +117,9 @@ private slots:
     {
         fx->addUser(u"Niccolò"_s, u"0001234A51"_s);
         fx->addUser(u"Rossi; \"capo\""_s, u"0000008N12"_s);
-        showWindow(m_users.get());
+        showWindow(m_book->users.get());
         FileDialogs::setNextFileName(u"utenti"_s);
-        click(m_users->btnExportCsv);
+        click(m_book->users->btnExportCsv);
         QCOMPARE(FileDialogs::lastRequest()->filter, u"File CSV (*.csv)"_s);
         QCOMPARE(fx->alerts.lastText(), u"Esportati 2 utenti in %1."_s.arg(file(u"utenti.csv"_s)));
         QVERIFY(readFile(u"utenti.csv"_s).startsWith("\xEF\xBB\xBFRecipient;FirstName;"));
@@ -140,18 +127,18 @@ private slots:
         QCOMPARE(fx->exec(u"delete from recipients"_s), QString());
         const int loads = m_loads;
         FileDialogs::setNextFileName(u"utenti.csv"_s);
-        click(m_users->btnImportCsv);
+        click(m_book->users->btnImportCsv);
         QCOMPARE(m_summaries, 1);
         QCOMPARE(m_summary, u"File: %1\nUtenti da importare: 2\nRighe scartate: 0"_s.arg(file(u"utenti.csv"_s)));
         QCOMPARE(m_question, u"Importare 2 utenti?"_s);
         QCOMPARE(m_buttons, (QStringList { u"Sì"_s, u"No"_s }));
         QCOMPARE(m_summaryName, u"Riepilogo"_s);
-        QCOMPARE(QAccessible::queryAccessibleInterface(m_users->btnImportCsv)->text(QAccessible::Name),
+        QCOMPARE(QAccessible::queryAccessibleInterface(m_book->users->btnImportCsv)->text(QAccessible::Name),
                  u"Importa CSV..."_s);
         QCOMPARE(fx->alerts.lastText(), u"Importati 2 utenti."_s);
         QCOMPARE(fx->column(u"select Recipient || '|' || PinID from recipients order by num"_s),
                  (QStringList { u"Niccolò|0001234A51"_s, u"Rossi; \"capo\"|0000008N12"_s }));
-        QCOMPARE(listed(*m_users), (QStringList { u"Niccolò"_s, u"Rossi; \"capo\""_s }));
+        QCOMPARE(listed(*m_book->users), (QStringList { u"Niccolò"_s, u"Rossi; \"capo\""_s }));
         QVERIFY(m_loads > loads);
     }
 
@@ -160,23 +147,23 @@ private slots:
     void nothingWritten()
     {
         fx->addUser(u"Rossi"_s, u"0001234A51"_s);
-        showWindow(m_users.get());
+        showWindow(m_book->users.get());
         writeFile(u"a.csv"_s, "Recipient;PinID\r\nBianchi;1234A51\r\n"_ba);
         m_answerYes = false;
         FileDialogs::setNextFileName(u"a.csv"_s);
-        click(m_users->btnImportCsv);
+        click(m_book->users->btnImportCsv);
         QCOMPARE(m_question, u"Importare 1 utenti?"_s);
 
         writeFile(u"b.csv"_s, "Recipient;PinID\r\nrossi;1234A51\r\n"_ba);
         FileDialogs::setNextFileName(u"b.csv"_s);
-        click(m_users->btnImportCsv);
+        click(m_book->users->btnImportCsv);
         QCOMPARE(m_question, QString());
         QCOMPARE(m_buttons, QStringList { u"OK"_s });
         QVERIFY(m_summary.endsWith(u"Riga 2: il nome \"rossi\" è già nella rubrica.\nNessun utente da importare."_s));
 
         writeFile(u"c.csv"_s, "Cognome;PinID\r\nBianchi;1234A51\r\n"_ba);
         FileDialogs::setNextFileName(u"c.csv"_s);
-        click(m_users->btnImportCsv);
+        click(m_book->users->btnImportCsv);
         QCOMPARE(m_summaries, 2);
         QCOMPARE(fx->alerts.alerts.last().caption, u"Importa CSV"_s);
         QCOMPARE(fx->alerts.alerts.last().icon, AlertIcon::Warning);
@@ -189,17 +176,17 @@ private slots:
     void presetsOutAndIn()
     {
         fx->addPreset(u"Allarme"_s, u"=Evacuare; subito"_s);
-        showWindow(m_presets.get());
+        showWindow(m_book->presets.get());
         FileDialogs::setNextFileName(u"messaggi.csv"_s);
-        click(m_presets->btnExportCsv);
+        click(m_book->presets->btnExportCsv);
         QCOMPARE(readFile(u"messaggi.csv"_s), "\xEF\xBB\xBFName;Content\r\nAllarme;\"'=Evacuare; subito\"\r\n"_ba);
         QCOMPARE(fx->exec(u"delete from templates"_s), QString());
         FileDialogs::setNextFileName(u"messaggi.csv"_s);
-        click(m_presets->btnImportCsv);
+        click(m_book->presets->btnImportCsv);
         QCOMPARE(m_question, u"Importare 1 messaggi?"_s);
         QCOMPARE(fx->column(u"select Name || '|' || Content from templates"_s),
                  QStringList { u"Allarme|=Evacuare; subito"_s });
-        QCOMPARE(listed(*m_presets), QStringList { u"Allarme"_s });
+        QCOMPARE(listed(*m_book->presets), QStringList { u"Allarme"_s });
     }
 
     // The report window's export: a small report at once; a large one shows its progress and

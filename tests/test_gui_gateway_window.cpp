@@ -1,13 +1,9 @@
 // The gateway in the assembled console: the "Gateway SNPP" window under "Impostazioni", its
 // checks, a change applied at once, and the status bar panel as assistive technology reads it.
 
-#include "app/Startup.h"
 #include "app/WindowSet.h"
-#include "core/EventPump.h"
 #include "core/ModalRunner.h"
-#include "link/TCommPort.h"
-#include "tests/support/FakeTime.h"
-#include "tests/support/RecordingAlertSink.h"
+#include "tests/support/AssembledConsole.h"
 
 #include <QAccessible>
 #include <QCheckBox>
@@ -15,45 +11,22 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTcpServer>
-#include <QTemporaryDir>
 #include <QtTest>
 
 using namespace Qt::StringLiterals;
 
 namespace {
 
-struct Console
+struct Console : AssembledConsole
 {
-    QTemporaryDir dir;
-    RecordingAlertSink alerts;
-    SendingState state;
-    ModeGuard guard;
-    TCommPort port;
-    FakeClock clock;
-    QtEventPump pump;
-    std::unique_ptr<Startup> startup;
-    std::unique_ptr<DataStores> stores;
-    std::unique_ptr<WindowSet> windows;
-
     bool start()
     {
-        port.SetWorkDir(dir.path());
-        startup = std::make_unique<Startup>(dir.path());
-        if (!startup->run(alerts))
+        if (!AssembledConsole::start())
             return false;
-        stores = std::make_unique<DataStores>(startup->database());
-        windows = std::make_unique<WindowSet>(state, guard, *stores, alerts, port, clock, pump, dir.path());
         alerts.alerts.clear();
         QTest::qWait(1); // the gateway starts from the event loop
         return true;
     }
-    ~Console()
-    {
-        windows.reset();
-        stores.reset();
-        startup.reset();
-    }
-    TForm1 &form() { return windows->mainWindow(); }
 
     // Opens "Gateway SNPP" from the menu; `fill` edits the window, then OK is clicked.
     // Returns the window's result.
