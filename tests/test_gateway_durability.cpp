@@ -11,6 +11,7 @@
 #include <QSqlQuery>
 #include <QTcpServer>
 #include <QTemporaryDir>
+#include <QSet>
 #include <QtTest>
 
 using namespace Qt::StringLiterals;
@@ -128,7 +129,18 @@ private slots:
             QVERIFY2(sent >= 1, text.constData());
         }
         qInfo("frames before the kill: %d, in all: %d", sentBefore, int(frames.size()));
-        QVERIFY(frames.size() <= pages + 1);
+        // A try repeated within one life of the console is a retry, not a second sending; what
+        // must not happen is a page accepted before the kill going out again after the restart,
+        // save the one that was on the wire.
+        auto body = [](const QByteArray &f) { return f.mid(11, f.size() - 16); };
+        QSet<QByteArray> before;
+        for (qsizetype i = 0; i < sentBefore; ++i)
+            before.insert(body(frames.at(i)));
+        QSet<QByteArray> again;
+        for (qsizetype i = sentBefore; i < frames.size(); ++i)
+            if (before.contains(body(frames.at(i))))
+                again.insert(body(frames.at(i)));
+        QVERIFY2(again.size() <= 1, qPrintable(QString::number(again.size())));
         QCOMPARE(scalar(dbPath, u"SELECT count(*) FROM report WHERE recipt='SNPP  '"_s), pages);
         QCOMPARE(scalar(dbPath, u"SELECT count(DISTINCT msg) FROM report"_s), pages);
     }
