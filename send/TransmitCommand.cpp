@@ -7,6 +7,8 @@
 
 #include <exception>
 
+const QString TransmitCommand::kWaitingForGatewayPage = QStringLiteral("Invio in attesa: pagina SNPP in corso...");
+
 TransmitCommand::TransmitCommand(SendingState &state, TransmitDriver &driver, TransmitView &view, Clock &clock,
                                  AlertSink &alerts)
     : m_state(state)
@@ -25,8 +27,12 @@ void TransmitCommand::tbnTransmitClick()
         m_alerts.plain(refusal);
         return;
     }
-    if (m_arbiter && !m_arbiter->operatorRequest([this] { tbnTransmitClick(); }))
+    if (m_arbiter && !m_arbiter->operatorRequest([this] { tbnTransmitClick(); })) {
+        // Kept until the page from another system now on the wire is done; say so, since
+        // nothing else shows that the press was taken.
+        m_view.setStatusText(kWaitingForGatewayPage);
         return;
+    }
     m_busy = true;
     m_view.setTransmitEnabled(false);
     m_view.setMaintenanceEnabled(false);

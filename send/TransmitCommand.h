@@ -16,6 +16,9 @@ class TransmitView;
 class TransmitCommand
 {
 public:
+    // Status text while "Invia" waits for a page from another system to leave the line.
+    static const QString kWaitingForGatewayPage;
+
     TransmitCommand(SendingState &state, TransmitDriver &driver, TransmitView &view, Clock &clock, AlertSink &alerts);
 
     // Opens the range-test window modally; its "Start" calls startRangeRun().

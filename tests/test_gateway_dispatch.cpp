@@ -77,12 +77,14 @@ private slots:
         rig.view.message = u"OPERATORE"_s;
         bool pressed = false;
         bool nested = false;
+        bool waitingShown = false;
         rig.pump.onPump = [&] {
             if (rig.gateway->dispatcher().pageOnWire() && !pressed) {
                 pressed = true;
                 rig.command.tbnTransmitClick();
                 // Kept, not started inside the page's wait; more pages arrive meanwhile.
                 nested = rig.state.running;
+                waitingShown = rig.view.status == TransmitCommand::kWaitingForGatewayPage;
                 rig.submit("PAGE 222A12\r\nMESS DUE\r\nSEND\r\n", 3);
             }
         };
@@ -90,6 +92,7 @@ private slots:
         QVERIFY(rig.waitQueued(0, 20000));
         QVERIFY(pressed);
         QVERIFY(!nested);
+        QVERIFY(waitingShown);
         QTRY_COMPARE_WITH_TIMEOUT(rig.sim->frames().size(), 3, 10000);
         QCOMPARE(rig.sim->frames(),
                  (QList<QByteArray> { frame("0000111A12", "UNO"), frame("0000999A12", "OPERATORE"),
