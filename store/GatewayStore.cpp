@@ -34,16 +34,15 @@ QStringList GatewayStore::ensureTables()
         return q.next() && q.value(0).toInt() > 0;
     };
     committed(m_db, [&] {
-        if (!exists(QStringLiteral("gateway"))) {
-            run(m_db, Sql::CreateGateway);
-            created << QStringLiteral("gateway");
+        for (const Sql::TableSchema &table : Sql::GatewayTables()) {
+            if (exists(table.name))
+                continue;
+            for (const QString &statement : table.statements)
+                run(m_db, statement);
+            created << table.name;
         }
         if (!run(m_db, Sql::SelectGateway).next())
             run(m_db, Sql::InsertGatewayDefaults);
-        if (!exists(QStringLiteral("gateway_queue"))) {
-            run(m_db, Sql::CreateGatewayQueue);
-            created << QStringLiteral("gateway_queue");
-        }
         return 0;
     });
     return created;

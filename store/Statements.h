@@ -5,6 +5,8 @@
 // apostrophe is an ordinary name. The name columns are declared COLLATE NOCASE, so the
 // lookups and duplicate checks below ignore the letter case of ASCII letters.
 
+#include "store/GatewayStatements.h"
+
 #include <QList>
 #include <QString>
 #include <QStringList>
@@ -151,13 +153,20 @@ inline const QList<TableSchema> &CoreTables()
     return tables;
 }
 
+// The SNPP gateway's settings and its queue of accepted pages.
+inline const QList<TableSchema> &GatewayTables()
+{
+    static const QList<TableSchema> tables { { QStringLiteral("gateway"), { CreateGateway } },
+                                             { QStringLiteral("gateway_queue"), { CreateGatewayQueue } } };
+    return tables;
+}
+
 // Tables that later features of the console keep. A database made before a feature existed
 // lacks its tables: they are created here at start-up, without telling the operator. A
 // feature adds its entry (name, CREATE statement and indexes) to this list.
 inline const QList<TableSchema> &FeatureTables()
 {
-    static const QList<TableSchema> tables {};
-    return tables;
+    return GatewayTables();
 }
 
 // ---- CSV export ---------------------------------------------------------------------------
