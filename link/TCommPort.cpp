@@ -5,10 +5,15 @@
 #include <QElapsedTimer>
 
 #include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <dirent.h>
 #include <fcntl.h>
 #include <poll.h>
 #include <sys/file.h>
 #include <sys/ioctl.h>
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
 #include <time.h>
 #include <unistd.h>
 
@@ -18,6 +23,10 @@ namespace {
 {
     throw ECommError { code, static_cast<quint32>(error) };
 }
+
+// Device majors of the pseudo-terminals' slave ends (UNIX98_PTY_SLAVE_MAJOR and the seven after).
+constexpr unsigned kPtySlaveFirstMajor = 136;
+constexpr unsigned kPtySlaveLastMajor = 143;
 
 } // namespace
 
@@ -81,24 +90,68 @@ speed_t SpeedOfRate(int rate)
     }
 }
 
+bool IsSessionTerminal(dev_t device)
+{
+    DIR *proc = ::opendir("/proc");
+    if (proc == nullptr)
+        return false;
+    bool found = false;
+    while (!found) {
+        const dirent *entry = ::readdir(proc);
+        if (entry == nullptr)
+            break;
+        const char *name = entry->d_name;
+        if (*name < '1' || *name > '9')
+            continue; // not a process
+        char path[sizeof "/proc//stat" + sizeof entry->d_name];
+        std::snprintf(path, sizeof path, "/proc/%s/stat", name);
+        const int fd = ::open(path, O_RDONLY | O_CLOEXEC);
+        if (fd < 0)
+            continue; // gone meanwhile, or hidden
+        char line[1024];
+        const ssize_t n = ::read(fd, line, sizeof line - 1);
+        ::close(fd);
+        if (n <= 0)
+            continue;
+        line[n] = '\0';
+        // "pid (comm) state ppid pgrp session tty_nr ...": comm may hold blanks and parentheses,
+        // so the fields are counted from its last ')'.
+        const char *close = std::strrchr(line, ')');
+        char state = 0;
+        long long ppid = 0, group = 0, session = 0;
+        unsigned long long tty = 0;
+        if (close == nullptr
+            || std::sscanf(close + 1, " %c %lld %lld %lld %llu", &state, &ppid, &group, &session, &tty) != 5
+            || tty == 0)
+            continue;
+        // tty_nr is the kernel's encoding: minor bits 0-7 and 20-31, major bits 8-19.
+        const unsigned ttyMajor = unsigned(tty >> 8) & 0xfffU;
+        const unsigned ttyMinor = unsigned(tty & 0xffU) | (unsigned(tty >> 12) & 0xfff00U);
+        found = ttyMajor == major(device) && ttyMinor == minor(device);
+    }
+    ::closedir(proc);
+    return found;
+}
+
 TCommPort::TCommPort() = default;
 
 TCommPort::~TCommPort()
 {
     if (m_open) {
-        ::close(m_fd); // the descriptor and its lock are released whatever close reports
+        Release(m_fd, m_exclusive); // the descriptor and its lock are released whatever close reports
         m_open = false;
+        m_exclusive = false;
         m_fd = -1;
     }
 }
 
-termios TCommPort::BuildTermios(const termios &from) const
+termios TCommPort::BuildTermios() const
 {
-    termios t = from;
+    // Nothing of what the device held before is kept: a leftover CMSPAR, flow control or input
+    // processing from another program would change what goes on the line.
+    termios t {};
     cfmakeraw(&t);
-    // No flow control of either kind, no parity checking on input.
-    t.c_iflag &= ~(IXON | IXOFF | IXANY | INPCK | IGNPAR | PARMRK);
-    t.c_cflag &= ~(CSIZE | PARENB | PARODD | CSTOPB | CRTSCTS);
+    t.c_cflag &= ~(CSIZE | PARENB | PARODD | CMSPAR | CSTOPB | CRTSCTS);
     t.c_cflag |= CLOCAL | CREAD | HUPCL;
     switch (m_dataBits) {
     case 5:
@@ -129,17 +182,45 @@ termios TCommPort::BuildTermios(const termios &from) const
     return t;
 }
 
-// Applies the settings held now to a descriptor; throws failCode when that fails.
+QString TCommPort::SettingNotTaken(const termios &wanted, const termios &taken, bool pseudoTerminal) const
+{
+    if (cfgetospeed(&taken) != cfgetospeed(&wanted) || cfgetispeed(&taken) != cfgetispeed(&wanted))
+        return QStringLiteral("%1 bit/s").arg(m_baudRate);
+    const auto differs = [&](tcflag_t mask) { return (taken.c_cflag & mask) != (wanted.c_cflag & mask); };
+    // A pseudo-terminal keeps 8 data bits and no parity whatever it is asked.
+    if (!pseudoTerminal && differs(CSIZE))
+        return QStringLiteral("%1 bit di dati").arg(m_dataBits);
+    if ((!pseudoTerminal && differs(PARENB)) || differs(PARODD | CMSPAR))
+        return m_parity == 'E' ? QStringLiteral("parità pari")
+            : m_parity == 'O'  ? QStringLiteral("parità dispari")
+                               : QStringLiteral("nessuna parità");
+    if (differs(CSTOPB))
+        return QStringLiteral("%1 bit di stop").arg(m_stopBits);
+    if (differs(CRTSCTS))
+        return QStringLiteral("nessun controllo di flusso");
+    return {};
+}
+
+// Applies the settings held now to a descriptor and reads them back; throws failCode when a
+// call fails, code 15 when the device did not take a setting.
 void TCommPort::ApplySettings(int fd, quint8 failCode)
 {
     if (SpeedOfRate(m_baudRate) == B0)
         Fail(failCode, EINVAL);
-    termios current {};
-    if (tcgetattr(fd, &current) != 0)
-        Fail(failCode, errno);
-    const termios wanted = BuildTermios(current);
+    const termios wanted = BuildTermios();
     if (tcsetattr(fd, TCSANOW, &wanted) != 0)
         Fail(failCode, errno);
+    termios taken {};
+    if (tcgetattr(fd, &taken) != 0)
+        Fail(failCode, errno);
+    struct stat device
+    {
+    };
+    const bool pseudoTerminal = ::fstat(fd, &device) == 0 && S_ISCHR(device.st_mode)
+        && major(device.st_rdev) >= kPtySlaveFirstMajor && major(device.st_rdev) <= kPtySlaveLastMajor;
+    const QString refused = SettingNotTaken(wanted, taken, pseudoTerminal);
+    if (!refused.isEmpty())
+        throw ECommError { CommErrorCode::SetStateFailed, 0, false, refused };
     m_applied = wanted;
 }
 
@@ -155,11 +236,22 @@ void TCommPort::Open()
     const int fd = ::open(path.constData(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0)
         Fail(CommErrorCode::OpenFailed, errno);
-    // Every failure from here on closes the descriptor first, so the object stays closed.
-    auto failClosing = [fd](quint8 code, int error) {
-        ::close(fd);
+    // Every failure from here on closes the descriptor first, so the object stays closed; the
+    // exclusive flag is cleared only where this object set it, never on a port another program
+    // holds.
+    bool exclusive = false;
+    auto failClosing = [fd, &exclusive](quint8 code, int error) {
+        Release(fd, exclusive);
         Fail(code, error);
     };
+    // Someone's login terminal is not an encoder: it is neither locked nor changed.
+    struct stat device
+    {
+    };
+    if (::fstat(fd, &device) == 0 && S_ISCHR(device.st_mode) && IsSessionTerminal(device.st_rdev)) {
+        Release(fd, false);
+        throw ECommError { CommErrorCode::OpenFailed, 0, true };
+    }
     // The advisory lock keeps out a second program even where TIOCEXCL does not (root).
     if (flock(fd, LOCK_EX | LOCK_NB) != 0)
         failClosing(CommErrorCode::OpenFailed, errno);
@@ -168,29 +260,40 @@ void TCommPort::Open()
         failClosing(CommErrorCode::GetStateFailed, errno);
     if (ioctl(fd, TIOCEXCL) != 0)
         failClosing(CommErrorCode::OpenFailed, errno);
+    exclusive = true;
 
     try {
         ApplySettings(fd, CommErrorCode::SetStateFailed);
-    } catch (const ECommError &error) {
-        failClosing(error.Code, static_cast<int>(error.SystemError));
+    } catch (const ECommError &) {
+        Release(fd, exclusive);
+        throw;
     }
     // DTR and RTS on; a pseudo-terminal has no modem lines and answers ENOTTY.
     const int lines = TIOCM_DTR | TIOCM_RTS;
     if (ioctl(fd, TIOCMBIS, &lines) != 0 && errno != ENOTTY)
         failClosing(CommErrorCode::SetupFailed, errno);
     m_fd = fd;
+    m_exclusive = exclusive;
     m_open = true;
+}
+
+int TCommPort::Release(int fd, bool exclusive)
+{
+    if (exclusive)
+        ioctl(fd, TIOCNXCL); // fails only when the device is gone, and then there is nothing to clear
+    return ::close(fd);
 }
 
 void TCommPort::Close()
 {
     if (!m_open)
         return;
-    const int result = ::close(m_fd);
+    const int result = Release(m_fd, m_exclusive);
     const int error = errno;
     // On Linux the descriptor is released even when close reports an error, so the object is
     // closed either way; keeping a dead descriptor would risk closing someone else's later.
     m_fd = -1;
+    m_exclusive = false;
     m_open = false;
     if (result != 0)
         Fail(CommErrorCode::CloseFailed, error);

@@ -4,6 +4,7 @@
 #include "link/PagePort.h"
 
 #include <QString>
+#include <sys/types.h>
 #include <termios.h>
 
 // The one serial port of the encoder link, on POSIX termios. Every failure throws ECommError
@@ -12,7 +13,12 @@
 // Open: O_RDWR|O_NOCTTY|O_NONBLOCK, flock(LOCK_EX|LOCK_NB), TIOCEXCL, raw mode with CLOCAL and
 // CREAD, no flow control, the bit rate and data format held now, DTR and RTS raised. The
 // descriptor stays non-blocking: no write can hold the window's thread. A pseudo-terminal has
-// no modem lines; ENOTTY there is not an error.
+// no modem lines; ENOTTY there is not an error. The exclusive flag lasts only while the object
+// holds the port: it is cleared before every close (a pseudo-terminal would keep it for as long
+// as its other side is open, and lock out everyone but root). A device that is some session's
+// controlling terminal is refused (code 8, SessionTerminal) before it is locked or changed.
+// The settings are read back once applied; one the device did not take is code 15, named in
+// Setting.
 // The port name is "COMn" (resolved through ResolvePortDevice in the working directory) or a
 // device path. The empty name opens nothing (code 8).
 class TCommPort final : public PagePort
@@ -65,9 +71,10 @@ public:
     // The device the name resolved to when the port was last opened.
     QString devicePath() const { return m_devicePath; }
     int fd() const { return m_fd; }
-    // The termios the object builds for its current settings from a given starting record,
-    // and the one it last applied (valid after a successful Open or SetBaudRate while open).
-    termios BuildTermios(const termios &from) const;
+    // The termios the object builds for its current settings (a zeroed record made raw, then
+    // the format and rate; nothing is taken over from the device), and the one it last applied
+    // (valid after a successful Open or SetBaudRate while open).
+    termios BuildTermios() const;
     const termios &appliedTermios() const { return m_applied; }
 
     // Where "COMn" names are looked up (default: the current directory).
@@ -75,6 +82,10 @@ public:
 
 private:
     void ApplySettings(int fd, quint8 failCode);
+    // Clears the exclusive flag when this object set it (TIOCNXCL), then closes the descriptor.
+    static int Release(int fd, bool exclusive);
+    // The setting (in the operator's words) that `taken` lacks of `wanted`; empty when all took.
+    QString SettingNotTaken(const termios &wanted, const termios &taken, bool pseudoTerminal) const;
 
     bool m_open = false;
     QString m_portName = QStringLiteral("COM1");
@@ -85,8 +96,14 @@ private:
     char m_parity = 'N';
     int m_stopBits = 1;
     int m_fd = -1;
+    bool m_exclusive = false; // TIOCEXCL was set on m_fd by this object
     termios m_applied {};
 };
 
 // The termios speed constant for a bit rate; B0 when the rate has none.
 speed_t SpeedOfRate(int rate);
+
+// True when some process has the terminal `device` (a device number, st_rdev) as its
+// controlling terminal, as /proc/<pid>/stat tells. Where /proc hides other users' processes
+// (hidepid), only the caller's own sessions are seen.
+bool IsSessionTerminal(dev_t device);

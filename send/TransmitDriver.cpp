@@ -23,6 +23,17 @@ QString PortErrorText(const ECommError &error)
         .arg(error.SystemError);
 }
 
+// What the operator is told when the port cannot be configured and opened for a run.
+QString OpenErrorText(const ECommError &error, const QString &name)
+{
+    if (error.SessionTerminal) // "COMn": the sentence names the port by its number
+        return QStringLiteral("La porta COM %1 è il terminale di una sessione.").arg(name.mid(3));
+    if (!error.Setting.isEmpty())
+        return QStringLiteral("La porta %1 non accetta l'impostazione: %2.").arg(name, error.Setting);
+    return error.Code == CommErrorCode::OpenFailed ? QStringLiteral("La porta COM selezionata non è disponibile!!!")
+                                                   : QStringLiteral("Error opening comm port.");
+}
+
 // Sets a flag for the length of a scope and puts the old value back, however the scope ends.
 class FlagScope
 {
@@ -167,9 +178,7 @@ bool TransmitDriver::OpenPort()
             throw ECommError { CommErrorCode::SetBaudRate, 0 };
         m_port.Configure(rate, name, settings.data);
     } catch (const ECommError &error) {
-        m_alerts.plain(error.Code == CommErrorCode::OpenFailed
-                           ? QStringLiteral("La porta COM selezionata non è disponibile!!!")
-                           : QStringLiteral("Error opening comm port."));
+        m_alerts.plain(OpenErrorText(error, name));
         return false;
     }
     return true;

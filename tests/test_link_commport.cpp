@@ -3,6 +3,7 @@
 #include "link/TCommPort.h"
 #include "tests/support/RecordingAlertSink.h"
 #include "tests/support/RecordingPageView.h"
+#include "tests/support/SessionTerminal.h"
 #include "tests/support/SimulatorProcess.h"
 
 #include <QDir>
@@ -11,8 +12,10 @@
 #include <QTest>
 
 #include <fcntl.h>
+#include <memory>
 #include <poll.h>
 #include <pty.h>
+#include <sys/ioctl.h>
 #include <unistd.h>
 
 using namespace Qt::StringLiterals;
@@ -59,6 +62,27 @@ struct Pty
     QString link;
 };
 
+// A descriptor of the test's own on a terminal, opened before the port takes it, so the
+// terminal's exclusive mode can be looked at whoever runs the test (root ignores the mode).
+struct Held
+{
+    explicit Held(const QString &path)
+        : fd(::open(QFile::encodeName(path).constData(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC))
+    {
+    }
+    ~Held()
+    {
+        if (fd >= 0)
+            ::close(fd);
+    }
+    bool exclusive() const
+    {
+        int flag = -1;
+        return ::ioctl(fd, TIOCGEXCL, &flag) == 0 && flag != 0;
+    }
+    int fd;
+};
+
 // Runs an operation and returns the code of the ECommError it throws (-1: none).
 template <typename F> int CodeOf(F &&operation, quint32 *systemError = nullptr)
 {
@@ -72,11 +96,22 @@ template <typename F> int CodeOf(F &&operation, quint32 *systemError = nullptr)
     return -1;
 }
 
-// A port opened (9600 bit/s, the given format) on a pseudo-terminal linked as COM1.
+// A port opened (9600 bit/s, the given format) on a pseudo-terminal linked as COM1, which
+// another program left in cooked mode with stick parity and both kinds of flow control.
 struct OpenPort
 {
     explicit OpenPort(int format = 1, int baud = 9600)
     {
+        {
+            const Held device(pty.link);
+            termios t {};
+            tcgetattr(device.fd, &t);
+            t.c_cflag |= CMSPAR | PARODD | CRTSCTS;
+            t.c_iflag |= IXON | IXOFF | INPCK | ICRNL;
+            t.c_lflag |= ICANON | ECHO | ISIG;
+            t.c_oflag |= OPOST | ONLCR;
+            tcsetattr(device.fd, TCSANOW, &t);
+        }
         port.SetWorkDir(dir.path());
         port.Configure(baud, u"COM1"_s, format);
     }
@@ -163,11 +198,58 @@ private slots:
         QCOMPARE(CodeOf([&] { port.Configure(9600, plain.fileName(), 1); }, &error), 14);
         QCOMPARE(error, quint32(ENOTTY));
         QVERIFY(!port.IsOpen());
-        // A rate the system has no speed for cannot be applied.
+        // A rate the system has no speed for cannot be applied; the terminal is left as free as
+        // it was, and the next open with a good rate succeeds.
         Pty pty(dir.path(), u"COM1"_s);
+        const Held held(pty.link);
         QCOMPARE(CodeOf([&] { port.Configure(12345, u"COM1"_s, 1); }, &error), 15);
         QCOMPARE(error, quint32(EINVAL));
+        QVERIFY(!port.IsOpen() && !held.exclusive());
+        port.Configure(9600, u"COM1"_s, 1);
+        QVERIFY(port.IsOpen() && held.exclusive());
+    }
+
+    // A device that keeps a setting of its own is refused, naming the setting: the multiplexer
+    // of pseudo-terminals keeps 8 data bits and no parity, like an adapter that cannot do 7E2.
+    void settingNotTaken()
+    {
+        QTemporaryDir dir;
+        QVERIFY(QFile::link(u"/dev/ptmx"_s, dir.filePath(u"COM1"_s)));
+        TCommPort port;
+        port.SetWorkDir(dir.path());
+        try {
+            port.Configure(9600, u"COM1"_s, 0);
+            QFAIL("7 data bits taken");
+        } catch (const ECommError &e) {
+            QCOMPARE((QList<int> { e.Code, int(e.SystemError) }), (QList<int> { 15, 0 }));
+            QCOMPARE(e.Setting, u"7 bit di dati"_s);
+        }
         QVERIFY(!port.IsOpen());
+        port.Configure(9600, u"COM1"_s, 1);
+        QVERIFY(port.IsOpen());
+    }
+
+    // A COMn that leads to a session's controlling terminal is someone's login: refused before
+    // it is locked or changed. The same terminal opens once the session has ended.
+    void sessionTerminalRefused()
+    {
+        QTemporaryDir dir;
+        SessionTerminal terminal(dir.path(), u"COM1"_s);
+        QVERIFY(terminal.ready());
+        const Held held(terminal.link());
+        TCommPort port;
+        port.SetWorkDir(dir.path());
+        try {
+            port.Configure(9600, u"COM1"_s, 1);
+            QFAIL("a session's terminal opened");
+        } catch (const ECommError &e) {
+            QCOMPARE(e.Code, quint8(8));
+            QVERIFY(e.SessionTerminal);
+        }
+        QVERIFY(!port.IsOpen() && !held.exclusive());
+        terminal.end();
+        port.Configure(9600, u"COM1"_s, 1);
+        QVERIFY(port.IsOpen());
     }
 
     void openIsExclusive()
@@ -177,13 +259,47 @@ private slots:
         TCommPort first, second;
         first.SetWorkDir(dir.path());
         second.SetWorkDir(dir.path());
+        const Held held(pty.link);
         first.Configure(9600, u"COM1"_s, 1);
         QCOMPARE(first.devicePath(), pty.link);
         QCOMPARE(CodeOf([&] { second.Configure(9600, u"COM1"_s, 1); }), 8);
-        QVERIFY(first.IsOpen() && !second.IsOpen());
+        // The port that was refused leaves the holder's exclusive mode alone.
+        QVERIFY(first.IsOpen() && !second.IsOpen() && held.exclusive());
         first.Close();
         second.Configure(9600, u"COM1"_s, 1);
         QVERIFY(!first.IsOpen() && second.IsOpen());
+    }
+
+    // Exclusive mode lasts only while the port is held, however it is let go.
+    void exclusiveOnlyWhileHeld_data()
+    {
+        QTest::addColumn<int>("how");
+        QTest::newRow("closed") << 0;
+        QTest::newRow("configured for another port") << 1;
+        QTest::newRow("destroyed") << 2;
+    }
+    void exclusiveOnlyWhileHeld()
+    {
+        QFETCH(int, how);
+        QTemporaryDir dir;
+        Pty pty(dir.path(), u"COM1"_s);
+        Pty other(dir.path(), u"COM2"_s);
+        const Held held(pty.link);
+        auto port = std::make_unique<TCommPort>();
+        port->SetWorkDir(dir.path());
+        port->Configure(9600, u"COM1"_s, 1);
+        QVERIFY(held.exclusive());
+        if (how == 0)
+            port->Close();
+        else if (how == 1)
+            port->Configure(9600, u"COM2"_s, 1);
+        else
+            port.reset();
+        QVERIFY(!held.exclusive());
+        TCommPort next;
+        next.SetWorkDir(dir.path());
+        next.Configure(9600, u"COM1"_s, 1);
+        QVERIFY(next.IsOpen());
     }
 
     void settingsOnAnOpenPort()
@@ -230,16 +346,18 @@ private slots:
         const TCommPort &port = rig.port;
         // A pseudo-terminal keeps 8N1 whatever is asked: check what the port built and applied.
         // Raw bytes both ways: no flow control, no echo or line editing, no output processing.
+        // Nothing the device held before is kept.
         const termios &t = port.appliedTermios();
         QCOMPARE(int(t.c_cflag & CSIZE), csize);
         QCOMPARE((QList<bool> { bool(t.c_cflag & PARENB), bool(t.c_cflag & CSTOPB), bool(t.c_cflag & PARODD),
-                                bool(t.c_cflag & CLOCAL), bool(t.c_cflag & CREAD), bool(t.c_cflag & CRTSCTS),
-                                bool(t.c_iflag & (IXON | IXOFF | INPCK)), bool(t.c_lflag & (ICANON | ECHO | ISIG)),
-                                bool(t.c_oflag & OPOST) }),
-                 (QList<bool> { parity, twoStops, false, true, true, false, false, false, false }));
+                                bool(t.c_cflag & CMSPAR), bool(t.c_cflag & CLOCAL), bool(t.c_cflag & CREAD),
+                                bool(t.c_cflag & CRTSCTS), bool(t.c_iflag & (IXON | IXOFF | INPCK | ICRNL)),
+                                bool(t.c_lflag & (ICANON | ECHO | ISIG)), bool(t.c_oflag & OPOST) }),
+                 (QList<bool> { parity, twoStops, false, false, true, true, false, false, false, false }));
         termios device {};
         QCOMPARE(tcgetattr(port.fd(), &device), 0);
-        QCOMPARE(bool(device.c_cflag & CSTOPB), twoStops);
+        QCOMPARE((QList<bool> { bool(device.c_cflag & CSTOPB), bool(device.c_cflag & (CMSPAR | PARODD | CRTSCTS)) }),
+                 (QList<bool> { twoStops, false }));
     }
 
     void bytesBothWays()
@@ -333,6 +451,23 @@ private slots:
         QVERIFY(!rig.link.SendPage().acknowledged);
         QCOMPARE(rig.sim.frames().size(), 5);
         QCOMPARE(rig.alerts.texts(), QStringList { u"Nessun KRV7700!"_s });
+    }
+
+    // Like a serial device, the simulator's terminal leaves exclusive mode once its last user
+    // has gone, even one that never cleared it (a console that was killed).
+    void simulatorEndsAnAbandonedExclusiveMode()
+    {
+        QTemporaryDir dir;
+        SimulatorProcess sim(dir.path());
+        QVERIFY(sim.start());
+        {
+            const Held lost(sim.linkPath());
+            QVERIFY(::ioctl(lost.fd, TIOCEXCL) == 0 && lost.exclusive());
+        }
+        QTRY_VERIFY([&] {
+            const Held next(sim.linkPath());
+            return next.fd >= 0 && !next.exclusive();
+        }());
     }
 
     // The simulator only ever makes and removes a link: a plain file in its place is kept.

@@ -14,12 +14,15 @@
 #include <QFileInfo>
 #include <QLockFile>
 #include <QProcess>
+#include <QScopeGuard>
 #include <QSqlQuery>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QThread>
 
 #include <csignal>
+#include <fcntl.h>
+#include <unistd.h>
 
 using namespace Qt::StringLiterals;
 
@@ -197,6 +200,27 @@ private slots:
         QCOMPARE(run.sim->frames()[0].size(), 316);
         QVERIFY(run.sim->logText().contains(u"SETTINGS baud=1200 "_s));
         QCOMPARE(run.statuses(), QStringList { u"OK"_s });
+    }
+
+    // Three direct-mode runs in a row, each opening and closing the port: every one goes out.
+    // Another program keeps the terminal open meanwhile (never reading), as a line monitor
+    // might, so the exclusive mode is the console's to end: left to itself the simulator ends it
+    // only once nobody has the terminal open.
+    void threeDirectRunsInARow()
+    {
+        ConsoleRun run({ u"--no-line-time"_s }, 1);
+        QVERIFY(run.ready);
+        const int monitor
+            = ::open(QFile::encodeName(run.sim->linkPath()).constData(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+        QVERIFY(monitor >= 0);
+        const auto closeMonitor = qScopeGuard([monitor] { ::close(monitor); });
+        QVERIFY(run.start(u"direct3"_s));
+        QVERIFY(run.waitFor([&] { return run.handLog().count(u"box Invio corretto!  "_s) == 3; }));
+        run.terminate();
+        QCOMPARE(run.console.exitCode(), 0);
+        QCOMPARE(run.handLog(), u"box Invio corretto!  \n"_s.repeated(3));
+        QCOMPARE(run.sim->frames().size(), 3);
+        QCOMPARE(run.statuses(), QStringList(3, u"OK"_s));
     }
 
     // A second run-console.sh in a folder whose database a console holds: it refuses, says so,

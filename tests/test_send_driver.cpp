@@ -4,6 +4,7 @@
 #include "link/EncoderLink.h"
 #include "send/TransmitDriver.h"
 #include "tests/support/SendRig.h"
+#include "tests/support/SessionTerminal.h"
 
 #include <QSqlQuery>
 #include <QtTest>
@@ -291,24 +292,37 @@ private slots:
     void portThatCannotBeOpened_data()
     {
         QTest::addColumn<int>("port");
-        QTest::addColumn<QString>("linkTo");
+        QTest::addColumn<QString>("linkTo"); // "session": a terminal that is a session's controlling terminal
+        QTest::addColumn<int>("data");
         QTest::addColumn<QString>("message");
         const QString missing = u"La porta COM selezionata non è disponibile!!!"_s;
-        QTest::newRow("empty port entry") << 16 << QString() << missing;
-        QTest::newRow("missing device") << 1 << u"/nonexistent/ttyUSB9"_s << missing;
-        QTest::newRow("not a serial port") << 2 << u"/dev/null"_s << u"Error opening comm port."_s;
+        QTest::newRow("empty port entry") << 16 << QString() << 1 << missing;
+        QTest::newRow("missing device") << 1 << u"/nonexistent/ttyUSB9"_s << 1 << missing;
+        QTest::newRow("not a serial port") << 2 << u"/dev/null"_s << 1 << u"Error opening comm port."_s;
+        // The multiplexer of pseudo-terminals keeps 8 data bits whatever it is asked.
+        QTest::newRow("setting not taken")
+            << 2 << u"/dev/ptmx"_s << 0 << u"La porta COM3 non accetta l'impostazione: 7 bit di dati."_s;
+        QTest::newRow("a session's terminal")
+            << 3 << u"session"_s << 1 << u"La porta COM 4 è il terminale di una sessione."_s;
     }
 
     void portThatCannotBeOpened()
     {
         QFETCH(int, port);
         QFETCH(QString, linkTo);
+        QFETCH(int, data);
         QFETCH(QString, message);
         SendRig rig;
         QVERIFY2(rig.ok, qPrintable(rig.error));
-        if (!linkTo.isEmpty())
-            QVERIFY(QFile::link(linkTo, rig.dirPath + u"/COM%1"_s.arg(port + 1)));
-        rig.stores->serial.write({ port, 3, 1 });
+        const QString com = u"COM%1"_s.arg(port + 1);
+        std::unique_ptr<SessionTerminal> session;
+        if (linkTo == u"session"_s) {
+            session = std::make_unique<SessionTerminal>(rig.dirPath, com);
+            QVERIFY(session->ready());
+        } else if (!linkTo.isEmpty()) {
+            QVERIFY(QFile::link(linkTo, rig.dirPath + u"/"_s + com));
+        }
+        rig.stores->serial.write({ port, 3, data });
 
         QVERIFY(!rig.driver->RunTransmission());
 

@@ -8,6 +8,7 @@
 //           when it is set, then "Invia"
 //   repeat  test mode (password), Times -1, direct mode to 123A12, then "Invia"
 //   range   range test with a period of 1 s, "Invia", then "Start" in the range-test window
+//   direct3 direct mode to 123A12, then three times: "Invia", and OK in its "Invio corretto!  " box
 #include <QAbstractButton>
 #include <QAction>
 #include <QApplication>
@@ -74,6 +75,16 @@ bool mainWindowReady()
     return users && users->count() > 0;
 }
 
+// The message box showing this text, when one is open.
+QMessageBox *box(const QString &text)
+{
+    for (QWidget *w : QApplication::topLevelWidgets()) {
+        if (auto *b = qobject_cast<QMessageBox *>(w); b && b->isVisible() && b->text() == text)
+            return b;
+    }
+    return nullptr;
+}
+
 QList<Step> script(const QByteArray &name)
 {
     if (name == "book") {
@@ -104,6 +115,25 @@ QList<Step> script(const QByteArray &name)
                        child<QPlainTextEdit>("Form1", "memMsg")->setPlainText(QStringLiteral("HI"));
                        triggerLater("mnuTransmit");
                    } } };
+    }
+    if (name == "direct3") {
+        const QString sent = QStringLiteral("Invio corretto!  ");
+        QList<Step> steps { { [] { return window("Form1") != nullptr; },
+                              [] {
+                                  child<QTabWidget>("Form1", "PageControl1")->setCurrentIndex(1);
+                                  setText("edtID", QStringLiteral("123A12"));
+                                  child<QPlainTextEdit>("Form1", "memMsg")->setPlainText(QStringLiteral("HI"));
+                              } } };
+        for (int run = 0; run < 3; ++run) {
+            steps.append({ [sent] {
+                              QAction *transmit = child<QAction>("Form1", "mnuTransmit");
+                              return transmit && transmit->isEnabled() && box(sent) == nullptr;
+                          },
+                           [] { triggerLater("mnuTransmit"); } });
+            steps.append({ [sent] { return box(sent) != nullptr; },
+                           [sent] { QTimer::singleShot(0, box(sent), &QMessageBox::accept); } });
+        }
+        return steps;
     }
     if (name == "range") {
         return { { [] { return window("Form1") != nullptr; },

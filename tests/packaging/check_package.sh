@@ -72,6 +72,13 @@ check_launcher() {
     [[ $(stat -c %a "$tmp/home/.local/share/tesma") == 750 ]] || fail "launcher: changed an existing folder's mode"
 }
 
+# Installing (cmake --install, and cpack through it) writes its manifest into the build tree.
+case $what in
+install-tree | deb)
+    [[ -w $build ]] || fail "$(id -un) cannot write to the build tree $build (scripts/test.sh gives it to the test user)"
+    ;;
+esac
+
 case $what in
 install-tree)
     cmake --install "$build" --prefix "$tmp/usr" >/dev/null

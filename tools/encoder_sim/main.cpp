@@ -10,6 +10,8 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <string>
+#include <sys/inotify.h>
+#include <sys/ioctl.h>
 #include <sys/prctl.h>
 #include <sys/stat.h>
 #include <termios.h>
@@ -401,6 +403,34 @@ int main(int argc, char **argv)
         std::perror("tesma-encoder-sim: slave");
         return 1;
     }
+    // A serial device forgets its exclusive mode (TIOCEXCL) when its last user closes it; a
+    // pseudo-terminal keeps it while its master is open, so a console that died holding the
+    // port would lock out every later one but root's. The opens and closes of the terminal by
+    // others are counted, and the mode is cleared once none is left.
+    const int watch = inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
+    if (watch < 0 || inotify_add_watch(watch, slaveName.c_str(), IN_OPEN | IN_CLOSE) < 0) {
+        std::perror("tesma-encoder-sim: watching the terminal");
+        return 1;
+    }
+    long othersOpen = 0;
+    auto countOpens = [&]() {
+        alignas(inotify_event) char events[4096];
+        ssize_t got;
+        while ((got = ::read(watch, events, sizeof events)) > 0) {
+            for (char *at = events; at < events + got;) {
+                const auto *event = reinterpret_cast<const inotify_event *>(at);
+                if (event->mask & IN_OPEN)
+                    ++othersOpen;
+                if (event->mask & IN_CLOSE)
+                    othersOpen = std::max(0L, othersOpen - 1);
+                at += sizeof(inotify_event) + event->len;
+            }
+        }
+        int exclusive = 0;
+        if (othersOpen == 0 && ioctl(slave, TIOCGEXCL, &exclusive) == 0 && exclusive)
+            ioctl(slave, TIOCNXCL);
+    };
+
     termios raw {};
     tcgetattr(slave, &raw);
     cfmakeraw(&raw);
@@ -522,11 +552,15 @@ int main(int argc, char **argv)
         if (!outgoing.empty())
             timeout = std::min(timeout, outgoing.front().bytes.front().due - now);
         timeout = std::max(timeout, outputBlocked ? 5'000LL : 0LL);
-        pollfd p { master, static_cast<short>(POLLIN | (outputBlocked ? POLLOUT : 0)), 0 };
+        pollfd polled[2] { { master, static_cast<short>(POLLIN | (outputBlocked ? POLLOUT : 0)), 0 },
+                           { watch, POLLIN, 0 } };
+        const pollfd &p = polled[0];
         const timespec wait { static_cast<time_t>(timeout / 1'000'000), static_cast<long>(timeout % 1'000'000) * 1000 };
-        const int n = ::ppoll(&p, 1, &wait, nullptr);
+        const int n = ::ppoll(polled, 2, &wait, nullptr);
         if (n < 0 && errno != EINTR)
             break;
+        if (n > 0 && (polled[1].revents & POLLIN))
+            countOpens();
 
         termios t {};
         if (tcgetattr(slave, &t) == 0) {
@@ -606,6 +640,7 @@ int main(int argc, char **argv)
     }
 
     removeLink();
+    ::close(watch);
     ::close(slave);
     ::close(master);
     return 0;
