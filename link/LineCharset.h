@@ -23,7 +23,6 @@ public:
     LineCharset() = default;
     static LineCharset ForDataBits(int dataBits);
 
-    bool sevenBit() const { return m_sevenBit; }
     Encoded Encode(const QString &text) const;
 
 private:
