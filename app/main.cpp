@@ -8,6 +8,7 @@
 #include "core/SendingState.h"
 #include "link/TCommPort.h"
 #include "store/DataStores.h"
+#include "ui/ReportExportRunner.h"
 
 #include <QDir>
 #include <exception>
@@ -44,11 +45,12 @@ int main(int argc, char *argv[])
         WindowSet windows(state, guard, stores, alerts, port, clock, pump, workDir);
         alerts.setOwner(&windows.mainWindow());
         // From here on a termination signal stops a run where it stands (the try on the wire
-        // finishes and its row is written), closes every dialog, and ends the program from
-        // the top-level loop once the run has returned.
+        // finishes and its row is written), cancels a report export, closes every dialog, and
+        // ends the program from the top-level loop once the run has returned.
         app.setShutdown({ [&state] {
                              state.stopRequest = true;
                              state.shutdown = true;
+                             ReportExportRunner::cancelRunning(); // no half-written file is left
                          },
                           [&state] { return state.running; },
                           [&windows] {

@@ -110,6 +110,7 @@ QString CsvImportSummary(const CsvImportPlan &plan, const QString &path, bool pr
 {
     QStringList lines;
     lines << QStringLiteral("File: %1").arg(path);
+    lines << QStringLiteral("Codifica: %1").arg(plan.encoding);
     lines << (presets ? QStringLiteral("Messaggi da importare: %1") : QStringLiteral("Utenti da importare: %1"))
                  .arg(plan.accepted);
     lines << QStringLiteral("Righe scartate: %1").arg(plan.refused.size());
@@ -170,6 +171,7 @@ CsvImportPlan CsvImport::check(const QByteArray &bytes, const QString &path)
         plan.error = m_missingKeyText.arg(path);
         return plan;
     }
+    plan.encoding = doc.encoding;
 
     QSet<QString> inTable;
     for (const QString &name : storedNames())
@@ -181,7 +183,7 @@ CsvImportPlan CsvImport::check(const QByteArray &bytes, const QString &path)
         QStringList values;
         for (const qsizetype s : std::as_const(source))
             values << (s >= 0 ? Csv::unguard(record.fields.value(s)) : QString());
-        const QString name = TrimEntryText(values.first());
+        const QString name = storedName(values.first());
         const QString key = foldName(name);
         QString reason;
         if (name.isEmpty())
@@ -202,6 +204,11 @@ CsvImportPlan CsvImport::check(const QByteArray &bytes, const QString &path)
     m_accepted = m_acceptedNames.size();
     plan.accepted = m_accepted;
     return plan;
+}
+
+QString CsvImport::storedName(const QString &field) const
+{
+    return TrimEntryText(field);
 }
 
 qsizetype CsvImport::apply()
@@ -273,9 +280,16 @@ QString RecipientCsvImport::inBookReason(const QString &name) const
     return QStringLiteral("il nome \"%1\" è già nella rubrica").arg(name);
 }
 
+QString RecipientCsvImport::storedName(const QString &field) const
+{
+    return TrimEntryText(StoredName(field));
+}
+
 QString RecipientCsvImport::checkRecord(const QString &name, const QStringList &values)
 {
-    const QString code = values.at(6).trimmed();
+    if (const QString field = NameFieldWithControl({ values.at(0), values.at(1), values.at(2) }); !field.isEmpty())
+        return QStringLiteral("caratteri di controllo nel campo \"%1\"").arg(field);
+    const QString &code = values.at(6);
     if (QString reason = codeReason(code); !reason.isEmpty())
         return reason;
     const std::optional<bool> sendName = parseFlag(values.at(7));
@@ -283,8 +297,8 @@ QString RecipientCsvImport::checkRecord(const QString &name, const QStringList &
         return QStringLiteral("valore non valido nella colonna SendName: \"%1\"").arg(values.at(7));
     Recipient user;
     user.recipient = name;
-    user.firstName = values.at(1);
-    user.lastName = values.at(2);
+    user.firstName = StoredName(values.at(1));
+    user.lastName = StoredName(values.at(2));
     user.company = values.at(3);
     user.jobTitle = values.at(4);
     user.comment = values.at(5);

@@ -34,6 +34,7 @@ struct CsvRefusal
 struct CsvImportPlan
 {
     QString error; // the file cannot be imported at all (set alone, with the operator's text)
+    QString encoding; // what the file was read as: "UTF-8", "Windows-1252" or "UTF-16"
     QStringList ignoredColumns; // header fields naming no column, in file order
     QList<CsvRefusal> refused;
     qsizetype accepted = 0;
@@ -90,6 +91,8 @@ protected:
 
     // The names already in the table, as stored (throws DataError).
     virtual QStringList storedNames() const = 0;
+    // A record's name as it would be stored, from its field as read.
+    virtual QString storedName(const QString &field) const;
     // Checks one record (values by column, empty where the file has none, guard apostrophes
     // removed); keeps it and returns an empty text, or returns the reason of the refusal.
     // The name has been checked already.
@@ -130,6 +133,10 @@ public:
 
 protected:
     QStringList storedNames() const override;
+    // In normal form C, as the recipients window stores it.
+    QString storedName(const QString &field) const override;
+    // The user's fields as the window takes them: names with a control character refused,
+    // names in normal form C, the pager code as typed (checked, then padded).
     QString checkRecord(const QString &name, const QStringList &values) override;
     void insertAccepted() override;
     QString inBookReason(const QString &name) const override;

@@ -26,6 +26,7 @@ inline const QString kTemplateEmpty = QStringLiteral("Template can not empty!");
 inline const QString kContentEmpty = QStringLiteral("Content can not empty!");
 inline const QString kTemplateCaption = QStringLiteral("Template Error");
 inline const QString kDatabaseEmpty = QStringLiteral("Database is empty!");
+inline const QString kControlInName = QStringLiteral("Il campo \"%1\" contiene caratteri di controllo.");
 inline const QString kConfirmDelete = QStringLiteral("Are you sure delete this record !");
 } // namespace EntryTexts
 
@@ -38,7 +39,8 @@ struct EntryRefusal
         Duplicate,
         EmptyName,
         EmptyContent,
-        BadCode
+        BadCode,
+        ControlInName
     } kind
         = None;
     QString text; // the operator message of the refusal
@@ -50,14 +52,32 @@ struct EntryRefusal
 // (every character up to code 32). The field itself keeps what was typed.
 QString TrimEntryText(const QString &text);
 
+// The name fields of a user as typed or read from a file.
+struct UserNames
+{
+    QString recipient; // "Utente"
+    QString firstName; // "Nome"
+    QString lastName; // "Cognome"
+};
+
+// A name as it is stored: in Unicode normal form C, so a letter typed as one character and
+// as a letter with a combining accent is the same name to the duplicate check (the one
+// comparison, COLLATE NOCASE) and to the encoder.
+QString StoredName(const QString &text);
+
+// The caption of the first of the user's name fields that holds a control character (C0, DEL
+// or C1, anywhere in the field), or the empty text when none does. Such a name is not stored.
+QString NameFieldWithControl(const UserNames &names);
+
 // The recipients window's verdict on a pager code as typed: empty when it may be stored,
 // otherwise the note heading of the failed rule. A code longer than the ten characters of the
 // normal form is refused with the format text, like one that is too short.
 QString RecipientCodeMessage(const QString &code);
 
 // The checks of the recipients window, in order: duplicate name (the record itself excluded
-// when it exists), empty name, pager code. The store throws DataError when a lookup fails.
-EntryRefusal CheckRecipientEntry(const RecipientStore &store, EditMode mode, qint64 num, const QString &name,
+// when it exists), empty name, control characters in a name, pager code. The store throws
+// DataError when a lookup fails.
+EntryRefusal CheckRecipientEntry(const RecipientStore &store, EditMode mode, qint64 num, const UserNames &names,
                                  const QString &code);
 
 // The checks of the preset messages window, in order: duplicate name, empty name, empty text.

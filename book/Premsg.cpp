@@ -95,6 +95,7 @@ void TfrmPreMsg::BitBtn4Click()
         DBEdit1->setFocus();
         return;
     case EntryRefusal::EmptyName:
+    case EntryRefusal::ControlInName: // not a check of this window
         m_alerts.captioned(refusal.text, EntryTexts::kTemplateCaption, AlertIcon::Warning);
         DBEdit1->setFocus();
         return;

@@ -1,11 +1,11 @@
 #include "book/Recpt.h"
 
-#include "core/AlertSink.h"
 #include "book/CsvImport.h"
 #include "book/CsvImportDialog.h"
+#include "book/OKBottomDlg.h"
+#include "core/AlertSink.h"
 #include "core/ModalRunner.h"
 #include "link/CapcodeNote.h"
-#include "book/OKBottomDlg.h"
 #include "link/PagerCode.h"
 #include "link/Pinid.h"
 
@@ -99,8 +99,8 @@ void TfrmRecpt::BitBtn4Click()
         return;
     EntryRefusal refusal;
     try {
-        refusal = CheckRecipientEntry(m_stores.recipients, m_editMode, DBEdit0->text().toLongLong(), DBEdit1->text(),
-                                      DBEdit7->text());
+        refusal = CheckRecipientEntry(m_stores.recipients, m_editMode, DBEdit0->text().toLongLong(),
+                                      { DBEdit1->text(), DBEdit2->text(), DBEdit3->text() }, DBEdit7->text());
     } catch (const DataError &error) {
         m_alerts.plain(error.text());
         return;
@@ -115,6 +115,15 @@ void TfrmRecpt::BitBtn4Click()
     case EntryRefusal::EmptyName:
         m_alerts.captioned(refusal.text, EntryTexts::kRecipientCaption, AlertIcon::Warning);
         DBEdit1->setFocus();
+        return;
+    case EntryRefusal::ControlInName:
+        m_alerts.captioned(refusal.text, EntryTexts::kRecipientCaption, AlertIcon::Warning);
+        for (QLineEdit *edit : { DBEdit1, DBEdit2, DBEdit3 }) {
+            if (!NameFieldWithControl({ edit->text(), QString(), QString() }).isEmpty()) {
+                edit->setFocus();
+                break;
+            }
+        }
         return;
     case EntryRefusal::BadCode:
     case EntryRefusal::EmptyContent:
@@ -187,9 +196,9 @@ Recipient TfrmRecpt::recordFromFields() const
 {
     Recipient record;
     record.num = DBEdit0->text().toLongLong();
-    record.recipient = DBEdit1->text();
-    record.firstName = DBEdit2->text();
-    record.lastName = DBEdit3->text();
+    record.recipient = StoredName(DBEdit1->text());
+    record.firstName = StoredName(DBEdit2->text());
+    record.lastName = StoredName(DBEdit3->text());
     record.company = DBEdit4->text();
     record.jobTitle = DBEdit5->text();
     record.comment = DBEdit6->text();
@@ -220,5 +229,6 @@ void TfrmRecpt::btnExportCsvClick()
         m_alerts.plain(error.text());
         return;
     }
-    CsvFlows::exportFile(this, m_alerts, RecipientCsvImport::exportBytes(rows), rows.size(), false, QDir::currentPath());
+    CsvFlows::exportFile(this, m_alerts, RecipientCsvImport::exportBytes(rows), rows.size(), false,
+                         QDir::currentPath());
 }

@@ -160,15 +160,18 @@ Document parse(const QByteArray &bytes)
         // "Unicode text" as some spreadsheets save it: UTF-16 with its mark.
         QStringDecoder utf16(body.startsWith("\xFF\xFE") ? QStringDecoder::Utf16LE : QStringDecoder::Utf16BE);
         text = utf16.decode(body.sliced(2));
+        doc.encoding = QStringLiteral("UTF-16");
     } else {
         const bool marked = body.startsWith(ByteOrderMark);
         if (marked)
             body = body.sliced(ByteOrderMark.size());
         QStringDecoder utf8(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
         text = utf8.decode(body);
+        doc.encoding = QStringLiteral("UTF-8");
         if (utf8.hasError() && !marked) {
             text = fromWindows1252(body);
             doc.windows1252 = true;
+            doc.encoding = QStringLiteral("Windows-1252");
         }
     }
     if (text.contains(QChar(0))) {

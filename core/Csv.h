@@ -41,6 +41,7 @@ struct Document
 {
     QString error; // set when the bytes are not a readable CSV file (Italian, for the operator)
     bool windows1252 = false; // not UTF-8: read as Windows-1252
+    QString encoding; // what the bytes were read as: "UTF-8", "Windows-1252" or "UTF-16"
     QChar separator = QLatin1Char(Separator);
     QList<Record> records; // the header first; records of only empty fields are left out
 };

@@ -142,16 +142,28 @@ PageResult EncoderLink::SendPage()
         return result;
     }
 
-    // Rows 3 to 5: the name prefix, the message counter and the body.
-    const QByteArray prefix
-        = (m_state.sendName && m_view.addressBookPageActive()) ? FramedPrefix(m_state.namePrefix) : QByteArray();
+    // Rows 3 to 5: the name prefix, the message counter and the body, encoded for the line. A
+    // character the line cannot carry refuses the page before anything is sent.
+    const bool prefixed = m_state.sendName && m_view.addressBookPageActive();
+    const LineCharset::Encoded prefixText = m_charset.Encode(prefixed ? QString(m_state.namePrefix) : QString());
+    QString bodyText;
+    if (m_state.mode == OperatingMode::RangeTest)
+        bodyText = m_view.rangeString();
+    else if (!(m_view.toneOnlyChecked() && !m_state.groupEnd))
+        bodyText = m_view.messageString();
+    const LineCharset::Encoded bodyBytes = m_charset.Encode(bodyText);
+    for (const LineCharset::Encoded *text : { &prefixText, &bodyBytes }) {
+        if (!text->ok()) {
+            result.refused = true;
+            result.refusal = PageResult::Refusal::Character;
+            result.character = text->refused;
+            return result;
+        }
+    }
+    const QByteArray prefix = FramedPrefix(prefixText.bytes);
     const bool counted = m_view.testModeChecked() && m_view.chgMsgChecked();
     const QByteArray counter = counted ? QByteArray::number(m_state.messageCounter) : QByteArray();
-    QByteArray body;
-    if (m_state.mode == OperatingMode::RangeTest)
-        body = m_view.rangeText();
-    else if (!(m_view.toneOnlyChecked() && !m_state.groupEnd))
-        body = m_view.messageText();
+    const QByteArray &body = bodyBytes.bytes;
 
     // The frame area holds kFrameCapacity bytes: a longer page is refused whole, never cut.
     const int maxBody = MaxBodyLength(static_cast<int>(header.size()), static_cast<int>(prefix.size()),

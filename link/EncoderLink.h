@@ -4,6 +4,7 @@
 #include "core/Clock.h"
 #include "core/EventPump.h"
 #include "core/SendingState.h"
+#include "link/LineCharset.h"
 #include "link/PagePort.h"
 
 #include <QByteArray>
@@ -17,8 +18,12 @@ public:
     virtual bool testModeChecked() const = 0; // menu "Test Mode" checked
     virtual bool chgMsgChecked() const = 0; // "Chg Msg"
     virtual bool toneOnlyChecked() const = 0; // "Tone Only"
-    virtual QByteArray messageText() const = 0; // memMsg (Latin-1)
-    virtual QByteArray rangeText() const = 0; // range text of the current pass
+    // memMsg, and the range text of the current pass, as written: the link encodes them for
+    // the line. A view that holds its texts as Latin-1 bytes gives the byte forms instead.
+    virtual QString messageString() const { return QString::fromLatin1(messageText()); }
+    virtual QString rangeString() const { return QString::fromLatin1(rangeText()); }
+    virtual QByteArray messageText() const { return {}; }
+    virtual QByteArray rangeText() const { return {}; }
     virtual qint64 delayFieldMs() const = 0; // integer in Edit11 "Ritardo"
     virtual void setProgress(int maximum, int position) = 0;
     virtual void advanceProgress(int count) = 0;
@@ -31,13 +36,15 @@ struct PageResult
     {
         None,
         Header, // no encoder header, or one longer than 19 characters
-        TooLong // the frame would not fit the frame area
+        TooLong, // the frame would not fit the frame area
+        Character // a character of the name prefix or the body that the line cannot carry
     };
 
     bool acknowledged = false;
     bool refused = false; // nothing framed or sent, no message shown
     Refusal refusal = Refusal::None;
     int maxBodyLength = 0; // with Refusal::TooLong: the longest body this page could carry
+    QString character; // with Refusal::Character: the character, as written
     QByteArray msgText; // prefix, counter and body: the report row's column msg
 };
 
@@ -64,10 +71,14 @@ public:
 
     EncoderLink(PagePort &port, SendingState &state, PageView &view, Clock &clock, EventPump &pump, AlertSink &alerts);
 
+    // The line's data format decides how the texts are encoded (Latin-1 until told).
+    void setCharset(LineCharset charset) { m_charset = charset; }
+    const LineCharset &charset() const { return m_charset; }
+
     // Sends one page. refused=true (nothing sent, no message box) for an encoder header of 0 or
-    // more than 19 characters, or a frame longer than kFrameCapacity bytes; the refusal says
-    // which. After state.shutdown is raised no new try starts (and no message is shown).
-    // ECommError passes.
+    // more than 19 characters, a character the line cannot carry, or a frame longer than
+    // kFrameCapacity bytes; the refusal says which. After state.shutdown is raised no new try
+    // starts (and no message is shown). ECommError passes.
     PageResult SendPage();
 
     // Writes the frame when the port is open, advances the progress bar and returns once the
@@ -99,5 +110,6 @@ private:
     Clock &m_clock;
     EventPump &m_pump;
     AlertSink &m_alerts;
+    LineCharset m_charset;
     quint64 m_emptyWaits = 0;
 };

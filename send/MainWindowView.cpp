@@ -32,10 +32,9 @@ bool MainWindowView::toneOnlyChecked() const
     return m_form.chkTone->isChecked();
 }
 
-QByteArray MainWindowView::messageText() const
+QString MainWindowView::messageString() const
 {
-    // The message filter admits only the codes 32 to 127, which Latin-1 keeps byte for byte.
-    return m_form.memMsg->toPlainText().toLatin1();
+    return m_form.memMsg->toPlainText();
 }
 
 qint64 MainWindowView::delayFieldMs() const
@@ -123,7 +122,7 @@ void MainWindowView::setPassCount(const QString &text)
 
 void MainWindowView::setRangeText(const QString &text)
 {
-    m_rangeText = text.toLatin1();
+    m_rangeText = text;
     if (m_range)
         m_range->edtMsg->setText(text);
 }
@@ -159,4 +158,7 @@ void MainWindowView::setMaintenanceEnabled(bool enabled)
 {
     m_form.Recipient1->setEnabled(enabled);
     m_form.OpenHistory1->setEnabled(enabled);
+    // A mode chosen mid-run would empty the message or hide the panel that holds "ESC".
+    for (QAction *mode : { m_form.NormalMode1, m_form.RangeTest1, m_form.TestMode1 })
+        mode->setEnabled(enabled);
 }

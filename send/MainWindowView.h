@@ -22,8 +22,8 @@ public:
     bool testModeChecked() const override;
     bool chgMsgChecked() const override;
     bool toneOnlyChecked() const override;
-    QByteArray messageText() const override;
-    QByteArray rangeText() const override { return m_rangeText; }
+    QString messageString() const override;
+    QString rangeString() const override { return m_rangeText; }
     qint64 delayFieldMs() const override;
     void setProgress(int maximum, int position) override;
     void advanceProgress(int count) override;
@@ -52,5 +52,5 @@ public:
 private:
     TForm1 &m_form;
     TfrmRange *m_range = nullptr;
-    QByteArray m_rangeText;
+    QString m_rangeText;
 };

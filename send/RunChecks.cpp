@@ -51,6 +51,11 @@ int DecimalDigits(quint64 value)
     return digits;
 }
 
+quint32 CappedPacingLength(quint64 length)
+{
+    return quint32(std::min<quint64>(length, kMaxPacingLength));
+}
+
 ParameterCheck ReadRunParameters(OperatingMode mode, const TransmitView &view)
 {
     using Field = TransmitView::Field;
@@ -103,7 +108,8 @@ LengthNeeds MeasureRun(OperatingMode mode, const RunParameters &parameters, cons
             FrameShape shape;
             shape.headerLength = int(user->pinId.toLatin1().size());
             if (user->sendName)
-                shape.prefixLength = int(EncoderLink::FramedPrefix(user->firstName.toLatin1() + ':').size());
+                shape.prefixLength
+                    = int(std::min<qsizetype>(user->firstName.size(), EncoderLink::kMaxFirstNameLength)) + 1;
             needs.addressees.append(shape);
         }
     }
@@ -119,10 +125,9 @@ LengthNeeds MeasureRun(OperatingMode mode, const RunParameters &parameters, cons
 
     if (mode == OperatingMode::RangeTest) {
         // Edit2, a blank and the range counter, which keeps counting until the run is stopped.
-        needs.bodyLength
-            = int(view.rangeMessage().toLatin1().size()) + 1 + DecimalDigits(std::numeric_limits<quint32>::max());
+        needs.bodyLength = int(view.rangeMessage().size()) + 1 + DecimalDigits(std::numeric_limits<quint32>::max());
     } else {
-        needs.bodyLength = int(view.messageText().size());
+        needs.bodyLength = int(view.messageString().size());
     }
     return needs;
 }

@@ -2,9 +2,11 @@
 
 #include "link/EncoderLink.h"
 #include "link/PagerCode.h"
+#include "send/RunChecks.h"
 #include "send/TransmitDriver.h"
 #include "send/TransmitView.h"
 
+#include <algorithm>
 #include <exception>
 
 const QString TransmitCommand::kWaitingForGatewayPage = QStringLiteral("Invio in attesa: pagina SNPP in corso...");
@@ -90,15 +92,15 @@ bool TransmitCommand::requestCloseDuringRun()
 void TransmitCommand::RenewBusyDeadline()
 {
     quint32 length = 0;
-    const quint32 messageLength = quint32(m_view.messageText().size());
+    const quint64 messageLength = quint64(m_view.messageString().size());
     if (m_view.pageIndex() != 0) {
         const QString code = m_view.codeText();
         if (code.size() >= 2)
             m_state.currentRateCode = code.mid(code.size() - 2, 1).toLatin1();
-        m_state.pacingLength = messageLength;
-        length = messageLength;
+        m_state.pacingLength = CappedPacingLength(messageLength);
+        length = m_state.pacingLength;
     } else {
-        length = messageLength * quint32(m_view.sendListCount());
+        length = CappedPacingLength(messageLength * quint64(std::max(m_view.sendListCount(), 0)));
     }
     const quint32 rate = quint32(RateOfCode(m_state.currentRateCode));
     m_state.busyDeadline = m_clock.tickMs() + qint64(EncoderLink::AirTime(length, rate)) + 1000;

@@ -123,11 +123,21 @@ void TransmitDriver::EndAfterError(const QString &text)
 
 void TransmitDriver::TellRefusal(const PageResult &result, const QString &name, const QString &code)
 {
-    if (result.refusal == PageResult::Refusal::TooLong)
+    switch (result.refusal) {
+    case PageResult::Refusal::TooLong:
         m_alerts.captioned(QStringLiteral("Messaggio troppo lungo: al massimo %1 caratteri.").arg(result.maxBodyLength),
                            kCaptionError, AlertIcon::Warning);
-    else if (result.refusal == PageResult::Refusal::Header)
+        break;
+    case PageResult::Refusal::Header:
         TellBadCode(name, code);
+        break;
+    case PageResult::Refusal::Character:
+        m_alerts.captioned(QStringLiteral("Carattere non trasmissibile: %1 (utente %2)").arg(result.character, name),
+                           kCaptionError, AlertIcon::Warning);
+        break;
+    case PageResult::Refusal::None:
+        break;
+    }
 }
 
 void TransmitDriver::TellBadCode(const QString &name, const QString &code)
@@ -156,8 +166,9 @@ bool TransmitDriver::Run()
     m_view.setStatusText(kSending);
     if (!OpenPort())
         return false;
+    m_link.setCharset(LineCharset::ForDataBits(m_port.dataBits()));
 
-    m_state.pacingLength *= quint32(p.autoInc);
+    m_state.pacingLength = CappedPacingLength(quint64(m_state.pacingLength) * quint64(p.autoInc));
     m_state.stopRequest = false;
     m_view.openReport();
 
@@ -209,9 +220,15 @@ void TransmitDriver::BeginRow(const QString &recipt, const QString &pinId)
 
 void TransmitDriver::PostRow(const QString &status, const QByteArray &msg)
 {
+    // The bytes as framed: Latin-1 (on a 7-bit line the codes below 128 of it).
+    PostRow(status, QString::fromLatin1(msg));
+}
+
+void TransmitDriver::PostRow(const QString &status, const QString &msg)
+{
     ReportRow row = *m_row;
     m_row.reset(); // stored at most once, also when the store fails
-    row.msg = QString::fromLatin1(msg);
+    row.msg = msg;
     row.sendTime = m_clock.now();
     row.status = status;
     row.num = m_stores.report.append(row);
@@ -257,7 +274,7 @@ bool TransmitDriver::DirectPasses(const RunParameters &p)
 
         const PageResult result = m_link.SendPage();
         if (!result.acknowledged) {
-            PostRow(QStringLiteral("NoTX"), result.refused ? m_passBody : result.msgText);
+            PostRow(QStringLiteral("NoTX"), result.refused ? m_passBody : QString::fromLatin1(result.msgText));
             if (result.refused)
                 TellRefusal(result, QStringLiteral("DIR   "), typed);
             ReportFailure();
@@ -281,7 +298,10 @@ void TransmitDriver::PreparePass(qint64 pass, const RunParameters &p, bool range
     // pass body is what a row that is not transmitted records.
     m_state.groupEnd = (pass + 1) % p.autoInc == 0;
     const bool toneOnly = m_view.toneOnlyChecked() && !m_state.groupEnd;
-    m_passBody = range ? m_view.rangeText() : toneOnly ? QByteArray() : m_view.messageText();
+    const QString body = range ? m_view.rangeString() : toneOnly ? QString() : m_view.messageString();
+    // As it goes on the line; a text the line cannot carry is recorded as written.
+    const LineCharset::Encoded sent = m_link.charset().Encode(body);
+    m_passBody = sent.ok() ? QString::fromLatin1(sent.bytes) : body;
 }
 
 bool TransmitDriver::AddressBookPasses(const RunParameters &p)
@@ -308,7 +328,7 @@ bool TransmitDriver::AddressBookPasses(const RunParameters &p)
             const std::optional<Recipient> user = m_stores.recipients.findByName(name);
             const QString pinId = user ? user->pinId : QString();
             m_state.encoderHeader = pinId.toLatin1();
-            m_state.namePrefix = user ? user->firstName.toLatin1() + ':' : QByteArray();
+            m_state.namePrefix = user ? user->firstName + QLatin1Char(':') : QString();
             m_state.sendName = user && user->sendName;
             BeginRow(name, pinId);
 
@@ -342,7 +362,7 @@ bool TransmitDriver::AddressBookPasses(const RunParameters &p)
                 }
                 ok = ok && result.acknowledged;
                 if (!range && !result.refused && !portError)
-                    m_passBody = m_state.messageBody;
+                    m_passBody = QString::fromLatin1(m_state.messageBody);
                 if (result.refused)
                     TellRefusal(result, name, pinId);
             }

@@ -43,6 +43,7 @@ private:
     void PreparePass(qint64 pass, const RunParameters &p, bool range);
     void BeginRow(const QString &recipt, const QString &pinId);
     void PostRow(const QString &status, const QByteArray &msg);
+    void PostRow(const QString &status, const QString &msg);
     void ReportFailure();
     // Ends a run that an error stopped: status, progress bar, and the error's text.
     void EndAfterError(const QString &text);
@@ -60,5 +61,5 @@ private:
     EncoderLink m_link;
 
     std::optional<ReportRow> m_row; // the row of the frame being handled, not yet stored
-    QByteArray m_passBody; // what a row that is not transmitted records in msg
+    QString m_passBody; // what a row that is not transmitted records in msg
 };

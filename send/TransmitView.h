@@ -31,7 +31,7 @@ public:
 
     virtual void setStatusText(const QString &text) = 0; // third panel of the status bar
     virtual void setPassCount(const QString &text) = 0; // Label20
-    // The range text of the current pass; rangeText() (PageView) returns it from now on.
+    // The range text of the current pass; rangeString() (PageView) returns it from now on.
     virtual void setRangeText(const QString &text) = 0;
     virtual void setCountdown(const QString &text) = 0; // seconds left in a pause
     virtual void openReport() = 0; // re-open the report data set
@@ -39,7 +39,7 @@ public:
 
     // The transmit command's controls.
     virtual void setTransmitEnabled(bool enabled) = 0; // tbnTransmit and mnuTransmit
-    // Recipient1 and OpenHistory1: closed for the length of a command so the send list and
-    // the report table stay whole.
+    // Recipient1, OpenHistory1 and the mode items of "Sistema": closed for the length of a
+    // command so the send list, the report table and the run's mode stay whole.
     virtual void setMaintenanceEnabled(bool enabled) = 0;
 };

@@ -1,3 +1,5 @@
+#include "book/CsvImport.h"
+#include "core/Csv.h"
 #include "core/ModalRunner.h"
 #include "tests/support/BookWindows.h"
 #include "tests/support/ConsoleFixture.h"
@@ -423,6 +425,66 @@ private slots:
         QVERIFY(fx->alerts.alerts.isEmpty());
         QCOMPARE(storedNames(), QStringList({ " Mario ", "Mario", "D'Angelo" }));
         QCOMPARE(fx->stores->recipients.findByName(u"D'Angelo"_s)->firstName, u"Gianni"_s);
+    }
+
+    // A user's names by the same rules through the window and through a file: stored in
+    // normal form C (so a name typed with a combining accent meets the stored one in the
+    // duplicate check), refused with a control character in any of the three name fields.
+    void namesByWindowAndImport_data()
+    {
+        QTest::addColumn<QStringList>("names"); // Utente, Nome, Cognome as typed or read
+        QTest::addColumn<QStringList>("stored"); // empty: refused
+        QTest::addColumn<QString>("windowMessage");
+        QTest::addColumn<QString>("importReason");
+        const QString control = u"Il campo \"%1\" contiene caratteri di controllo."_s;
+        QTest::newRow("combining accents composed")
+            << QStringList { u"Nicolo\u0300 Bruni"_s, u"Nicolo\u0300"_s, u"Sante\u0301"_s }
+            << QStringList { u"Nicol\u00F2 Bruni"_s, u"Nicol\u00F2"_s, u"Sant\u00E9"_s } << QString() << QString();
+        QTest::newRow("decomposed duplicate")
+            << QStringList { u"Gia\u0300 Rossi"_s, QString(), QString() } << QStringList()
+            << u"The recipient is already exist!"_s << u"il nome \"Gi\u00E0 Rossi\" è già nella rubrica"_s;
+        QTest::newRow("control character in Utente")
+            << QStringList { u"An\x07na"_s, QString(), QString() } << QStringList() << control.arg(u"Utente"_s)
+            << u"caratteri di controllo nel campo \"Utente\""_s;
+        QTest::newRow("tab in Nome") << QStringList { u"Anna"_s, u"Ni\tco"_s, QString() } << QStringList()
+                                     << control.arg(u"Nome"_s) << u"caratteri di controllo nel campo \"Nome\""_s;
+        QTest::newRow("C1 control in Cognome")
+            << QStringList { u"Anna"_s, QString(), u"Ros\x85si"_s } << QStringList() << control.arg(u"Cognome"_s)
+            << u"caratteri di controllo nel campo \"Cognome\""_s;
+    }
+    void namesByWindowAndImport()
+    {
+        QFETCH(QStringList, names);
+        QFETCH(QStringList, stored);
+        QFETCH(QString, windowMessage);
+        QFETCH(QString, importReason);
+        seedUser(u"Gi\u00E0 Rossi"_s);
+        const auto added = [this] {
+            QStringList out;
+            for (const QVariantList &row :
+                 fx->rows(u"select Recipient, FirstName, LastName from recipients where num > 1"_s)) {
+                for (const QVariant &value : row)
+                    out << value.toString();
+            }
+            return out;
+        };
+
+        showWindow(m_book->users.get());
+        enterUser(names[0], u"1234A51"_s);
+        m_book->users->DBEdit2->setText(names[1]);
+        m_book->users->DBEdit3->setText(names[2]);
+        click(m_book->users->BitBtn4);
+        QCOMPARE(fx->alerts.texts(), windowMessage.isEmpty() ? QStringList() : QStringList { windowMessage });
+        QCOMPARE(added(), stored);
+
+        QCOMPARE(fx->exec(u"delete from recipients where num > 1"_s), QString());
+        QByteArray file = "Recipient;FirstName;LastName;PinID\r\n";
+        Csv::appendRecord(file, names + QStringList { u"1234A51"_s });
+        RecipientCsvImport import(fx->stores->report.database());
+        const CsvImportPlan plan = import.check(file, u"utenti.csv"_s);
+        QCOMPARE(plan.refused.isEmpty() ? QString() : plan.refused.first().reason, importReason);
+        import.apply();
+        QCOMPARE(added(), stored);
     }
 
     void newUserStartsUnticked()

@@ -129,7 +129,8 @@ private slots:
         FileDialogs::setNextFileName(u"utenti.csv"_s);
         click(m_book->users->btnImportCsv);
         QCOMPARE(m_summaries, 1);
-        QCOMPARE(m_summary, u"File: %1\nUtenti da importare: 2\nRighe scartate: 0"_s.arg(file(u"utenti.csv"_s)));
+        QCOMPARE(m_summary,
+                 u"File: %1\nCodifica: UTF-8\nUtenti da importare: 2\nRighe scartate: 0"_s.arg(file(u"utenti.csv"_s)));
         QCOMPARE(m_question, u"Importare 2 utenti?"_s);
         QCOMPARE(m_buttons, (QStringList { u"Sì"_s, u"No"_s }));
         QCOMPARE(m_summaryName, u"Riepilogo"_s);

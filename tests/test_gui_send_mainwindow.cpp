@@ -122,8 +122,9 @@ private slots:
         f.memMsg->setPlainText(u"HI"_s);
         f.Edit5->setText(u"2"_s);
         const auto controls = [&f] {
-            return QList<bool> { f.tbnTransmit->isEnabled(), f.mnuTransmit->isEnabled(), f.Recipient1->isEnabled(),
-                                 f.OpenHistory1->isEnabled() };
+            return QList<bool> { f.tbnTransmit->isEnabled(),  f.mnuTransmit->isEnabled(), f.Recipient1->isEnabled(),
+                                 f.OpenHistory1->isEnabled(), f.NormalMode1->isEnabled(), f.RangeTest1->isEnabled(),
+                                 f.TestMode1->isEnabled() };
         };
         QList<bool> controlsDuringRun;
         QString statusDuringRun;
@@ -135,8 +136,8 @@ private slots:
         w.command.tbnTransmitClick();
 
         QVERIFY(rig.state.lastRunResult);
-        QCOMPARE(controlsDuringRun, QList<bool>(4, false));
-        QCOMPARE(controls(), QList<bool>(4, true));
+        QCOMPARE(controlsDuringRun, QList<bool>(7, false));
+        QCOMPARE(controls(), QList<bool>(7, true));
         QCOMPARE((QStringList { statusDuringRun, f.statusText(2), f.edtID->text(), f.Label20->text() }),
                  (QStringList { u" Sending......"_s, u"Pronto"_s, u"0000123A12"_s, u"2"_s }));
         QCOMPARE(rig.alerts.texts(), QStringList { u"Invio corretto!  "_s });

@@ -315,7 +315,7 @@ private slots:
         Rig rig;
         rig.view.testMode = rig.view.chgMsg = true;
         rig.state.sendName = true;
-        rig.state.namePrefix = "Bo:";
+        rig.state.namePrefix = QStringLiteral("Bo:");
         QList<QByteArray> texts;
         for (int i = 0; i < 3; ++i) {
             rig.port.replies.enqueue({ QByteArray(), 0 });

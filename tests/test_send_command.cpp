@@ -84,6 +84,28 @@ private slots:
         QCOMPARE(rig.state.pacingLength, 7u); // Auto Inc 1
     }
 
+    // Auto Inc multiplies the pacing length at every run, and the count after a run is the
+    // message times the users: both stop at 5000, however many runs go by.
+    void pacingStopsAtTheFrameArea()
+    {
+        CommandRig rig(false);
+        QVERIFY(rig.startSimulator({ u"--no-line-time"_s }));
+        rig.stores->serial.write({ 0, 4, 1 }); // 19200 bit/s: the long frames leave quickly
+        rig.addBook();
+        rig.sendTo({ u"Anna"_s, u"Bruno"_s, u"Carla"_s });
+        rig.view.message = QString(2000, QLatin1Char('x'));
+        rig.testRun(u"1"_s);
+        rig.view.autoInc = u"3"_s;
+        rig.state.currentRateCode = "1";
+        rig.state.pacingLength = 4000;
+
+        QCOMPARE(CappedPacingLength(quint64(4000) * 3), kMaxPacingLength);
+        QVERIFY(rig.clickRenewsDeadlineBy(qint64(EncoderLink::AirTime(kMaxPacingLength, 1200)) + 1000));
+
+        QVERIFY(rig.state.lastRunResult);
+        QCOMPARE(rig.state.pacingLength, kMaxPacingLength);
+    }
+
     void failedRunLeavesTheDeadlineToTheLink()
     {
         CommandRig rig(false);

@@ -169,6 +169,32 @@ private slots:
             QCOMPARE(statuses.size(), 30);
     }
 
+    // A signal while the report is being exported: the export is cancelled, and neither the
+    // file nor a temporary one is left in the folder.
+    void signalDuringAReportExport()
+    {
+        ConsoleRun run({}, 1);
+        QVERIFY(run.ready);
+        {
+            QSqlDatabase db = QSqlDatabase::addDatabase(u"QSQLITE"_s, u"seed"_s);
+            db.setDatabaseName(run.dir.filePath(u"TALVENK.db"_s));
+            QVERIFY(db.open());
+            QSqlQuery seed(db);
+            QVERIFY(seed.exec(u"WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < 1000000) "
+                              "INSERT INTO report (recipt, msg) SELECT 'Rossi', 'Messaggio ' || i FROM n"_s));
+        }
+        QSqlDatabase::removeDatabase(u"seed"_s);
+        QVERIFY(run.start(u"export"_s));
+        QVERIFY(run.waitFor([&] { return run.handLog().contains(u"export\n"_s); }));
+
+        run.terminate();
+
+        QCOMPARE(run.console.state(), QProcess::NotRunning);
+        QCOMPARE(run.console.exitStatus(), QProcess::NormalExit);
+        QCOMPARE(run.console.exitCode(), 0);
+        QCOMPARE(QDir(run.dir.path()).entryList({ u"*report*"_s }, QDir::Files | QDir::Hidden), QStringList());
+    }
+
     // A signal while a message box is open under a run: the box closes as Escape would, no
     // new try starts, and the users of the pass not paged get their rows.
     void signalWithAMessageBoxOpen()

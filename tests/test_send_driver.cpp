@@ -526,6 +526,81 @@ private slots:
         QCOMPARE(rig.column(4).mid(2), (QStringList { u"OK"_s, u"NoTX"_s }));
         QCOMPARE(rig.sim->frames().size(), 1);
     }
+
+    // The first name goes out as the line can carry it, and the checksum covers those bytes.
+    void accentedFirstNameOnEachLine_data()
+    {
+        QTest::addColumn<int>("data"); // table serial: 0 "7,E,1", 1 "8,N,1"
+        QTest::addColumn<QString>("firstName");
+        QTest::addColumn<QByteArray>("frame");
+        QTest::addColumn<QString>("msg");
+        QTest::newRow("7,E,1: the bare letter")
+            << 0 << u"Nicol\u00F2"_s << QByteArray::fromHex("02303030303130314131324E69636F6C6F3A48493035323704")
+            << u"Nicolo:HI"_s;
+        QTest::newRow("8,N,1: Latin-1") << 1 << u"Nicol\u00F2"_s
+                                        << QByteArray::fromHex("02303030303130314131324E69636F6CF23A484930353A3A04")
+                                        << u"Nicol\u00F2:HI"_s;
+        QTest::newRow("8,N,1: a combining accent composed")
+            << 1 << u"Nicolo\u0300"_s << QByteArray::fromHex("02303030303130314131324E69636F6CF23A484930353A3A04")
+            << u"Nicol\u00F2:HI"_s;
+    }
+    void accentedFirstNameOnEachLine()
+    {
+        QFETCH(int, data);
+        QFETCH(QString, firstName);
+        QFETCH(QByteArray, frame);
+        QFETCH(QString, msg);
+        SendRig rig;
+        QVERIFY(rig.startSimulator({ u"--no-line-time"_s }));
+        rig.stores->serial.write({ 0, 3, data });
+        rig.addUser(u"Nicola"_s, u"0000101A12"_s, firstName, true);
+        rig.sendTo({ u"Nicola"_s });
+
+        QVERIFY(rig.driver->RunTransmission());
+
+        QCOMPARE(rig.sim->frames(), QList<QByteArray> { frame });
+        QCOMPARE(rig.sim->badFrames(), 0);
+        QCOMPARE(rig.column(5), QStringList { msg });
+    }
+
+    // A character the line cannot carry refuses the page before the wire, naming it.
+    void charactersTheLineCannotCarry_data()
+    {
+        QTest::addColumn<int>("data");
+        QTest::addColumn<QString>("firstName"); // empty: a range test to the typed code
+        QTest::addColumn<QString>("rangeStart");
+        QTest::addColumn<QString>("message");
+        const QString refused = u"Carattere non trasmissibile: %1 (utente %2)"_s;
+        QTest::newRow("7,E,1: euro sign") << 0 << u"\u20ACuro"_s << QString() << refused.arg(u"\u20AC"_s, u"Anna"_s);
+        QTest::newRow("7,E,1: CJK") << 0 << u"\u674E"_s << QString() << refused.arg(u"\u674E"_s, u"Anna"_s);
+        QTest::newRow("8,N,1: euro sign") << 1 << u"\u20ACuro"_s << QString() << refused.arg(u"\u20AC"_s, u"Anna"_s);
+        QTest::newRow("8,N,1: the range text")
+            << 1 << QString() << u"Prova \u20AC"_s << refused.arg(u"\u20AC"_s, u"DIR   "_s);
+    }
+    void charactersTheLineCannotCarry()
+    {
+        QFETCH(int, data);
+        QFETCH(QString, firstName);
+        QFETCH(QString, rangeStart);
+        QFETCH(QString, message);
+        SendRig rig;
+        QVERIFY(rig.startSimulator({ u"--no-line-time"_s }));
+        rig.stores->serial.write({ 0, 3, data });
+        if (rangeStart.isEmpty()) {
+            rig.addUser(u"Anna"_s, u"0000101A12"_s, firstName, true);
+            rig.sendTo({ u"Anna"_s });
+        } else {
+            rig.state.mode = OperatingMode::RangeTest;
+            rig.view.rangeStart = rangeStart;
+        }
+
+        QVERIFY(!rig.driver->RunTransmission());
+
+        QCOMPARE(rig.alerts.texts(), (QStringList { message, u"Invio fallito!"_s }));
+        QCOMPARE(rig.alerts.alerts[0].caption, u"Errore "_s);
+        QCOMPARE(rig.column(4), QStringList { u"NoTX"_s });
+        QVERIFY(rig.sim->frames().isEmpty());
+    }
 };
 
 QTEST_GUILESS_MAIN(TestSendDriver)

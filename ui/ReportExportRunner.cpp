@@ -3,6 +3,7 @@
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QEventLoop>
+#include <QList>
 #include <QProgressDialog>
 #include <QThread>
 #include <QTimer>
@@ -15,6 +16,30 @@ int &delay()
     static int milliseconds = 1000;
     return milliseconds;
 }
+
+// The exports under way.
+QList<ReportCsvExport *> &running()
+{
+    static QList<ReportCsvExport *> exports;
+    return exports;
+}
+
+// Keeps an export in the list while it runs.
+class RunningScope
+{
+public:
+    explicit RunningScope(ReportCsvExport &exporter)
+        : m_exporter(exporter)
+    {
+        running().append(&m_exporter);
+    }
+    ~RunningScope() { running().removeOne(&m_exporter); }
+    RunningScope(const RunningScope &) = delete;
+    RunningScope &operator=(const RunningScope &) = delete;
+
+private:
+    ReportCsvExport &m_exporter;
+};
 
 int clampToInt(qint64 value)
 {
@@ -33,9 +58,16 @@ int ReportExportRunner::progressDelay()
     return delay();
 }
 
+void ReportExportRunner::cancelRunning()
+{
+    for (ReportCsvExport *exporter : std::as_const(running()))
+        exporter->cancel();
+}
+
 ReportCsvExport::Result ReportExportRunner::run(QWidget *parent, const ReportCsvExport::Settings &settings)
 {
     ReportCsvExport exporter(settings);
+    const RunningScope scope(exporter);
     ReportCsvExport::Result result;
     QThread *worker = QThread::create([&] { result = exporter.run(); });
     worker->setObjectName(QStringLiteral("report-export"));
@@ -66,6 +98,8 @@ ReportCsvExport::Result ReportExportRunner::run(QWidget *parent, const ReportCsv
         progress.setAutoReset(false);
         progress.setMinimumDuration(std::numeric_limits<int>::max()); // shown here, not by its own timer
         QObject::connect(&progress, &QProgressDialog::canceled, &progress, [&] { exporter.cancel(); });
+        // Escape, or the program closing its dialogs as it ends, rejects it: that cancels too.
+        QObject::connect(&progress, &QDialog::rejected, &progress, [&] { exporter.cancel(); });
         auto update = [&] {
             // The bar ignores values above its maximum and animates for 0..0: keep it at least 1.
             const int total = qMax(1, clampToInt(exporter.rowsTotal()));

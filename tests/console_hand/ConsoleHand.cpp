@@ -9,12 +9,15 @@
 //   repeat  test mode (password), Times -1, direct mode to 123A12, then "Invia"
 //   range   range test with a period of 1 s, "Invia", then "Start" in the range-test window
 //   direct3 direct mode to 123A12, then three times: "Invia", and OK in its "Invio corretto!  " box
+//   export  the report window, "Esporta CSV..." to report.csv in the working folder; "export" is
+//           noted in the log once the export is under way
 #include <QAbstractButton>
 #include <QAction>
 #include <QApplication>
 #include <QCoreApplication>
 #include <QDialog>
 #include <QFile>
+#include <QFileDialog>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QMainWindow>
@@ -67,6 +70,22 @@ void setText(const char *name, const QString &text)
 {
     if (QLineEdit *e = child<QLineEdit>("Form1", name))
         e->setText(text);
+}
+
+QFileDialog *fileDialog()
+{
+    for (QWidget *w : QApplication::topLevelWidgets()) {
+        if (auto *dialog = qobject_cast<QFileDialog *>(w); dialog && dialog->isVisible())
+            return dialog;
+    }
+    return nullptr;
+}
+
+void note(const QByteArray &line)
+{
+    QFile file(QString::fromLocal8Bit(qgetenv("TESMA_TEST_HAND_LOG")));
+    if (file.open(QIODevice::Append))
+        file.write(line + '\n');
 }
 
 bool mainWindowReady()
@@ -144,6 +163,20 @@ QList<Step> script(const QByteArray &name)
                        triggerLater("mnuTransmit");
                    } },
                  { [] { return window("frmRange") != nullptr; }, [] { clickLater("frmRange", "Button2"); } } };
+    }
+    if (name == "export") {
+        return { { mainWindowReady, [] { triggerLater("OpenHistory1"); } },
+                 { [] { return window("frmHis") != nullptr; }, [] { clickLater("frmHis", "btnExportCsv"); } },
+                 { [] { return fileDialog() != nullptr; },
+                   [] {
+                       // Typed into the name field, as an operator would.
+                       QFileDialog *dialog = fileDialog();
+                       if (auto *name = dialog->findChild<QLineEdit *>(QStringLiteral("fileNameEdit")))
+                           name->setText(QStringLiteral("report.csv"));
+                       QTimer::singleShot(0, dialog, &QDialog::accept);
+                   } },
+                 // The busy cursor is on while the export has its first second.
+                 { [] { return QApplication::overrideCursor() != nullptr; }, [] { note("export"); } } };
     }
     return {};
 }

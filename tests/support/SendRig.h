@@ -5,13 +5,13 @@
 // shows, and an event pump that handles real events and lets a test act from inside a run.
 
 #include "core/Clock.h"
-#include "store/DataStores.h"
-#include "store/Database.h"
 #include "core/EventPump.h"
 #include "core/SendingState.h"
 #include "link/TCommPort.h"
 #include "send/TransmitDriver.h"
 #include "send/TransmitView.h"
+#include "store/DataStores.h"
+#include "store/Database.h"
 #include "tests/support/RecordingAlertSink.h"
 #include "tests/support/SimulatorProcess.h"
 
@@ -83,8 +83,8 @@ public:
     bool testModeChecked() const override { return testMode; }
     bool chgMsgChecked() const override { return chgMsg; }
     bool toneOnlyChecked() const override { return toneOnly; }
-    QByteArray messageText() const override { return message.toLatin1(); }
-    QByteArray rangeText() const override { return rangeTextShown.toLatin1(); }
+    QString messageString() const override { return message; }
+    QString rangeString() const override { return rangeTextShown; }
     qint64 delayFieldMs() const override { return delay.toLongLong(); }
     void setProgress(int, int position) override { progress = position; }
     void advanceProgress(int count) override { progress += count; }
