@@ -7,7 +7,7 @@
 //     SnppSession session(backend, "127.0.0.1");
 //     socket.write(session.greeting());
 //     SnppSession::Output out = session.feed(socket.read(4096), 4);
-//     // out.delay: a failed LOGI; its reply goes out, and the next lines are fed, a second later
+//     // out.delay: the reply ends with a failed LOGI's; write it, and feed on, a second later
 //     socket.write(out.reply);
 //     if (out.close) socket.disconnectFromHost();
 //     // session.hasPendingLine(): feed(QByteArray(), 4) again on the next turn of the loop

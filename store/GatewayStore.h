@@ -4,7 +4,7 @@
 // other systems that wait for the link (table gateway_queue). A page leaves the queue in the
 // same transaction that writes its report row, so an accepted page is sent or recorded as not
 // transmitted, never lost. Every commit runs with synchronous=FULL: a page answered "250"
-// survives a power cut.
+// survives a power cut. It also finds PAGE's addressees in table recipients.
 
 #include "store/DataStores.h"
 
