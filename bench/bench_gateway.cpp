@@ -66,10 +66,15 @@ struct Client
 
     void run()
     {
-        // At most eight sessions at once: a client turned away with "421" tries again.
+        // At most eight sessions at once, two per address: each client has a loopback address
+        // of its own, and one turned away with "421" tries again.
         QTcpSocket socket;
         QByteArray reply;
         for (int attempt = 0; attempt < 600; ++attempt) {
+            if (!socket.bind(QHostAddress(QStringLiteral("127.0.0.%1").arg(2 + index)))) {
+                error = QStringLiteral("cannot bind");
+                return;
+            }
             socket.connectToHost(QHostAddress::LocalHost, port);
             if (!socket.waitForConnected(10000) || !line(socket, reply)) {
                 error = QStringLiteral("no greeting");
@@ -144,6 +149,7 @@ int main(int argc, char **argv)
     GatewaySettings settings;
     settings.enabled = true;
     settings.port = port;
+    settings.allowed = QStringLiteral("127.0.0.0/8");
     gatewayStore.setSettings(settings);
 
     SendingState state;

@@ -16,6 +16,7 @@
 
 #include <cstdint>
 #include <cstdlib>
+#include <utility>
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
@@ -28,25 +29,32 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     user.firstName = QStringLiteral("Mario");
     user.sendName = true;
     backend.book = { user };
-    // The first byte picks a login, a full queue and a failing store.
+    // The first byte picks a login, a full queue, a failing store and an unreadable address book.
     if (data[0] & 1) {
         backend.user = QStringLiteral("u");
         backend.password = QStringLiteral("p");
     }
     backend.limit = data[0] & 2 ? 1 : GatewayStore::kQueueLimit;
     backend.fail = data[0] & 4;
+    backend.bookFails = data[0] & 8;
 
     SnppSession session(backend, QStringLiteral("127.0.0.1"));
     const QList<QByteArray> chunks = QByteArray(reinterpret_cast<const char *>(data + 1), int(size - 1)).split('\xFE');
     bool closed = false;
     for (const QByteArray &chunk : chunks) {
-        const SnppSession::Output out = session.feed(chunk);
-        if (closed && !out.reply.isEmpty())
-            std::abort();
-        closed = closed || out.close;
+        // As the server does: a failed LOGI stops the feed, which goes on after its pause.
+        QByteArray bytes = chunk;
+        do {
+            const SnppSession::Output out = session.feed(std::exchange(bytes, QByteArray()), 4);
+            if (closed && !out.reply.isEmpty())
+                std::abort();
+            closed = closed || out.close;
+            if (!out.reply.isEmpty() && !out.reply.endsWith("\r\n"))
+                std::abort();
+            if (out.reply.size() > 4 * SnppSession::kMaxReply)
+                std::abort();
+        } while (session.hasPendingLine());
         if (session.pendingBytes() > SnppSession::kMaxLine + 1)
-            std::abort();
-        if (!out.reply.isEmpty() && !out.reply.endsWith("\r\n"))
             std::abort();
     }
     for (const GatewayPage &page : backend.queued) {

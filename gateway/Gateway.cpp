@@ -7,8 +7,8 @@ Gateway::Gateway(const QSqlDatabase &db, DataStores &stores, TCommPort &port, Se
                  EventPump &pump, AlertSink &alerts, QObject *parent)
     : QObject(parent)
     , m_store(db)
-    , m_backend(stores.recipients, m_store, clock)
-    , m_server(m_backend, this)
+    , m_backend(m_store, clock)
+    , m_server(m_backend, clock, this)
     , m_dispatcher(m_store, stores.serial, port, state, clock, pump, alerts, this)
 {
     m_backend.setQueued([this] {

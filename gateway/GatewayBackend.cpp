@@ -5,9 +5,8 @@
 #include "store/DataStores.h"
 #include "store/GatewayStore.h"
 
-GatewayBackend::GatewayBackend(RecipientStore &recipients, GatewayStore &queue, Clock &clock)
-    : m_recipients(recipients)
-    , m_queue(queue)
+GatewayBackend::GatewayBackend(GatewayStore &queue, Clock &clock)
+    : m_queue(queue)
     , m_clock(clock)
 {
 }
@@ -18,12 +17,12 @@ void GatewayBackend::setLogin(const QString &user, const QString &password)
     m_password = password;
 }
 
-std::optional<Recipient> GatewayBackend::findRecipient(const QString &name)
+SnppBackend::Lookup GatewayBackend::findRecipient(const QString &name)
 {
     try {
-        return m_recipients.findByName(name);
+        return { m_queue.findRecipient(name), false };
     } catch (const DataError &) {
-        return std::nullopt;
+        return { std::nullopt, true };
     }
 }
 
@@ -32,6 +31,15 @@ SnppBackend::Submit GatewayBackend::submit(QList<GatewayPage> &pages)
     const QDateTime now = m_clock.now();
     for (GatewayPage &page : pages)
         page.dispTime = now;
+    // The store's batch is begun by the first SEND of a turn, so turns without one cost nothing.
+    if (m_batchOpen && !m_batch) {
+        try {
+            m_queue.beginBatch();
+            m_batch = true;
+        } catch (const DataError &) {
+            m_batchOpen = false; // each SEND then commits on its own
+        }
+    }
     try {
         if (!m_queue.enqueue(pages))
             return Submit::Full;
@@ -47,17 +55,14 @@ SnppBackend::Submit GatewayBackend::submit(QList<GatewayPage> &pages)
 
 void GatewayBackend::beginBatch()
 {
-    try {
-        m_queue.beginBatch();
-        m_batch = true;
-    } catch (const DataError &) {
-        m_batch = false; // each SEND then commits on its own
-    }
+    m_batchOpen = true;
+    m_batch = false;
     m_queuedInBatch = false;
 }
 
 bool GatewayBackend::endBatch()
 {
+    m_batchOpen = false;
     if (!m_batch)
         return true;
     m_batch = false;
@@ -66,4 +71,38 @@ bool GatewayBackend::endBatch()
         m_queued();
     m_queuedInBatch = false;
     return committed;
+}
+
+bool GatewayBackend::loginAllowed(const QString &client, const QString &user)
+{
+    const auto it = m_failures.constFind({ client, user });
+    return it == m_failures.cend() || m_clock.tickMs() >= it->lockedUntil;
+}
+
+void GatewayBackend::loginFailed(const QString &client, const QString &user)
+{
+    const qint64 now = m_clock.tickMs();
+    forgetOldFailures(now);
+    Failures &failures = m_failures[{ client, user }];
+    failures.ticks.append(now);
+    if (failures.ticks.size() >= kLockoutFailures) {
+        failures.ticks.clear();
+        failures.lockedUntil = now + kLockoutMs;
+    }
+}
+
+void GatewayBackend::forgetOldFailures(qint64 now)
+{
+    // At most a few failures a second reach here (each costs its session a pause), so the
+    // table stays small; what is past the window and the lockout goes.
+    for (auto it = m_failures.begin(); it != m_failures.end();) {
+        QList<qint64> &ticks = it->ticks;
+        ticks.erase(ticks.begin(), std::find_if(ticks.begin(), ticks.end(), [&](qint64 tick) {
+                        return now - tick < kLockoutWindowMs;
+                    }));
+        if (ticks.isEmpty() && now >= it->lockedUntil)
+            it = m_failures.erase(it);
+        else
+            ++it;
+    }
 }

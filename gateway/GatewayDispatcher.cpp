@@ -11,6 +11,7 @@
 #include "store/GatewayStore.h"
 
 #include <QThread>
+#include <algorithm>
 
 namespace {
 
@@ -70,6 +71,8 @@ GatewayDispatcher::GatewayDispatcher(GatewayStore &queue, SerialStore &serial, T
     m_retry.setSingleShot(true);
     m_retry.setInterval(kRetryMs);
     connect(&m_retry, &QTimer::timeout, this, [this] { wake(); });
+    m_held.setSingleShot(true);
+    connect(&m_held, &QTimer::timeout, this, [this] { wake(); });
 }
 
 bool GatewayDispatcher::operatorRequest(std::function<void()> start)
@@ -175,8 +178,12 @@ void GatewayDispatcher::dispatchNext()
     if (!mayStart())
         return;
     std::optional<GatewayPage> page;
+    std::optional<QDateTime> held;
     try {
-        page = m_queue.head();
+        const QDateTime now = m_clock.now();
+        page = m_queue.nextDue(now);
+        if (!page)
+            held = m_queue.nextHold(now);
     } catch (const DataError &error) {
         m_failure = error.text();
         changed();
@@ -184,9 +191,12 @@ void GatewayDispatcher::dispatchNext()
         return;
     }
     if (!page) {
-        // The queue is empty: the port is closed, as after a run.
+        // Nothing to send now: the port is closed, as after a run. A held page is looked at
+        // again when it falls due (at least every minute, should the clock be set).
         if (m_portOurs)
             closePort();
+        if (held)
+            m_held.start(int(std::clamp<qint64>(m_clock.now().msecsTo(*held), 0, kHeldCheckMs)));
         return;
     }
     if (!openPort()) {

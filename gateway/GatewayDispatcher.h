@@ -1,10 +1,11 @@
 #pragma once
 
-// Sends the queued pages, oldest first, one at a time, whenever the link is free: no operator
-// command going on, no COM or gateway settings window open, and called from the top-level
-// event loop. Each page goes through the encoder link with the framing, tries and busy wait
-// of an operator's run, but with a sending state of its own; only the encoder's busy deadline
-// is shared. The page leaves the queue in the transaction that writes its report row.
+// Sends the queued pages, oldest first (skipping those held for later), one at a time,
+// whenever the link is free: no operator command going on, no COM or gateway settings window
+// open, and called from the top-level event loop. Each page goes through the encoder link with
+// the framing, tries and busy wait of an operator's run, but with a sending state of its own;
+// only the encoder's busy deadline is shared. The page leaves the queue in the transaction
+// that writes its report row.
 
 #include "core/LinkArbiter.h"
 #include "core/SendingState.h"
@@ -25,6 +26,7 @@ class GatewayDispatcher final : public QObject, public LinkArbiter
 {
 public:
     static constexpr int kRetryMs = 30'000; // a port that cannot be opened is tried again
+    static constexpr qint64 kHeldCheckMs = 60'000; // the longest wait for a held page
 
     GatewayDispatcher(GatewayStore &queue, SerialStore &serial, TCommPort &port, SendingState &shared, Clock &clock,
                       EventPump &pump, AlertSink &alerts, QObject *parent = nullptr);
@@ -72,6 +74,7 @@ private:
     QTimer m_kick; // zero-delay: the next page, from whatever loop runs at top level
     QTimer m_later; // a look again after a dialog's loop
     QTimer m_retry;
+    QTimer m_held; // the first held page falls due
     bool m_onWire = false;
     bool m_operator = false;
     bool m_portOurs = false; // opened by dispatch with the current settings

@@ -1,5 +1,6 @@
 #include "gateway/SnppServer.h"
 
+#include "core/Clock.h"
 #include "gateway/SnppSession.h"
 
 #include <QNetworkProxy>
@@ -10,8 +11,13 @@ namespace {
 
 const QByteArray kDenied = "421 Access Denied, Goodbye\r\n";
 const QByteArray kBusy = "421 Too Many Sessions, Goodbye\r\n";
+const QByteArray kTooManyForLogin = "421 Too many sessions\r\n";
 const QByteArray kIdle = "421 Timeout, Goodbye\r\n";
+const QByteArray kSessionLimit = "421 Session time limit\r\n";
 const QByteArray kShutdown = "421 Gateway Shutting Down, Goodbye\r\n";
+
+// What a socket holds of a client's input before the kernel makes the client wait.
+constexpr qint64 kReadBuffer = 64 * 1024;
 
 } // namespace
 
@@ -19,19 +25,32 @@ struct SnppServer::Session
 {
     QTcpSocket *socket = nullptr; // child of the server, deleted later once closed
     std::unique_ptr<SnppSession> conversation;
+    QString address; // the client's, IPv4-mapped addresses as IPv4
     QElapsedTimer idle;
+    qint64 startedMs = 0; // on the clock
+    QTimer loginDelay; // a failed LOGI's reply, and the lines after it, wait for it
+    QByteArray heldReply;
+    bool heldClose = false;
+    bool stalled = false; // no room for a reply in the output: waits for bytesWritten()
     bool closing = false;
 };
 
-SnppServer::SnppServer(SnppBackend &backend, QObject *parent)
+// What one turn answered for a session; written once the turn's SENDs are committed.
+struct SnppServer::Turn
+{
+    Session *session = nullptr;
+    QByteArray reply;
+    bool close = false;
+    bool again = false; // input is left: serve it on the next turn
+};
+
+SnppServer::SnppServer(SnppBackend &backend, Clock &clock, QObject *parent)
     : QTcpServer(parent)
     , m_backend(backend)
+    , m_clock(clock)
 {
     setProxy(QNetworkProxy::NoProxy);
     setMaxPendingConnections(kMaxSessions);
-    m_batch.setSingleShot(true);
-    m_batch.setInterval(0);
-    connect(&m_batch, &QTimer::timeout, this, [this] { serveWaiting(); });
     m_reaper.setInterval(1000);
     connect(&m_reaper, &QTimer::timeout, this, [this] { reap(); });
 }
@@ -94,24 +113,32 @@ void SnppServer::incomingConnection(qintptr descriptor)
         refuse(socket, kBusy);
         return;
     }
+    const QString address = ClientFilter::normalised(socket->peerAddress()).toString();
+    // Before LOGI a session's login is empty.
+    if (sessionsOf(address, QString(), nullptr) >= kMaxPerLogin) {
+        refuse(socket, kTooManyForLogin);
+        return;
+    }
 
     auto session = std::make_unique<Session>();
     Session *raw = session.get();
     raw->socket = socket;
-    raw->conversation
-        = std::make_unique<SnppSession>(m_backend, ClientFilter::normalised(socket->peerAddress()).toString());
+    raw->address = address;
+    raw->conversation = std::make_unique<SnppSession>(m_backend, address);
     raw->idle.start();
+    raw->startedMs = m_clock.tickMs();
+    raw->loginDelay.setSingleShot(true);
     m_sessions.push_back(std::move(session));
 
-    connect(socket, &QTcpSocket::readyRead, this, [this, raw] {
-        // Input that arrives in one turn of the event loop is served together, so the pages
-        // of several SENDs are made durable with one commit.
-        if (std::find(m_waiting.begin(), m_waiting.end(), raw) == m_waiting.end())
-            m_waiting.push_back(raw);
-        if (!m_batch.isActive())
-            m_batch.start();
+    // A client that sends faster than it is answered waits in the kernel, not in memory here.
+    socket->setReadBufferSize(kReadBuffer);
+    connect(socket, &QTcpSocket::readyRead, this, [this, raw] { schedule(raw); });
+    connect(socket, &QTcpSocket::bytesWritten, this, [this, raw] {
+        raw->idle.restart();
+        if (std::exchange(raw->stalled, false))
+            schedule(raw);
     });
-    connect(socket, &QTcpSocket::bytesWritten, this, [raw] { raw->idle.restart(); });
+    connect(&raw->loginDelay, &QTimer::timeout, this, [this, raw] { schedule(raw); });
     connect(socket, &QTcpSocket::disconnected, this, [this, raw] { drop(raw); });
     connect(socket, &QTcpSocket::errorOccurred, this, [this, raw](QAbstractSocket::SocketError) {
         if (raw->socket->state() == QAbstractSocket::UnconnectedState)
@@ -127,33 +154,110 @@ void SnppServer::refuse(QTcpSocket *socket, const QByteArray &reply)
     socket->disconnectFromHost();
 }
 
+int SnppServer::sessionsOf(const QString &address, const QString &login, const Session *except) const
+{
+    return int(std::count_if(m_sessions.begin(), m_sessions.end(), [&](const auto &session) {
+        return session.get() != except && !session->closing && session->address == address
+            && session->conversation->login() == login;
+    }));
+}
+
+void SnppServer::schedule(Session *session)
+{
+    if (std::find(m_waiting.begin(), m_waiting.end(), session) == m_waiting.end())
+        m_waiting.push_back(session);
+    // The next turn of the event loop, after whatever else is waiting in it: never recursion.
+    if (!std::exchange(m_serveQueued, true))
+        QMetaObject::invokeMethod(
+            this,
+            [this] {
+                m_serveQueued = false;
+                serveWaiting();
+            },
+            Qt::QueuedConnection);
+}
+
 void SnppServer::serveWaiting()
 {
+    // The sessions served together have their pages made durable with one commit.
     const std::vector<Session *> waiting = std::exchange(m_waiting, {});
-    std::vector<std::pair<Session *, SnppSession::Output>> outputs;
+    std::vector<Turn> turns;
     m_backend.beginBatch();
     for (Session *session : waiting) {
         if (session->closing) {
             session->socket->readAll();
             continue;
         }
-        session->idle.restart();
-        outputs.emplace_back(session, session->conversation->feed(session->socket->readAll()));
+        if (!session->loginDelay.isActive())
+            turns.push_back(serve(session));
     }
     const bool committed = m_backend.endBatch();
-    for (auto &[session, out] : outputs) {
+
+    // Ending a session can drop it at once (disconnected()): that is done last, one by one.
+    std::vector<std::pair<Session *, QByteArray>> ending;
+    for (Turn &turn : turns) {
         // Nothing of a batch that did not commit was stored: its SENDs were not accepted.
         if (!committed)
-            out.reply.replace(SnppSession::kSentReply, SnppSession::kNotQueuedReply);
-        if (out.close) {
-            closeSession(session, out.reply);
+            turn.reply.replace(SnppSession::kSentReply, SnppSession::kNotQueuedReply);
+        Session *session = turn.session;
+        if (turn.close) {
+            ending.emplace_back(session, turn.reply);
             continue;
         }
-        session->socket->write(out.reply);
-        // A client that sends without ever reading its replies is not kept.
-        if (session->socket->bytesToWrite() > kMaxUnsent)
-            session->socket->abort();
+        session->socket->write(turn.reply);
+        if (!session->heldReply.isEmpty())
+            session->loginDelay.start(m_loginDelayMs);
+        else if (turn.again)
+            schedule(session);
     }
+    for (const auto &[session, reply] : ending)
+        closeSession(session, reply);
+}
+
+SnppServer::Turn SnppServer::serve(Session *session)
+{
+    Turn turn;
+    turn.session = session;
+    if (!session->heldReply.isEmpty()) {
+        // A failed LOGI's pause is over.
+        turn.reply = std::exchange(session->heldReply, {});
+        turn.close = std::exchange(session->heldClose, false);
+        if (turn.close)
+            return turn;
+    }
+    SnppSession &talk = *session->conversation;
+    QTcpSocket &socket = *session->socket;
+    for (int line = 0; line < kLinesPerTurn; ++line) {
+        if (socket.bytesToWrite() + turn.reply.size() + SnppSession::kMaxReply > kMaxUnsent) {
+            session->stalled = true;
+            return turn;
+        }
+        QByteArray bytes;
+        if (!talk.hasPendingLine()) {
+            bytes = socket.read(kReadChunk);
+            if (bytes.isEmpty())
+                break;
+            session->idle.restart();
+        }
+        const QString loginBefore = talk.login();
+        SnppSession::Output out = talk.feed(bytes, 1);
+        if (talk.login() != loginBefore && sessionsOf(session->address, talk.login(), session) >= kMaxPerLogin) {
+            out.reply = kTooManyForLogin;
+            out.close = true;
+        }
+        if (out.delay) {
+            session->heldReply = out.reply;
+            session->heldClose = out.close;
+            return turn;
+        }
+        turn.reply += out.reply;
+        if (out.close) {
+            turn.close = true;
+            return turn;
+        }
+    }
+    turn.again = talk.hasPendingLine() || socket.bytesAvailable() > 0;
+    return turn;
 }
 
 void SnppServer::closeSession(Session *session, const QByteArray &reply)
@@ -161,6 +265,7 @@ void SnppServer::closeSession(Session *session, const QByteArray &reply)
     if (session->closing)
         return;
     session->closing = true;
+    session->loginDelay.stop();
     session->socket->write(reply);
     // Flushes what is left to write, then closes; disconnected() drops the session.
     session->socket->disconnectFromHost();
@@ -180,13 +285,24 @@ void SnppServer::drop(Session *session)
 
 void SnppServer::reap()
 {
-    std::vector<Session *> idle;
+    // Ending a session can emit disconnected() at once, which takes it out of m_sessions: the
+    // sessions to end are picked first and ended after the walk.
+    const qint64 now = m_clock.tickMs();
+    std::vector<Session *> unflushed;
+    std::vector<std::pair<Session *, QByteArray>> expired;
     for (const auto &session : m_sessions) {
-        if (!session->closing && session->idle.elapsed() >= m_idleMs)
-            idle.push_back(session.get());
-        else if (session->closing && session->idle.elapsed() >= m_idleMs)
-            session->socket->abort(); // a peer that never takes the last reply
+        const bool idle = session->idle.elapsed() >= m_idleMs;
+        if (session->closing) {
+            if (idle)
+                unflushed.push_back(session.get()); // a peer that never takes the last reply
+        } else if (now - session->startedMs >= kSessionLimitMs) {
+            expired.emplace_back(session.get(), kSessionLimit);
+        } else if (idle) {
+            expired.emplace_back(session.get(), kIdle);
+        }
     }
-    for (Session *session : idle)
-        closeSession(session, kIdle);
+    for (Session *session : unflushed)
+        session->socket->abort();
+    for (const auto &[session, reply] : expired)
+        closeSession(session, reply);
 }

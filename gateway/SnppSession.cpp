@@ -4,12 +4,16 @@
 #include "link/PagerCode.h"
 #include "ui/MessageFilter.h"
 
+#include <QTimeZone>
+#include <algorithm>
+
 namespace {
 
 const QByteArray kGreeting = "220 SNPP Gateway Ready\r\n";
 const QByteArray kPagerOk = "250 Pager ID Accepted\r\n";
 const QByteArray kPagerBad = "550 Error, Invalid Pager ID\r\n";
-const QByteArray kTooManyPagers = "550 Error, Too Many Pager IDs\r\n";
+const QByteArray kTooManyPagers = "552 Max Recipients Exceeded\r\n";
+const QByteArray kLookupFailed = "554 Error, Address Book Not Available\r\n";
 const QByteArray kMessageOk = "250 Message OK\r\n";
 const QByteArray kMessageTwice = "503 Error, Message Already Entered\r\n";
 const QByteArray kMessageEmpty = "550 Error, Empty Message\r\n";
@@ -24,18 +28,33 @@ const QByteArray kGoodbye = "221 OK, Goodbye\r\n";
 const QByteArray kLoginOk = "250 Login Accepted\r\n";
 const QByteArray kLoginBad = "550 Error, Invalid Login\r\n";
 const QByteArray kLoginClosed = "421 Too Many Login Failures, Goodbye\r\n";
+const QByteArray kLockedOut = "421 Locked out\r\n";
 const QByteArray kLoginNeeded = "503 Error, Login Required\r\n";
 const QByteArray kLevelOk = "250 Service Level Accepted\r\n";
+const QByteArray kLevelBad = "550 Error, Invalid Service Level\r\n";
+const QByteArray kHoldOk = "250 Delayed Messaging Selected\r\n";
+const QByteArray kHoldBad = "550 Error, Invalid Delivery Date/Time\r\n";
 const QByteArray kSubjectOk = "250 Message Subject OK\r\n";
+// The options that this console cannot honour: one transmitter, the alert of the pager code,
+// no caller shown. They are accepted, so a client that always sends them still pages.
+const QByteArray kAlertOk = "250 Alert Override Accepted (Ignored)\r\n";
+const QByteArray kAlertBad = "550 Error, Invalid Alert Parameter\r\n";
+const QByteArray kCoverageOk = "250 Alternate Coverage Accepted (Ignored)\r\n";
+const QByteArray kCoverageBad = "550 Error, Invalid Alternate Region\r\n";
+const QByteArray kCallerOk = "250 Caller ID Accepted (Ignored)\r\n";
+const QByteArray kCallerBad = "550 Error, Invalid Caller ID\r\n";
 const QByteArray kNotImplemented = "500 Command Not Implemented\r\n";
 const QByteArray kLineTooLong = "421 Line Too Long, Goodbye\r\n";
 const QByteArray kTooManyErrors = "421 Too Many Errors, Goodbye\r\n";
-const QByteArray kHelp = "214 PAGE <pager ID or name>: an addressee (a name of the address book or a pager code)\r\n"
-                         "214 MESS <text>: the message\r\n"
-                         "214 DATA: a message of several lines, ended by a lone \".\"\r\n"
+constexpr char kHelp[] = "214 PAGE <pager ID or name>: an addressee (a name of the address book or a pager code)\r\n"
+                         "214 MESS <text>: the message; DATA: a message of several lines, ended by a lone \".\"\r\n"
                          "214 SUBJ <text>: a subject, put in front of the message\r\n"
-                         "214 LOGI <user> <password>, LEVE <level>, RESE, SEND, QUIT, HELP\r\n"
+                         "214 HOLD YYMMDDHHMMSS [+/-GMT offset]: the next PAGE waits until then\r\n"
+                         "214 LOGI <user> <password>, LEVE <1-3>, ALER, COVE, CALL, RESE, SEND, QUIT, HELP\r\n"
                          "250 End of Help Information\r\n";
+// The answer to one line is at most HELP's, or a refusal and the "421" that closes: within
+// kMaxReply, so the server can check for room before any answer is built.
+static_assert(sizeof(kHelp) <= SnppSession::kMaxReply);
 
 const QString kDirectRecipt = QStringLiteral("SNPP  ");
 
@@ -60,19 +79,21 @@ QByteArray SnppSession::greeting()
     return kGreeting;
 }
 
-SnppSession::Output SnppSession::feed(const QByteArray &bytes)
+SnppSession::Output SnppSession::feed(const QByteArray &bytes, int maxLines)
 {
     Output out;
     if (m_closed)
         return out;
     m_buffer += bytes;
     qsizetype start = 0;
-    while (!m_closed) {
+    int answered = 0;
+    while (!m_closed && !out.delay && (maxLines < 0 || answered < maxLines)) {
         const qsizetype end = m_buffer.indexOf('\n', start);
         if (end < 0)
             break;
         QByteArray line = m_buffer.mid(start, end - start);
         start = end + 1;
+        ++answered;
         if (line.endsWith('\r'))
             line.chop(1);
         if (line.size() > kMaxLine) {
@@ -80,10 +101,11 @@ SnppSession::Output SnppSession::feed(const QByteArray &bytes)
             break;
         }
         out.reply += m_inData ? handleDataLine(line) : handleLine(line);
+        out.delay = std::exchange(m_delay, false);
     }
     m_buffer.remove(0, start);
     // A peer that sends no line end must not make the buffer grow without bound.
-    if (!m_closed && m_buffer.size() > kMaxLine + 1)
+    if (!m_closed && !hasPendingLine() && m_buffer.size() > kMaxLine + 1)
         out.reply += closeWith(kLineTooLong);
     if (m_closed)
         m_buffer.clear();
@@ -129,16 +151,25 @@ QByteArray SnppSession::command(const QString &verb, const QString &argument)
     if (verb == u"QUIT")
         return closeWith(kGoodbye);
     if (verb == u"HELP")
-        return kHelp;
+        return QByteArray(kHelp);
     if (verb == u"LOGI")
         return login(argument);
     if (verb == u"LEVE")
-        return kLevelOk;
+        return level(argument);
+    if (verb == u"ALER") {
+        const QString value = argument.trimmed();
+        return value == u"0" || value == u"1" ? kAlertOk : kAlertBad;
+    }
+    if (verb == u"COVE")
+        return argument.trimmed().isEmpty() ? kCoverageBad : kCoverageOk;
+    if (verb == u"CALL")
+        return argument.trimmed().isEmpty() ? kCallerBad : kCallerOk;
     if (verb == u"RESE") {
         reset();
         return kResetOk;
     }
-    const bool paging = verb == u"PAGE" || verb == u"MESS" || verb == u"DATA" || verb == u"SUBJ" || verb == u"SEND";
+    const bool paging = verb == u"PAGE" || verb == u"MESS" || verb == u"DATA" || verb == u"SUBJ" || verb == u"SEND"
+        || verb == u"HOLD";
     if (!paging)
         return kNotImplemented;
     if (loginMissing())
@@ -147,6 +178,8 @@ QByteArray SnppSession::command(const QString &verb, const QString &argument)
         return page(argument);
     if (verb == u"MESS")
         return message(argument);
+    if (verb == u"HOLD")
+        return hold(argument);
     if (verb == u"SUBJ") {
         m_subject = argument;
         return kSubjectOk;
@@ -156,6 +189,8 @@ QByteArray SnppSession::command(const QString &verb, const QString &argument)
             return kMessageTwice;
         m_inData = true;
         m_data.clear();
+        m_dataLines = 0;
+        m_dataTooLong = false;
         return kDataBegin;
     }
     return send();
@@ -171,23 +206,90 @@ QByteArray SnppSession::login(const QString &argument)
     const QStringList words = argument.split(QLatin1Char(' '), Qt::SkipEmptyParts);
     const QString user = words.value(0);
     const QString password = words.value(1);
-    if (m_backend.loginUser().isEmpty() || (user == m_backend.loginUser() && password == m_backend.loginPassword())) {
+    if (m_backend.loginUser().isEmpty()) {
         m_loggedIn = true;
         return kLoginOk;
     }
+    if (!m_backend.loginAllowed(m_client, user))
+        return closeWith(kLockedOut);
+    if (user == m_backend.loginUser() && password == m_backend.loginPassword()) {
+        m_loggedIn = true;
+        m_login = user;
+        return kLoginOk;
+    }
     m_loggedIn = false;
+    m_login.clear();
+    // Each failure costs its sender a pause before the reply.
+    m_delay = true;
+    m_backend.loginFailed(m_client, user);
+    if (!m_backend.loginAllowed(m_client, user))
+        return closeWith(kLockedOut);
     if (++m_loginFailures >= kMaxLoginFailures)
         return closeWith(kLoginClosed);
     return kLoginBad;
 }
 
-std::optional<GatewayPage> SnppSession::resolve(SnppBackend &backend, const QString &argument)
+QByteArray SnppSession::level(const QString &argument)
 {
+    bool ok = false;
+    const int value = argument.trimmed().toInt(&ok);
+    return ok && value >= 1 && value <= 3 ? kLevelOk : kLevelBad;
+}
+
+QDateTime SnppSession::parseHold(const QString &argument)
+{
+    const QStringList words = argument.split(QLatin1Char(' '), Qt::SkipEmptyParts);
+    if (words.isEmpty() || words.size() > 2)
+        return {};
+    const QString &stamp = words[0];
+    if (stamp.size() != 12 || !std::all_of(stamp.begin(), stamp.end(), [](QChar c) { return c.isDigit(); }))
+        return {};
+    auto number = [&](int at) { return stamp.mid(at, 2).toInt(); };
+    const QDate date(2000 + number(0), number(2), number(4));
+    const QTime time(number(6), number(8), number(10));
+    if (!date.isValid() || !time.isValid())
+        return {};
+    if (words.size() == 1)
+        return QDateTime(date, time);
+
+    // "+H", "+HH", "+HMM" or "+HHMM": hours, then minutes when there are more than two digits.
+    const QString &offset = words[1];
+    const QString digits = offset.mid(1);
+    if ((!offset.startsWith(QLatin1Char('+')) && !offset.startsWith(QLatin1Char('-'))) || digits.isEmpty()
+        || digits.size() > 4 || !std::all_of(digits.begin(), digits.end(), [](QChar c) { return c.isDigit(); }))
+        return {};
+    const int hours = digits.size() > 2 ? digits.chopped(2).toInt() : digits.toInt();
+    const int minutes = digits.size() > 2 ? digits.right(2).toInt() : 0;
+    if (hours > 14 || minutes > 59)
+        return {};
+    const int seconds = (hours * 3600 + minutes * 60) * (offset.startsWith(QLatin1Char('-')) ? -1 : 1);
+    return QDateTime(date, time, QTimeZone(seconds));
+}
+
+QByteArray SnppSession::hold(const QString &argument)
+{
+    const QDateTime until = parseHold(argument);
+    if (!until.isValid())
+        return kHoldBad;
+    m_hold = until;
+    return kHoldOk;
+}
+
+std::optional<GatewayPage> SnppSession::resolve(SnppBackend &backend, const QString &argument, bool *failed)
+{
+    if (failed)
+        *failed = false;
     const QString name = argument.trimmed();
     if (name.isEmpty())
         return std::nullopt;
     GatewayPage page;
-    if (const std::optional<Recipient> user = backend.findRecipient(name)) {
+    const SnppBackend::Lookup found = backend.findRecipient(name);
+    if (found.failed) {
+        if (failed)
+            *failed = true;
+        return std::nullopt;
+    }
+    if (const std::optional<Recipient> &user = found.recipient) {
         if (user->pinId.size() > 10 || CheckPagerCode(user->pinId) != CodeCheck::Ok)
             return std::nullopt;
         page.recipt = user->recipient;
@@ -210,13 +312,23 @@ int SnppSession::roomFor(const GatewayPage &page)
     return EncoderLink::MaxBodyLength(int(page.header.size()), int(page.prefix.size()), 0);
 }
 
+int SnppSession::maxMessage()
+{
+    return EncoderLink::MaxBodyLength(10, 0, 0);
+}
+
 QByteArray SnppSession::page(const QString &argument)
 {
     if (m_addressees.size() >= kMaxAddressees)
         return kTooManyPagers;
-    std::optional<GatewayPage> addressee = resolve(m_backend, argument);
+    bool failed = false;
+    std::optional<GatewayPage> addressee = resolve(m_backend, argument, &failed);
+    if (failed)
+        return kLookupFailed;
     if (!addressee)
         return kPagerBad;
+    // Options given before a PAGE are its own (RFC 1861's "option-option-option-go").
+    addressee->holdUntil = std::exchange(m_hold, QDateTime());
     m_addressees.append(*addressee);
     return kPagerOk;
 }
@@ -227,7 +339,7 @@ QByteArray SnppSession::message(const QString &text)
         return kMessageTwice;
     if (MessageFilter::filtered(text).isEmpty())
         return kMessageEmpty;
-    m_message = text.left(EncoderLink::kFrameCapacity + 1);
+    m_message = text;
     return messageChecked();
 }
 
@@ -243,20 +355,28 @@ QByteArray SnppSession::messageChecked()
 QByteArray SnppSession::handleDataLine(const QByteArray &line)
 {
     if (line != ".") {
-        // Dot-stuffing: a line that begins with "." was sent with one more.
-        const QByteArray text = line.startsWith('.') ? line.mid(1) : line;
-        if (m_data.size() <= EncoderLink::kFrameCapacity) {
-            if (!m_data.isEmpty())
-                m_data += ' ';
-            m_data += text.left(EncoderLink::kFrameCapacity + 1 - m_data.size());
+        // Dot-stuffing: a line that begins with "." was sent with one more. The limit counts
+        // what the filter keeps: lines past it are read and dropped, and the message refused.
+        const QString text = MessageFilter::filtered(QString::fromLatin1(line.startsWith('.') ? line.mid(1) : line));
+        const qsizetype joined = m_data.size() + (m_dataLines > 0 ? 1 : 0) + text.size();
+        if (m_dataTooLong || joined > maxMessage()) {
+            m_dataTooLong = true;
+            m_data.clear();
+        } else {
+            if (m_dataLines > 0)
+                m_data += QLatin1Char(' ');
+            m_data += text;
         }
+        ++m_dataLines;
         return {};
     }
     m_inData = false;
-    if (MessageFilter::filtered(QString::fromLatin1(m_data)).isEmpty())
+    const QString data = std::exchange(m_data, QString());
+    if (std::exchange(m_dataTooLong, false))
+        return kTooLong;
+    if (data.isEmpty())
         return kMessageEmpty;
-    m_message = QString::fromLatin1(m_data);
-    m_data.clear();
+    m_message = data;
     return messageChecked();
 }
 
@@ -269,7 +389,7 @@ QString SnppSession::composed() const
 
 bool SnppSession::fitsAll(const QString &text) const
 {
-    if (text.size() > EncoderLink::MaxBodyLength(10, 0, 0))
+    if (text.size() > maxMessage())
         return false;
     for (const GatewayPage &page : m_addressees) {
         if (text.size() > roomFor(page))
@@ -291,6 +411,9 @@ QByteArray SnppSession::send()
     for (GatewayPage &page : pages) {
         page.body = text.toLatin1();
         page.client = m_client;
+        // A HOLD after the last PAGE (the order some clients use) holds the pages without one.
+        if (!page.holdUntil.isValid())
+            page.holdUntil = m_hold;
     }
     const SnppBackend::Submit result = m_backend.submit(pages);
     reset();
@@ -308,7 +431,10 @@ QByteArray SnppSession::send()
 void SnppSession::reset()
 {
     m_addressees.clear();
+    m_hold = QDateTime();
     m_message.reset();
     m_subject.clear();
     m_data.clear();
+    m_dataLines = 0;
+    m_dataTooLong = false;
 }

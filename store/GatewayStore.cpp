@@ -24,7 +24,43 @@ template <typename Work> auto committed(QSqlDatabase &db, Work work)
     return QueryHelpers::inTransaction(db, work);
 }
 
+QVariant utcStamp(const QDateTime &value)
+{
+    return value.isValid() ? QVariant(value.toUTC().toString(Sql::DateTimeFormat))
+                           : QVariant(QMetaType::fromType<QString>());
+}
+
+QDateTime readUtcStamp(const QVariant &value)
+{
+    if (value.isNull())
+        return {};
+    QDateTime when = QDateTime::fromString(value.toString(), Sql::DateTimeFormat);
+    when.setTimeSpec(Qt::UTC);
+    return when;
+}
+
+GatewayPage readPage(const QSqlQuery &q)
+{
+    GatewayPage page;
+    page.id = q.value(0).toLongLong();
+    page.recipt = q.value(1).toString();
+    page.header = q.value(2).toString().toLatin1();
+    page.prefix = q.value(3).toString().toLatin1();
+    page.body = q.value(4).toString().toLatin1();
+    page.client = q.value(5).toString();
+    page.dispTime = QDateTime::fromString(q.value(6).toString(), Sql::DateTimeFormat);
+    page.holdUntil = readUtcStamp(q.value(7));
+    return page;
+}
+
 } // namespace
+
+GatewayStore::GatewayStore(QSqlDatabase db)
+    : m_db(db)
+{
+}
+
+GatewayStore::~GatewayStore() = default;
 
 QStringList GatewayStore::ensureTables()
 {
@@ -43,9 +79,42 @@ QStringList GatewayStore::ensureTables()
         }
         if (!run(m_db, Sql::SelectGateway).next())
             run(m_db, Sql::InsertGatewayDefaults);
+        QSqlQuery hold = run(m_db, Sql::GatewayQueueHasHoldTime);
+        if (!hold.next() || hold.value(0).toInt() == 0)
+            run(m_db, Sql::AddGatewayQueueHoldTime);
         return 0;
     });
     return created;
+}
+
+std::optional<Recipient> GatewayStore::findRecipient(const QString &name)
+{
+    if (!m_findRecipient) {
+        auto query = std::make_unique<QSqlQuery>(m_db);
+        query->setForwardOnly(true);
+        if (!query->prepare(Sql::SelectGatewayRecipient))
+            throw DataError(Database::errorText(query->lastError()));
+        m_findRecipient = std::move(query);
+    }
+    QSqlQuery &q = *m_findRecipient;
+    q.bindValue(0, text(name));
+    if (!q.exec()) {
+        const QString error = Database::errorText(q.lastError());
+        m_findRecipient.reset(); // prepared afresh next time
+        throw DataError(error);
+    }
+    std::optional<Recipient> found;
+    if (q.next()) {
+        Recipient r;
+        r.recipient = q.value(0).toString();
+        r.firstName = q.value(1).toString();
+        r.pinId = q.value(2).toString();
+        r.sendName = q.value(3).toInt() != 0;
+        found = r;
+    }
+    // Ends the statement, so it holds no read of the file until its next use.
+    q.finish();
+    return found;
 }
 
 GatewaySettings GatewayStore::settings() const
@@ -129,7 +198,7 @@ bool GatewayStore::insertPages(QList<GatewayPage> &pages)
             QSqlQuery q = run(m_db, Sql::InsertGatewayQueue,
                               { text(page.recipt), text(QString::fromLatin1(page.header)),
                                 text(QString::fromLatin1(page.prefix)), text(QString::fromLatin1(page.body)),
-                                text(page.client), stamp(page.dispTime) });
+                                text(page.client), stamp(page.dispTime), utcStamp(page.holdUntil) });
             page.id = q.lastInsertId().toLongLong();
         }
         return true;
@@ -141,15 +210,23 @@ std::optional<GatewayPage> GatewayStore::head() const
     QSqlQuery q = run(m_db, Sql::SelectGatewayQueueHead);
     if (!q.next())
         return std::nullopt;
-    GatewayPage page;
-    page.id = q.value(0).toLongLong();
-    page.recipt = q.value(1).toString();
-    page.header = q.value(2).toString().toLatin1();
-    page.prefix = q.value(3).toString().toLatin1();
-    page.body = q.value(4).toString().toLatin1();
-    page.client = q.value(5).toString();
-    page.dispTime = QDateTime::fromString(q.value(6).toString(), Sql::DateTimeFormat);
-    return page;
+    return readPage(q);
+}
+
+std::optional<GatewayPage> GatewayStore::nextDue(const QDateTime &now) const
+{
+    QSqlQuery q = run(m_db, Sql::SelectGatewayQueueDue, { utcStamp(now) });
+    if (!q.next())
+        return std::nullopt;
+    return readPage(q);
+}
+
+std::optional<QDateTime> GatewayStore::nextHold(const QDateTime &now) const
+{
+    QSqlQuery q = run(m_db, Sql::SelectGatewayQueueNextHold, { utcStamp(now) });
+    if (!q.next() || q.value(0).isNull())
+        return std::nullopt;
+    return readUtcStamp(q.value(0));
 }
 
 qint64 GatewayStore::complete(qint64 id, const ReportRow &row)

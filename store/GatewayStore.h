@@ -4,7 +4,7 @@
 // other systems that wait for the link (table gateway_queue). A page leaves the queue in the
 // same transaction that writes its report row, so an accepted page is sent or recorded as not
 // transmitted, never lost. Every commit runs with synchronous=FULL: a page answered "250"
-// survives a power cut.
+// survives a power cut. It also finds PAGE's addressees in table recipients.
 
 #include "store/DataStores.h"
 
@@ -13,7 +13,10 @@
 #include <QList>
 #include <QSqlDatabase>
 #include <QString>
+#include <memory>
 #include <optional>
+
+class QSqlQuery;
 
 struct GatewaySettings
 {
@@ -37,6 +40,7 @@ struct GatewayPage
     QByteArray body;
     QString client; // the client's address
     QDateTime dispTime; // when the page was answered "250"
+    QDateTime holdUntil; // not sent before then (HOLD); invalid: at once
 };
 
 class GatewayStore
@@ -44,14 +48,16 @@ class GatewayStore
 public:
     static constexpr int kQueueLimit = 10000;
 
-    explicit GatewayStore(QSqlDatabase db)
-        : m_db(db)
-    {
-    }
+    explicit GatewayStore(QSqlDatabase db);
+    ~GatewayStore();
 
-    // Creates the tables that are missing (the settings with their default row); returns the
-    // names of the tables it created. Throws DataError.
+    // Creates the tables that are missing (the settings with their default row) and the queue's
+    // hold column; returns the names of the tables it created. Throws DataError.
     QStringList ensureTables();
+
+    // The address book's user of that name (case ignored), through one prepared statement kept
+    // for every lookup. Throws DataError.
+    std::optional<Recipient> findRecipient(const QString &name);
 
     GatewaySettings settings() const;
     void setSettings(const GatewaySettings &s);
@@ -69,6 +75,9 @@ public:
     bool inBatch() const { return m_batch; }
 
     std::optional<GatewayPage> head() const; // the oldest page
+    // The oldest page not held past `now`, and when the first page held past `now` falls due.
+    std::optional<GatewayPage> nextDue(const QDateTime &now) const;
+    std::optional<QDateTime> nextHold(const QDateTime &now) const;
     // Takes the page off the queue and stores its report row, in one transaction; returns the
     // row's num. Throws DataError (and nothing changes) when the commit fails.
     qint64 complete(qint64 id, const ReportRow &row);
@@ -79,5 +88,6 @@ private:
     bool insertPages(QList<GatewayPage> &pages);
 
     QSqlDatabase m_db;
+    std::unique_ptr<QSqlQuery> m_findRecipient;
     bool m_batch = false;
 };

@@ -27,8 +27,9 @@ inline const QString CreateReport = QStringLiteral(
     "disptime TEXT, sent varchar(3), sendtime TEXT, status varchar(20), msg TEXT ) ");
 inline const QString DropReport = QStringLiteral("DROP TABLE report");
 
-// The names of every table in the file (compared without regard to case, as the engine does).
-inline const QString ListTables = QStringLiteral("SELECT name FROM sqlite_master WHERE type='table'");
+// The names of every table and index in the file (compared without regard to case, as the
+// engine does).
+inline const QString ListTables = QStringLiteral("SELECT name FROM sqlite_master WHERE type IN ('table', 'index')");
 
 // ---- recipients ---------------------------------------------------------------------------
 
@@ -163,10 +164,13 @@ inline const QList<TableSchema> &GatewayTables()
 
 // Tables that later features of the console keep. A database made before a feature existed
 // lacks its tables: they are created here at start-up, without telling the operator. A
-// feature adds its entry (name, CREATE statement and indexes) to this list.
+// feature adds its entry (name, CREATE statement and indexes) to this list; an index that a
+// feature needs on one of the four tables is an entry of its own, named after the index.
 inline const QList<TableSchema> &FeatureTables()
 {
-    return GatewayTables();
+    static const QList<TableSchema> tables
+        = GatewayTables() + QList<TableSchema> { { QStringLiteral("recipients_by_name"), { CreateRecipientsByName } } };
+    return tables;
 }
 
 // ---- CSV export ---------------------------------------------------------------------------

@@ -144,6 +144,25 @@ private slots:
         QVERIFY(rig.waitQueued(0));
     }
 
+    void aHeldPageWaitsForItsTime()
+    {
+        DispatchRig rig;
+        QVERIFY(rig.ok);
+        QVERIFY(rig.startSimulator());
+        const QDateTime later = rig.clock.now().addSecs(3600);
+        QVERIFY(rig.submit("HOLD " + later.toString(u"yyMMddHHmmss"_s).toLatin1()
+                               + "\r\nPAGE 111A12\r\nMESS DOPO\r\nSEND\r\nPAGE 222A12\r\nMESS SUBITO\r\nSEND\r\n",
+                           7));
+        // The page after it goes out; the held one stays queued until its time.
+        QTRY_COMPARE(rig.rowsPosted, 1);
+        QCOMPARE(rig.column(5), QStringList { u"SUBITO"_s });
+        QCOMPARE(rig.queued(), 1);
+        rig.clock.skew += 3600 * 1000;
+        rig.gateway->dispatcher().wake();
+        QVERIFY(rig.waitQueued(0));
+        QCOMPARE(rig.column(5), (QStringList { u"SUBITO"_s, u"DOPO"_s }));
+    }
+
     void portThatCannotBeOpenedKeepsThePages()
     {
         DispatchRig rig;

@@ -1,6 +1,7 @@
 // The SNPP listener over real loopback sockets: what SEND stores, the client filter, the
-// session limits, and a standard client (Perl's Net::SNPP).
+// session limits, input that cannot hold the loop, and a standard client (Perl's Net::SNPP).
 
+#include "store/GatewayStatements.h"
 #include "tests/support/GatewayRig.h"
 
 #include <QProcess>
@@ -21,6 +22,78 @@ private slots:
         QCOMPARE(rig.gateway->settings(), GatewaySettings());
         QCOMPARE(rig.gateway->store().ensureTables(), QStringList());
         QCOMPARE(rig.status, u"SNPP: spento"_s);
+        // PAGE finds a name through the index that start-up made.
+        QSqlQuery plan(rig.stores->report.database());
+        QVERIFY(plan.prepare(u"EXPLAIN QUERY PLAN "_s + Sql::SelectGatewayRecipient));
+        plan.addBindValue(u"Mario"_s);
+        QVERIFY(plan.exec() && plan.next());
+        QVERIFY2(plan.value(3).toString().contains(u"recipients_by_name"_s), qPrintable(plan.value(3).toString()));
+    }
+
+    void anOlderQueueGetsItsHoldColumn()
+    {
+        GatewayRig rig(false);
+        QVERIFY(rig.ok);
+        QSqlQuery q(rig.stores->report.database());
+        QVERIFY(q.exec(u"DROP TABLE gateway_queue"_s));
+        QVERIFY(q.exec(u"CREATE TABLE gateway_queue ( id INTEGER PRIMARY KEY AUTOINCREMENT, recipt TEXT, pin_id TEXT, "
+                       "prefix TEXT, msg TEXT, client TEXT, disptime TEXT )"_s));
+        QVERIFY(q.exec(u"INSERT INTO gateway_queue (recipt, pin_id, prefix, msg, client, disptime) "
+                       "VALUES ('SNPP  ', '0000123A12', '', 'X', '127.0.0.1', '2026-01-02 03:04:05.000')"_s));
+        QCOMPARE(rig.gateway->store().ensureTables(), QStringList());
+        const std::optional<GatewayPage> page = rig.gateway->store().nextDue(rig.clock.now());
+        QVERIFY(page);
+        QCOMPARE(page->body, "X"_ba);
+        QVERIFY(!page->holdUntil.isValid());
+    }
+
+    void heldPagesWaitTheirTime()
+    {
+        GatewayRig rig;
+        QVERIFY(rig.ok);
+        rig.gateway->dispatcher().block();
+        const QDateTime later = rig.clock.now().addSecs(3600);
+        SnppTestClient client;
+        QVERIFY(client.connectTo(rig.serverPort()));
+        client.takeCodes();
+        QCOMPARE(client.say("HOLD " + later.toUTC().toString(u"yyMMddHHmmss"_s).toLatin1()
+                                + " +0000\r\nPAGE 123A12\r\nPAGE 4567N12\r\nMESS HI\r\nSEND\r\n",
+                            5),
+                 QStringList(5, u"250"_s));
+        GatewayStore &queue = rig.gateway->store();
+        QCOMPARE(queue.count(), 2);
+        QCOMPARE(queue.nextDue(rig.clock.now())->header, "0004567N12"_ba);
+        QCOMPARE(queue.nextHold(rig.clock.now())->toSecsSinceEpoch(), later.toSecsSinceEpoch());
+        QCOMPARE(queue.nextDue(later)->header, "0000123A12"_ba);
+        QVERIFY(!queue.nextHold(later));
+    }
+
+    void dataIsRefusedOrSentWhole()
+    {
+        GatewayRig rig;
+        QVERIFY(rig.ok);
+        rig.gateway->dispatcher().block();
+        SnppTestClient client;
+        QVERIFY(client.connectTo(rig.serverPort()));
+        client.takeCodes();
+        // Three lines of tabs and 3,000 letters: over 5,000 bytes, but what the filter keeps fits.
+        QByteArray lines;
+        QByteArray expected;
+        for (int i = 0; i < 3; ++i)
+            lines += QByteArray(1000, '\t') + "\r\n";
+        for (char letter : { 'a', 'b', 'c' }) {
+            lines += QByteArray(1000, letter) + "\r\n";
+            expected += ' ' + QByteArray(1000, letter);
+        }
+        expected = "  " + expected;
+        QCOMPARE(client.say("PAGE 123A12\r\nDATA\r\n" + lines + ".\r\nSEND\r\n", 4),
+                 (QStringList { "250", "354", "250", "250" }));
+        QCOMPARE(rig.queued(), 1);
+        QCOMPARE(rig.gateway->store().head()->body, expected);
+        // Six thousand letters fit no frame: read to the ".", refused, nothing of them kept.
+        QCOMPARE(client.say("PAGE 123A12\r\nDATA\r\n" + lines.replace('\t', 'd') + ".\r\nSEND\r\n", 4),
+                 (QStringList { "250", "354", "554", "503" }));
+        QCOMPARE(rig.queued(), 1);
     }
 
     void sendStoresResolvedPagesBeforeItsReply()
@@ -122,6 +195,7 @@ private slots:
         s.login = u"alarm"_s;
         s.password = u"s3cret"_s;
         QVERIFY(rig.gateway->apply(s).isEmpty());
+        rig.gateway->server().setLoginDelayMs(5);
         SnppTestClient client;
         QVERIFY(client.connectTo(rig.serverPort()));
         client.takeCodes();
@@ -144,11 +218,11 @@ private slots:
         std::vector<std::unique_ptr<SnppTestClient>> clients;
         for (int i = 0; i < SnppServer::kMaxSessions; ++i) {
             clients.push_back(std::make_unique<SnppTestClient>());
-            QVERIFY(clients.back()->connectTo(rig.serverPort()));
+            QVERIFY(clients.back()->connectTo(rig.serverPort(), u"127.0.0.1"_s, u"127.0.0.%1"_s.arg(i + 2)));
             QCOMPARE(clients.back()->takeCodes(), QStringList { "220" });
         }
         SnppTestClient ninth;
-        QVERIFY(ninth.connectTo(rig.serverPort()));
+        QVERIFY(ninth.connectTo(rig.serverPort(), u"127.0.0.1"_s, u"127.0.0.20"_s));
         QCOMPARE(ninth.takeCodes(), QStringList { "421" });
         QVERIFY(ninth.waitClosed());
 
@@ -173,6 +247,143 @@ private slots:
         QCOMPARE(rig.queued(), 0);
         SnppTestClient again;
         QVERIFY(again.connectTo(rig.serverPort()));
+        QCOMPARE(again.takeCodes(), QStringList { "220" });
+    }
+
+    void sessionsPerAddressAndLogin()
+    {
+        GatewayRig rig;
+        QVERIFY(rig.ok);
+        rig.gateway->dispatcher().block();
+        QVERIFY(rig.reapply([](GatewaySettings &s) {
+            s.login = u"alarm"_s;
+            s.password = u"s3cret"_s;
+        }));
+        const quint16 port = rig.serverPort();
+        auto connect = [&](SnppTestClient &client, const QString &from) {
+            return client.connectTo(port, u"127.0.0.1"_s, from) ? client.takeCodes() : QStringList();
+        };
+        // Two sessions of one address before LOGI; a third is told and closed, another address not.
+        SnppTestClient a, b, c, other;
+        QCOMPARE(connect(a, u"127.0.0.2"_s), QStringList { "220" });
+        QCOMPARE(connect(b, u"127.0.0.2"_s), QStringList { "220" });
+        QCOMPARE(connect(c, u"127.0.0.2"_s), QStringList { "421" });
+        QVERIFY(c.waitClosed());
+        QCOMPARE(connect(other, u"127.0.0.3"_s), QStringList { "220" });
+        // Logged in, they leave room for a session before LOGI, which cannot log in as a third.
+        QCOMPARE(a.say("LOGI alarm s3cret\r\n"), QStringList { "250" });
+        QCOMPARE(b.say("LOGI alarm s3cret\r\n"), QStringList { "250" });
+        SnppTestClient third;
+        QCOMPARE(connect(third, u"127.0.0.2"_s), QStringList { "220" });
+        third.socket.write("LOGI alarm s3cret\r\n");
+        QVERIFY(third.waitClosed());
+        QCOMPARE(third.received, "421 Too many sessions\r\n"_ba);
+        QCOMPARE(a.say("PAGE 123A12\r\nMESS HI\r\nSEND\r\n", 3), QStringList(3, u"250"_s));
+    }
+
+    void failedLoginsLockOut()
+    {
+        GatewayRig rig;
+        QVERIFY(rig.ok);
+        rig.gateway->dispatcher().block();
+        rig.gateway->server().setLoginDelayMs(5);
+        QVERIFY(rig.reapply([](GatewaySettings &s) {
+            s.login = u"alarm"_s;
+            s.password = u"s3cret"_s;
+        }));
+        auto attempt = [&](const QString &from, const QByteArray &logins, int replies) {
+            SnppTestClient client;
+            if (!client.connectTo(rig.serverPort(), u"127.0.0.1"_s, from))
+                return QStringList();
+            client.takeCodes();
+            const QStringList codes = client.say(logins, replies);
+            client.waitClosed(codes.endsWith(u"421"_s) ? 5000 : 0);
+            return codes;
+        };
+        const QByteArray wrong = "LOGI alarm wrong\r\n";
+        // Nine failures over three sessions, each closed after its third.
+        for (int session = 0; session < 3; ++session)
+            QCOMPARE(attempt(u"127.0.0.2"_s, wrong.repeated(3), 3), (QStringList { "550", "550", "421" }));
+        // The tenth locks that address and user out, even with the right password.
+        QCOMPARE(attempt(u"127.0.0.2"_s, wrong, 1), QStringList { "421" });
+        QCOMPARE(attempt(u"127.0.0.2"_s, "LOGI alarm s3cret\r\n", 1), QStringList { "421" });
+        QCOMPARE(attempt(u"127.0.0.3"_s, "LOGI alarm s3cret\r\n", 1), QStringList { "250" });
+        // Ten minutes later the lock is gone.
+        rig.clock.skew += GatewayBackend::kLockoutMs;
+        QCOMPARE(attempt(u"127.0.0.2"_s, "LOGI alarm s3cret\r\n", 1), QStringList { "250" });
+    }
+
+    void sessionTimeLimit()
+    {
+        GatewayRig rig;
+        QVERIFY(rig.ok);
+        SnppTestClient client;
+        QVERIFY(client.connectTo(rig.serverPort()));
+        client.takeCodes();
+        QCOMPARE(client.say("HELP\r\n", 6).size(), 6);
+        rig.clock.skew += SnppServer::kSessionLimitMs;
+        QVERIFY(client.waitClosed());
+        QCOMPARE(client.received, "421 Session time limit\r\n"_ba);
+    }
+
+    void aFloodLeavesRoomForAWellBehavedClient()
+    {
+        GatewayRig rig;
+        QVERIFY(rig.ok);
+        rig.gateway->dispatcher().block();
+        QSqlQuery users(rig.stores->report.database());
+        QVERIFY(users.exec(u"WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < 20000) "
+                           "INSERT INTO recipients (Recipient, PinID, SendName) "
+                           "SELECT 'Utente ' || i, '0000123A12', 0 FROM n"_s));
+        // Six clients pour PAGE and RESE without pause.
+        constexpr int kLines = 10000;
+        std::vector<std::unique_ptr<SnppTestClient>> flood;
+        for (int i = 0; i < 6; ++i) {
+            flood.push_back(std::make_unique<SnppTestClient>());
+            QVERIFY(flood.back()->connectTo(rig.serverPort(), u"127.0.0.1"_s, u"127.0.0.%1"_s.arg(i + 2)));
+            flood.back()->socket.write(QByteArray("PAGE x\r\nRESE\r\n").repeated(kLines / 2));
+        }
+        for (const auto &client : flood)
+            QVERIFY(client->waitLines(3));
+        // A seventh gets in and has its page accepted while the flood is still being answered.
+        SnppTestClient good;
+        QVERIFY(good.connectTo(rig.serverPort(), u"127.0.0.1"_s, u"127.0.0.8"_s));
+        QCOMPARE(good.takeCodes(), QStringList { "220" });
+        QCOMPARE(good.say("PAGE utente 19999\r\nMESS Allarme\r\nSEND\r\n", 3), QStringList(3, u"250"_s));
+        QVERIFY(std::any_of(flood.begin(), flood.end(), [](const auto &client) {
+            client->received += client->socket.readAll();
+            return client->received.count('\n') < kLines + 1;
+        }));
+        QCOMPARE(rig.queued(), 1);
+        QCOMPARE(rig.gateway->store().head()->recipt, u"Utente 19999"_s);
+        // Every line of the flood is answered in the end, and no session was closed.
+        for (const auto &client : flood) {
+            QVERIFY(client->waitLines(kLines + 1, 30000));
+            QCOMPARE(client->socket.state(), QAbstractSocket::ConnectedState);
+        }
+    }
+
+    void reapEndsClientsThatStopReading()
+    {
+        GatewayRig rig;
+        QVERIFY(rig.ok);
+        rig.gateway->server().setIdleTimeoutMs(200);
+        // Two clients ask for far more than the kernel and the output cap hold, and read nothing:
+        // their last reply can never be flushed, so the reaper ends both at once.
+        std::vector<std::unique_ptr<QTcpSocket>> clients;
+        for (const QString &from : { u"127.0.0.2"_s, u"127.0.0.3"_s }) {
+            auto socket = std::make_unique<QTcpSocket>();
+            QVERIFY(socket->bind(QHostAddress(from)));
+            socket->setReadBufferSize(1);
+            socket->setSocketOption(QAbstractSocket::ReceiveBufferSizeSocketOption, 4096);
+            socket->connectToHost(u"127.0.0.1"_s, rig.serverPort());
+            socket->write(QByteArray("HELP\r\n").repeated(20000));
+            clients.push_back(std::move(socket));
+        }
+        QTRY_COMPARE(rig.gateway->server().sessionCount(), 2);
+        QTRY_COMPARE_WITH_TIMEOUT(rig.gateway->server().sessionCount(), 0, 20000);
+        SnppTestClient again;
+        QVERIFY(again.connectTo(rig.serverPort(), u"127.0.0.1"_s, u"127.0.0.2"_s));
         QCOMPARE(again.takeCodes(), QStringList { "220" });
     }
 
@@ -214,6 +425,7 @@ private slots:
 use Net::SNPP;
 my $snpp = Net::SNPP->new('127.0.0.1', Port => $ARGV[0], Timeout => 20) or die "no connection\n";
 $snpp->send(Pager => ['123A12', '4567N12'], Message => 'Allarme centrale') or die "send: ", $snpp->message;
+$snpp->send(Pager => '123A12', Message => 'Dopo', Hold => time + 3600, Alert => 1) or die "hold: ", $snpp->message;
 $snpp->pager_id('123A12') or die "page";
 $snpp->data("prima riga\n.seconda riga\n") or die "data: ", $snpp->message;
 $snpp->_SEND() or die "send data: ", $snpp->message;
@@ -228,7 +440,10 @@ print "OK\n";
         QTRY_VERIFY_WITH_TIMEOUT(perl.state() == QProcess::NotRunning, 30000);
         const QByteArray out = perl.readAll();
         QVERIFY2(perl.exitCode() == 0 && out.endsWith("OK\n"), out.constData());
-        QCOMPARE(rig.queued(), 3);
+        QCOMPARE(rig.queued(), 4);
+        const std::optional<QDateTime> held = rig.gateway->store().nextHold(rig.clock.now());
+        QVERIFY(held);
+        QVERIFY(qAbs(rig.clock.now().secsTo(*held) - 3600) < 60);
     }
 };
 

@@ -8,13 +8,15 @@
 class FakeSnppBackend final : public SnppBackend
 {
 public:
-    std::optional<Recipient> findRecipient(const QString &name) override
+    Lookup findRecipient(const QString &name) override
     {
+        if (bookFails)
+            return { std::nullopt, true };
         for (const Recipient &r : book) {
             if (r.recipient.compare(name, Qt::CaseInsensitive) == 0)
-                return r;
+                return { r, false };
         }
-        return std::nullopt;
+        return {};
     }
     QString loginUser() const override { return user; }
     QString loginPassword() const override { return password; }
@@ -34,4 +36,5 @@ public:
     QList<GatewayPage> queued;
     int limit = GatewayStore::kQueueLimit;
     bool fail = false;
+    bool bookFails = false;
 };

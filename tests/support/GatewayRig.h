@@ -8,6 +8,7 @@
 #include "store/GatewayStore.h"
 #include "tests/support/SendRig.h"
 
+#include <QHostAddress>
 #include <QSqlQuery>
 #include <QTcpSocket>
 #include <QTest>
@@ -16,9 +17,12 @@
 class SnppTestClient
 {
 public:
-    // Connects to port on host and reads the greeting line (or a refusal).
-    bool connectTo(quint16 port, const QString &host = QStringLiteral("127.0.0.1"))
+    // Connects to port on host, from the loopback address `from` when given (the server tells
+    // clients apart by address), and reads the greeting line (or a refusal).
+    bool connectTo(quint16 port, const QString &host = QStringLiteral("127.0.0.1"), const QString &from = {})
     {
+        if (!from.isEmpty() && !socket.bind(QHostAddress(from)))
+            return false;
         socket.connectToHost(host, port);
         return waitLines(1);
     }
@@ -79,11 +83,21 @@ struct GatewayRig : SendRig
             GatewaySettings s = gateway->settings();
             s.enabled = true;
             s.port = 0; // any free port
+            s.allowed = QStringLiteral("127.0.0.0/8,::1"); // clients from several loopback addresses
             error = gateway->apply(s);
             ok = error.isEmpty();
         }
     }
     ~GatewayRig() { gateway.reset(); }
+
+    // Settings as they are now, with `change` made, applied.
+    template <typename Change> bool reapply(Change change)
+    {
+        GatewaySettings s = gateway->settings();
+        change(s);
+        error = gateway->apply(s);
+        return error.isEmpty();
+    }
 
     quint16 serverPort() const { return gateway->server().serverPort(); }
     int queued() const { return gateway->store().count(); }
