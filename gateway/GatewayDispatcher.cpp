@@ -189,7 +189,7 @@ void GatewayDispatcher::dispatchNext()
             closePort();
         return;
     }
-    if (!openPort()) {
+    if (!(m_failure = ReportStore(m_queue.database()).writeCheck()).isEmpty() || !openPort()) {
         changed();
         m_retry.start();
         return;
