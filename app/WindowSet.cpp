@@ -1,9 +1,10 @@
 #include "app/WindowSet.h"
 
 #include "core/Clock.h"
-#include "store/DataStores.h"
 #include "core/ModalRunner.h"
 #include "core/SendingState.h"
+#include "store/Database.h"
+#include "ui/FileDialogs.h"
 
 #include <QAction>
 #include <QCloseEvent>
@@ -32,7 +33,8 @@ WindowSet::WindowSet(SendingState &state, ModeGuard &guard, DataStores &stores, 
 {
     // The first frame after start-up is not held back by an old busy estimate.
     state.busyDeadline = clock.tickMs();
-    m_command.setRefusal([&stores] { return stores.report.writeProblem(); });
+    m_command.setRefusal([&stores] { return stores.report.writeCheck(); });
+    FileDialogs::protectDatabase(workDir + QLatin1Char('/') + Database::FileName, &alerts);
     wire();
     // From the event loop, once the main window is up: a failure to listen is told over it.
     QTimer::singleShot(0, this, [this] { startGateway(); });
@@ -40,6 +42,7 @@ WindowSet::WindowSet(SendingState &state, ModeGuard &guard, DataStores &stores, 
 
 WindowSet::~WindowSet()
 {
+    FileDialogs::protectDatabase(QString(), nullptr);
     Form1.removeEventFilter(this);
 }
 

@@ -199,7 +199,7 @@ void GatewayDispatcher::dispatchNext()
             m_held.start(int(std::clamp<qint64>(m_clock.now().msecsTo(*held), 0, kHeldCheckMs)));
         return;
     }
-    if (!openPort()) {
+    if (!(m_failure = ReportStore(m_queue.database()).writeCheck()).isEmpty() || !openPort()) {
         changed();
         m_retry.start();
         return;

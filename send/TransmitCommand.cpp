@@ -76,6 +76,12 @@ void TransmitCommand::tbnTransmitClick()
 
 bool TransmitCommand::startRangeRun()
 {
+    // Each "Start" is a run of its own: the report may have stopped taking rows meanwhile.
+    if (const QString refusal = m_refusal ? m_refusal() : QString(); !refusal.isEmpty()) {
+        m_alerts.plain(refusal);
+        m_state.lastRunResult = false;
+        return false;
+    }
     m_state.lastRunResult = m_driver.RunTransmission();
     return m_state.lastRunResult;
 }

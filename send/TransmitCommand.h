@@ -25,8 +25,8 @@ public:
     void setShowRangeWindow(std::function<void()> show) { m_showRangeWindow = std::move(show); }
     // Called once a command has returned after requestCloseDuringRun() deferred a close.
     void setCloseAfterRun(std::function<void()> close) { m_closeAfterRun = std::move(close); }
-    // Asked before every command: a text that is not empty refuses it and is shown (the
-    // report rows could not be stored, so no page may go out).
+    // Asked before every run, before the port opens: a text that is not empty refuses it and
+    // is shown (the report rows could not be stored, so no page may go out).
     void setRefusal(std::function<QString()> refusal) { m_refusal = std::move(refusal); }
 
     // Asked before every command: with a page from another system on the wire, the command

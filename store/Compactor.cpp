@@ -8,12 +8,15 @@
 #include <QSqlError>
 #include <QSqlQuery>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
+#include <grp.h>
 #include <optional>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <vector>
 
 namespace {
 
@@ -59,10 +62,13 @@ QString syncPath(const QString &path, int flags, const struct stat *modeFrom = n
         return systemError(errno);
     QString error;
     if (modeFrom) {
-        if (::fchmod(fd, modeFrom->st_mode & 07777) != 0)
+        // The group first, since changing it clears the set-group-ID bit that the mode then
+        // restores. Only a privileged process may give the copy another owner; otherwise it
+        // is ours already.
+        const uid_t owner = ::geteuid() == 0 ? modeFrom->st_uid : uid_t(-1);
+        if (::fchown(fd, owner, modeFrom->st_gid) != 0)
             error = systemError(errno);
-        // Only a privileged process may give the copy another owner; otherwise it is ours already.
-        if (error.isEmpty() && ::fchown(fd, modeFrom->st_uid, modeFrom->st_gid) != 0 && errno != EPERM)
+        if (error.isEmpty() && ::fchmod(fd, modeFrom->st_mode & 07777) != 0)
             error = systemError(errno);
     }
     if (error.isEmpty() && ::fsync(fd) != 0 && errno != EINVAL)
@@ -98,6 +104,30 @@ private:
 Compactor::Result failed(const QString &error)
 {
     return { Compactor::Outcome::Failed, error };
+}
+
+// Whether this process may give a file the group `gid`.
+bool mayUseGroup(gid_t gid)
+{
+    if (::geteuid() == 0 || gid == ::getegid())
+        return true;
+    const int count = ::getgroups(0, nullptr);
+    if (count <= 0)
+        return false;
+    std::vector<gid_t> groups(static_cast<size_t>(count));
+    const int got = ::getgroups(count, groups.data());
+    return got > 0 && std::find(groups.begin(), groups.begin() + got, gid) != groups.begin() + got;
+}
+
+QString groupName(gid_t gid)
+{
+    const struct group *entry = ::getgrgid(gid);
+    return entry ? QString::fromLocal8Bit(entry->gr_name) : QString::number(gid);
+}
+
+QString mebibytes(qint64 bytes)
+{
+    return QStringLiteral("%1 MiB").arg(double(bytes) / (1024 * 1024), 0, 'f', 1);
 }
 
 // The file's user version, its `UserVersionCompactNext` flag cleared, written straight into
@@ -211,6 +241,20 @@ Compactor::Result Compactor::compact(const QString &databasePath, bool force, co
         version = qint32(*userVersion);
         if (!force && !marked && !pays(*pages, *freePages, *pageSize))
             return { Outcome::Unnecessary, QString() };
+
+        // A copy in the user's own group would lock the others of a shared folder out.
+        if (!mayUseGroup(original.st_gid))
+            return failed(QStringLiteral("il database appartiene al gruppo %1, di cui l'utente non fa parte")
+                              .arg(groupName(original.st_gid)));
+        const qint64 needed = (*pages - *freePages) * *pageSize;
+        const qint64 available = Database::freeBytes(folder, &error);
+        if (available < 0)
+            return failed(error);
+        if (available < needed + Database::MinimumFreeBytes)
+            return { Outcome::NoRoom,
+                     QStringLiteral("la copia compattata (%1) non entra nello spazio libero del disco "
+                                    "(%2)")
+                         .arg(mebibytes(needed), mebibytes(available)) };
         if (starting)
             starting(*pages * *pageSize);
 
@@ -218,11 +262,19 @@ Compactor::Result Compactor::compact(const QString &databasePath, bool force, co
             return failed(Database::errorText(query.lastError()));
         query.addBindValue(temp);
         if (!query.exec()) {
-            const QString error = Database::errorText(query.lastError());
+            const QSqlError sqlError = query.lastError();
             query.finish();
             connection.close();
             removeLeftovers(folder);
-            return failed(error);
+            // The file system's count does not see quotas: a full disk or a failed write is
+            // the copy not fitting too (SQLITE_FULL, SQLITE_IOERR and its extended codes).
+            const int code = sqlError.nativeErrorCode().toInt() & 0xff;
+            if (code == 13 || code == 10)
+                return { Outcome::NoRoom,
+                         QStringLiteral("la copia compattata non entra nello spazio libero del "
+                                        "disco (%1)")
+                             .arg(Database::errorText(sqlError)) };
+            return failed(Database::errorText(sqlError));
         }
         faultPoint("vacuumed");
         query.finish();

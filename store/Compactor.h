@@ -1,12 +1,16 @@
 #pragma once
 
 // Compaction of the database file at start-up, when it pays: when the free pages are at
-// least a tenth of the file's pages or at least 64 MiB, or when "Cancella" marked the file
-// (the report was dropped). Otherwise the write-ahead log is only checkpointed into the file.
-// A complete compacted copy is written beside the database, flushed, and renamed over it.
-// On any failure the database file stays as it was. No write-ahead log, shared-memory index
-// or rollback journal of the old file is ever left beside the new one: the rename happens
-// only after the engine has checkpointed, closed and removed them.
+// least a tenth of the file's pages or at least 64 MiB, or when an earlier version marked the
+// file. Otherwise the write-ahead log is only checkpointed into the file. A complete
+// compacted copy is written beside the database, given the file's group and mode, flushed,
+// and renamed over it. On any failure the database file stays as it was. No write-ahead log,
+// shared-memory index or rollback journal of the old file is ever left beside the new one:
+// the rename happens only after the engine has checkpointed, closed and removed them.
+//
+// A copy is made only when it can keep the file's group (the user belongs to it), so that
+// the others who share the folder keep their access, and when the disk can hold it beside
+// the old file with Database::MinimumFreeBytes to spare.
 //
 // The caller must hold the database's lock file, so no other console has the file open.
 
@@ -22,6 +26,7 @@ public:
         Compacted, // the database was replaced by its compacted copy
         Unnecessary, // too few free pages to pay for a copy: the file was left in place
         Failed, // the old file stays; error says why
+        NoRoom, // the copy does not fit the disk (or the user's quota): the old file stays
         NotDatabase, // the file is not a SQLite database; it was not touched
     };
     struct Result

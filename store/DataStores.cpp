@@ -4,10 +4,14 @@
 #include "store/QueryHelpers.h"
 #include "store/Statements.h"
 
+#include <QFileInfo>
 #include <QSqlError>
 #include <QSqlQuery>
 #include <QSqlRecord>
 #include <QVariant>
+
+#include <cerrno>
+#include <cstring>
 
 namespace {
 
@@ -196,6 +200,8 @@ void SerialStore::write(const SerialSettings &s)
 
 // ---- report ---------------------------------------------------------------------------------
 
+const QString ReportStore::WriteRefusal = QStringLiteral("Impossibile scrivere il report in %1: %2");
+
 ReportStore::ReportStore(QSqlDatabase db)
     : m_db(db)
     , m_insert(db)
@@ -210,6 +216,30 @@ void ReportStore::prepareWrites()
     m_writeProblem.clear();
     if (!m_insert.prepare(Sql::InsertReport))
         m_writeProblem = Database::errorText(m_insert.lastError());
+}
+
+QString ReportStore::writeCheck() const
+{
+    const QString path = Database::filePath(m_db);
+    QString reason = m_writeProblem;
+    if (reason.isEmpty()) {
+        // Preparing an insert succeeds on a file that may only be read; writing in a
+        // transaction that holds the write lock does not.
+        QSqlQuery query(m_db);
+        if (!query.exec(Sql::BeginImmediate)) {
+            reason = Database::errorText(query.lastError());
+        } else {
+            if (!query.exec(Sql::ProbeReportWrite))
+                reason = Database::errorText(query.lastError());
+            query.exec(Sql::Rollback);
+        }
+    }
+    if (reason.isEmpty()) {
+        const qint64 available = Database::freeBytes(QFileInfo(path).absolutePath(), &reason);
+        if (reason.isEmpty() && available < Database::MinimumFreeBytes)
+            reason = QString::fromLocal8Bit(std::strerror(ENOSPC));
+    }
+    return reason.isEmpty() ? QString() : WriteRefusal.arg(path, reason);
 }
 
 qint64 ReportStore::append(const ReportRow &row)
@@ -257,18 +287,26 @@ void ReportStore::clear()
     // The prepared insert is let go first, so nothing refers to the old table.
     m_insert = QSqlQuery();
     try {
-        inTransaction(m_db, [&] {
-            QSqlQuery version = run(m_db, Sql::UserVersion);
-            const qint64 flags = version.next() ? version.value(0).toLongLong() : 0;
-            version.finish();
-            run(m_db, Sql::DropReport);
-            run(m_db, Sql::CreateReport);
-            for (const QString &index : Sql::CreateReportIndexes)
-                run(m_db, index);
-            // The dropped rows free whole pages: the next start compacts them away.
-            run(m_db, Sql::SetUserVersion.arg(qint32(flags) | Sql::UserVersionCompactNext));
-            return 0;
-        });
+        // With secure deletion ON, dropping the table would first zero every one of its pages
+        // through the log: as much free disk again as the report, and a log that size until
+        // the end. The VACUUM below removes those pages, text and all, from the file.
+        run(m_db, Sql::SecureDeleteFast);
+        try {
+            inTransaction(m_db, [&] {
+                run(m_db, Sql::DropReport);
+                run(m_db, Sql::CreateReport);
+                for (const QString &index : Sql::CreateReportIndexes)
+                    run(m_db, index);
+                return 0;
+            });
+        } catch (...) {
+            run(m_db, Sql::SecureDelete);
+            throw;
+        }
+        run(m_db, Sql::SecureDelete);
+        run(m_db, Sql::Vacuum);
+        // The log held the pages VACUUM wrote and any older frames with the dropped texts.
+        run(m_db, Sql::CheckpointTruncate);
     } catch (...) {
         prepareWrites();
         throw;

@@ -100,22 +100,27 @@ private:
 };
 
 // Table report. Each append is its own committed transaction. The statement that writes
-// the rows is prepared when the store is made (at start-up) and again after clear(): a table
-// it cannot be prepared against (other columns) leaves the engine's text in writeProblem(),
-// and no page may go out then, since its row could not be stored.
+// the rows is prepared when the store is made (at start-up) and again after clear(). No page
+// may go out when its row could not be stored: writeCheck() says whether it could.
 class ReportStore
 {
 public:
+    // Why a page is refused: %1 the database file, %2 the reason.
+    static const QString WriteRefusal;
+
     explicit ReportStore(QSqlDatabase db);
     qint64 append(const ReportRow &row); // returns the new num
     void remove(qint64 num);
-    // DROP and CREATE in one transaction; num restarts at 1, and the file is marked for
-    // compaction at the next start.
+    // DROP and CREATE in one transaction (num restarts at 1), then VACUUM and a checkpoint
+    // that empties the log: the dropped rows leave neither their space nor their text.
     void clear();
     std::optional<ReportRow> find(qint64 num) const; // one row by num
     QSqlDatabase database() const { return m_db; }
-    // Empty when report rows can be written; else the engine's text.
-    QString writeProblem() const { return m_writeProblem; }
+    // Empty when a report row can be written now; else WriteRefusal with the reason: a table
+    // the insert cannot be prepared against (other columns), a database that refuses a write
+    // (read-only file or folder, another writer that keeps its lock), or less than
+    // Database::MinimumFreeBytes free on its disk.
+    QString writeCheck() const;
 
 private:
     void prepareWrites();

@@ -9,12 +9,34 @@
 #include <QStringList>
 #include <QUrl>
 
+#include <cerrno>
+#include <cstring>
+#include <sys/statvfs.h>
+
 namespace Database {
 
 QString errorText(const QSqlError &error)
 {
     const QString engine = error.databaseText();
     return engine.isEmpty() ? error.text() : engine;
+}
+
+qint64 freeBytes(const QString &path, QString *error)
+{
+    struct statvfs fs;
+    if (::statvfs(QFile::encodeName(path).constData(), &fs) != 0) {
+        *error = QString::fromLocal8Bit(std::strerror(errno));
+        return -1;
+    }
+    return qint64(fs.f_bavail) * qint64(fs.f_frsize);
+}
+
+QString filePath(const QSqlDatabase &db)
+{
+    const QString name = db.databaseName();
+    if (!name.startsWith(QLatin1String("file:")))
+        return name;
+    return QUrl(name).toLocalFile();
 }
 
 static QString run(QSqlDatabase db, const QString &statement)

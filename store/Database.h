@@ -42,4 +42,15 @@ QStringList createMissingTables(QSqlDatabase db, QString *error, const QList<Sql
 // The text of the last error of a query or connection, engine text first.
 QString errorText(const class QSqlError &error);
 
+// The free space a report row, a lock file or a compacted copy must leave on the database's
+// file system, so that the rows that follow still fit.
+inline constexpr qint64 MinimumFreeBytes = 1024 * 1024;
+
+// Bytes an ordinary user may still write on the file system that holds `path` (statvfs;
+// quotas are not seen), or -1 with the system's text in `error`.
+qint64 freeBytes(const QString &path, QString *error);
+
+// The file behind a connection: its database name, or the file of a "file:" address.
+QString filePath(const QSqlDatabase &db);
+
 } // namespace Database

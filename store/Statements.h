@@ -191,14 +191,22 @@ inline const QString PageCount = QStringLiteral("PRAGMA page_count");
 inline const QString PageSize = QStringLiteral("PRAGMA page_size");
 // Deleted rows are overwritten in the file, so their text never lingers in free pages.
 inline const QString SecureDelete = QStringLiteral("PRAGMA secure_delete=ON");
-// The file's user version holds flags of the console (see UserVersionCompactNext). A pragma
-// takes no bound values: %1 is only ever a number the program computed.
+// Overwrites deleted text only where that costs no extra writes: for dropping a whole table,
+// whose pages a VACUUM then removes from the file (ON would write every page into the log).
+inline const QString SecureDeleteFast = QStringLiteral("PRAGMA secure_delete=FAST");
+// The file's user version holds flags of the console (see UserVersionCompactNext).
 inline const QString UserVersion = QStringLiteral("PRAGMA user_version");
-inline const QString SetUserVersion = QStringLiteral("PRAGMA user_version = %1");
-// Set with "Cancella" in the transaction that drops the report: the next start compacts
-// whatever the free pages. The compacted copy has it cleared.
+// Set by earlier versions with "Cancella": the next start compacts whatever the free pages.
+// The compacted copy has it cleared.
 inline constexpr qint32 UserVersionCompactNext = 0x1;
 inline const QString VacuumInto = QStringLiteral("VACUUM INTO ?");
+inline const QString Vacuum = QStringLiteral("VACUUM");
+// Takes the write lock the way a report row does, without writing anything. On a file that
+// may only be read the engine quietly makes it a read transaction; the statement that
+// deletes nothing is refused there, as a row would be.
+inline const QString BeginImmediate = QStringLiteral("BEGIN IMMEDIATE");
+inline const QString ProbeReportWrite = QStringLiteral("DELETE FROM report WHERE 0");
+inline const QString Rollback = QStringLiteral("ROLLBACK");
 
 // Stored date and time format (local time).
 inline const QString DateTimeFormat = QStringLiteral("yyyy-MM-dd HH:mm:ss.zzz");

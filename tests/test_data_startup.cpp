@@ -7,6 +7,7 @@
 #include "tests/support/RecordingAlertSink.h"
 #include "tests/support/SendRig.h"
 
+#include <QLockFile>
 #include <QSqlError>
 #include <QSqlQuery>
 #include <QTemporaryDir>
@@ -32,9 +33,10 @@ struct ChildResult
     QString output; // what the child wrote through its `out` argument
 };
 
-// Runs `body` in a forked process, optionally as an unprivileged user, and returns its exit
-// status and the text it reported. The parent must have no database connection open.
-ChildResult inChild(const std::function<int(QString &out)> &body, bool unprivileged = false)
+// Runs `body` in a forked process, optionally as an unprivileged user (who belongs to
+// `group` too, when given), and returns its exit status and the text it reported. The parent
+// must have no database connection open.
+ChildResult inChild(const std::function<int(QString &out)> &body, bool unprivileged = false, gid_t group = 0)
 {
     int pipeFds[2];
     if (::pipe(pipeFds) != 0)
@@ -44,7 +46,7 @@ ChildResult inChild(const std::function<int(QString &out)> &body, bool unprivile
         ::close(pipeFds[0]);
         int status = 0;
         QString out;
-        if (unprivileged && (::setgroups(0, nullptr) != 0 || ::setgid(65534) != 0 || ::setuid(65534) != 0))
+        if (unprivileged && (::setgroups(group ? 1 : 0, &group) != 0 || ::setgid(65534) != 0 || ::setuid(65534) != 0))
             status = 98;
         else
             status = body(out);
@@ -336,23 +338,35 @@ private slots:
             QVERIFY2(!QFileInfo::exists(folder() + u"/"_s + name), qPrintable(name));
     }
 
+    void aCompactionThatRunsOutOfSpaceLeavesNothing_data()
+    {
+        QTest::addColumn<int>("limit");
+        QTest::addColumn<QString>("reason");
+        QTest::newRow("no room for the index") << 16384 << QString();
+        QTest::newRow("no room for the copy") << 65536 << u"la copia compattata non entra nello spazio libero"_s;
+    }
+
     void aCompactionThatRunsOutOfSpaceLeavesNothing()
     {
+        QFETCH(int, limit);
+        QFETCH(QString, reason);
         makeUsedDatabase();
         makeOneRowDatabase(dbPath()); // closed cleanly: the log is in the file
         const QByteArray before = contents(dbPath());
-        const ChildResult child = inChild([this](QString &out) {
-            // Files may not grow past 16 KiB, as on a full disk.
+        const ChildResult child = inChild([this, limit](QString &out) {
+            // Files may not grow past the limit, as on a full disk (the free space the file
+            // system counts does not see it, like a quota).
             ::signal(SIGXFSZ, SIG_IGN);
-            const struct rlimit limit = { 16384, 16384 };
-            ::setrlimit(RLIMIT_FSIZE, &limit);
+            const struct rlimit fileSize = { rlim_t(limit), rlim_t(limit) };
+            ::setrlimit(RLIMIT_FSIZE, &fileSize);
             RecordingAlertSink alerts;
             Startup startup(folder());
             const bool ok = startup.run(alerts);
             out = alerts.texts().join('\n');
             return ok ? 0 : 1;
         });
-        QVERIFY2(child.output.startsWith(u"Compattazione del database non riuscita: "_s), qPrintable(child.output));
+        QVERIFY2(child.output.startsWith(u"Compattazione del database non riuscita: "_s + reason),
+                 qPrintable(child.output));
         QCOMPARE(contents(dbPath()), before);
         for (const QString &name : leftovers())
             QVERIFY2(!QFileInfo::exists(folder() + u"/"_s + name), qPrintable(name));
@@ -499,7 +513,7 @@ private slots:
             QCOMPARE(count(db, u"recipients"_s), dropped.contains(u"recipients"_s) ? 0 : 1);
             QCOMPARE(count(db, u"report"_s), dropped.contains(u"report"_s) ? 0 : 1);
             DataStores stores(db);
-            QVERIFY(stores.report.writeProblem().isEmpty());
+            QVERIFY(stores.report.writeCheck().isEmpty());
             QCOMPARE(stores.report.append({ 0, "a", "b", {}, "Si ", {}, "OK", "m" }),
                      dropped.contains(u"report"_s) ? 1 : 2);
         }
@@ -531,12 +545,13 @@ private slots:
             QVERIFY(query.exec(u"CREATE TABLE report ( num INTEGER PRIMARY KEY, testo TEXT )"_s));
         }
         Database::close();
-        const QString engineText = u"table report has no column named recipt"_s;
+        const QString refusal
+            = u"Impossibile scrivere il report in %1: table report has no column named recipt"_s.arg(dbPath());
         {
             RecordingAlertSink alerts;
             Startup startup(folder());
             QVERIFY(startup.run(alerts));
-            QCOMPARE(alerts.texts(), QStringList(engineText));
+            QCOMPARE(alerts.texts(), QStringList(refusal));
             QCOMPARE(alerts.alerts[0].kind, RecordingAlertSink::Alert::Plain);
         }
 
@@ -544,14 +559,14 @@ private slots:
         SendRig rig(folder());
         QVERIFY(rig.ok);
         TransmitCommand command { rig.state, *rig.driver, rig.view, rig.clock, rig.alerts };
-        command.setRefusal([&rig] { return rig.stores->report.writeProblem(); });
+        command.setRefusal([&rig] { return rig.stores->report.writeCheck(); });
         command.tbnTransmitClick();
-        QCOMPARE(rig.alerts.texts(), QStringList(engineText));
+        QCOMPARE(rig.alerts.texts(), QStringList(refusal));
         QCOMPARE(rig.view.rowsPosted, 0);
         QVERIFY(rig.view.transmitEnabled);
         // "Cancella" lays the table out anew, and rows can be written again.
         rig.stores->report.clear();
-        QVERIFY(rig.stores->report.writeProblem().isEmpty());
+        QVERIFY(rig.stores->report.writeCheck().isEmpty());
         QCOMPARE(rig.stores->report.append({ 0, "a", "b", {}, "Si ", {}, "OK", "m" }), 1);
     }
 
@@ -607,33 +622,45 @@ private slots:
         QVERIFY(ReportStore(startup.database()).find(10001)); // the row that lived only in the log
     }
 
-    void theStartAfterCancellaCompacts()
+    // With secure deletion on, dropping a large report used to write all of it once more into
+    // the log, which kept that size until the console ended, texts and all.
+    void cancellaLeavesASmallLogAndNoDeletedText()
     {
         makeUsedDatabase(20, 0);
-        {
-            RecordingAlertSink alerts;
-            Startup startup(folder());
-            QVERIFY(startup.run(alerts));
-            QCOMPARE(startup.compaction(), Compactor::Outcome::Unnecessary);
-            ReportStore(startup.database()).clear();
-        }
-        QCOMPARE(pagesOf(dbPath()).userVersion & Sql::UserVersionCompactNext, Sql::UserVersionCompactNext);
-        const ino_t before = inode(dbPath());
-        {
-            RecordingAlertSink alerts;
-            Startup startup(folder());
-            QVERIFY(startup.run(alerts));
-            QCOMPARE(startup.compaction(), Compactor::Outcome::Compacted);
-            QVERIFY(inode(dbPath()) != before);
-            QCOMPARE(count(startup.database(), u"report"_s), 0);
-            QCOMPARE(count(startup.database(), u"recipients"_s), 50);
-        }
-        // The copy carries no mark: the start after it compacts no more.
-        QCOMPARE(pagesOf(dbPath()).userVersion, 0);
+        const QByteArray secret = "testo-cancellato-";
         RecordingAlertSink alerts;
         Startup startup(folder());
         QVERIFY(startup.run(alerts));
-        QCOMPARE(startup.compaction(), Compactor::Outcome::Unnecessary);
+        ReportStore report(startup.database());
+        {
+            QSqlDatabase db = startup.database();
+            QVERIFY(db.transaction());
+            QSqlQuery insert(db);
+            QVERIFY(insert.prepare(Sql::InsertReport));
+            for (int i = 0; i < 4000; ++i) {
+                for (const QString &value :
+                     { u"a"_s, u"b"_s, u""_s, u"Si "_s, u""_s, u"OK"_s, QString::fromLatin1(secret.repeated(60)) })
+                    insert.addBindValue(value);
+                QVERIFY(insert.exec());
+            }
+            QVERIFY(db.commit());
+        }
+        const qint64 fileBefore = QFileInfo(dbPath()).size() + QFileInfo(dbPath() + u"-wal"_s).size();
+        QVERIFY(fileBefore > 4'000'000);
+
+        report.clear();
+        const qint64 wal = QFileInfo(dbPath() + u"-wal"_s).size();
+        QVERIFY2(wal < 64 * 1024, qPrintable(QString::number(wal)));
+        QVERIFY(QFileInfo(dbPath()).size() < fileBefore / 10);
+        QVERIFY(!contents(dbPath()).contains(secret));
+        QVERIFY(!contents(dbPath() + u"-wal"_s).contains(secret));
+        QCOMPARE(count(startup.database(), u"report"_s), 0);
+        QCOMPARE(count(startup.database(), u"recipients"_s), 50);
+        QCOMPARE(report.append({ 0, "a", "b", {}, "Si ", {}, "OK", "m" }), 1);
+        // Deletion stays secure for everything after it.
+        QSqlQuery pragma(startup.database());
+        QVERIFY(pragma.exec(u"PRAGMA secure_delete"_s) && pragma.next());
+        QCOMPARE(pragma.value(0).toInt(), 1);
     }
 
     void thePaysRule()
@@ -644,6 +671,144 @@ private slots:
         // 64 MiB of free pages in a file where they are under a tenth.
         QVERIFY(!Compactor::pays(200000, 16383, 4096));
         QVERIFY(Compactor::pays(200000, 16384, 4096));
+    }
+
+    // A lock file that cannot be written (here: files may not grow at all, as on a full disk)
+    // is reported with the system's own error, not as a permission problem.
+    void aLockThatCannotBeWrittenSaysWhy()
+    {
+        makeOneRowDatabase(dbPath());
+        const ChildResult child = inChild([this](QString &out) {
+            ::signal(SIGXFSZ, SIG_IGN);
+            const struct rlimit limit = { 0, 0 };
+            ::setrlimit(RLIMIT_FSIZE, &limit);
+            RecordingAlertSink alerts;
+            Startup startup(folder());
+            const bool ok = startup.run(alerts);
+            out = alerts.texts().join('\n');
+            return ok && startup.readOnly() ? 0 : 1;
+        });
+        QCOMPARE(child.status, 0);
+        QCOMPARE(
+            child.output.section('\n', 0, 0),
+            u"Il database %1 è aperto in sola lettura: %2"_s.arg(dbPath(), QString::fromLocal8Bit(strerror(EFBIG))));
+    }
+
+    // The holder of the lock is gone, but the folder has become read-only since: the console
+    // says so and reads the database.
+    void aStaleLockInAReadOnlyFolder()
+    {
+        const QString ro = folder() + u"/ro"_s;
+        QVERIFY(QDir(folder()).mkdir(u"ro"_s));
+        const QString path = ro + u"/TALVENK.db"_s;
+        makeOneRowDatabase(path);
+        const QString lock = Startup::lockPath(path);
+        const ChildResult crashed = inChild([lock](QString &) {
+            QLockFile file(lock);
+            if (!file.tryLock(0))
+                return 1;
+            ::_exit(0); // as a crash would: the lock file stays
+        });
+        QCOMPARE(crashed.status, 0);
+        qint64 pid = 0;
+        QString host, app;
+        QVERIFY(QLockFile(lock).getLockInfo(&pid, &host, &app));
+        const QByteArray before = contents(path);
+        ::chmod(QFile::encodeName(folder()).constData(), 0755);
+        ::chmod(QFile::encodeName(ro).constData(), 0555);
+
+        const ChildResult child = inChild(
+            [ro](QString &out) {
+                RecordingAlertSink alerts;
+                Startup startup(ro);
+                if (!startup.run(alerts)) {
+                    out = alerts.texts().join('\n');
+                    return 1;
+                }
+                out = alerts.texts().join('\n');
+                out += u"\nreadOnly=%1 rows=%2\n"_s.arg(startup.readOnly()).arg(count(startup.database(), "report"));
+                out += ReportStore(startup.database()).writeCheck();
+                return 0;
+            },
+            ::geteuid() == 0);
+        ::chmod(QFile::encodeName(ro).constData(), 0755);
+
+        QCOMPARE(child.status, 0);
+        QCOMPARE(child.output,
+                 u"Il blocco %1 del processo %2 non può essere rimosso: Permission denied\nreadOnly=1 rows=1\n"
+                 "Impossibile scrivere il report in %3: attempt to write a readonly database"_s.arg(
+                     lock, QString::number(pid), path));
+        QCOMPARE(contents(path), before);
+        QVERIFY(QFileInfo::exists(lock));
+    }
+
+    // "Invia" on a database that may only be read is refused before the port opens: a
+    // prepared insert alone does not notice, and the page would go out without its row.
+    void inviaRefusesOnAReadOnlyDatabase()
+    {
+        {
+            Database::OpenResult opened = Database::open(dbPath());
+            QVERIFY(opened.error.isEmpty());
+            SerialStore(opened.db).ensureDefaultRow();
+        }
+        Database::close();
+        QVERIFY(QFile::setPermissions(dbPath(), QFileDevice::Permissions(0x4444)));
+        ::chmod(QFile::encodeName(folder()).constData(), 0777);
+
+        const ChildResult child = inChild(
+            [this](QString &out) {
+                SendRig rig(folder());
+                if (!rig.startSimulator()) {
+                    out = u"no simulator: "_s + rig.error;
+                    return 1;
+                }
+                TransmitCommand command { rig.state, *rig.driver, rig.view, rig.clock, rig.alerts };
+                command.setRefusal([&rig] { return rig.stores->report.writeCheck(); });
+                command.tbnTransmitClick();
+                out = rig.alerts.texts().join('\n');
+                out += u"\nframes=%1 rows=%2"_s.arg(rig.sim->frames().size()).arg(rig.view.rowsPosted);
+                return 0;
+            },
+            ::geteuid() == 0);
+        ::chmod(QFile::encodeName(folder()).constData(), 0700);
+
+        QCOMPARE(child.status, 0);
+        QCOMPARE(child.output,
+                 u"Impossibile scrivere il report in %1: attempt to write a readonly database\nframes=0 rows=0"_s.arg(
+                     dbPath()));
+    }
+
+    // A database shared by a group (mode 0660) stays the group's after compaction: the copy
+    // gets the file's group, then its mode.
+    void compactionKeepsTheSharedGroup()
+    {
+        const struct group *dialout = ::getgrnam("dialout");
+        QVERIFY(dialout);
+        const gid_t gid = dialout->gr_gid;
+        makeUsedDatabase();
+        makeOneRowDatabase(dbPath()); // closed cleanly: no log of this user beside it
+        const QByteArray native = QFile::encodeName(dbPath());
+        QVERIFY(::chown(native.constData(), uid_t(-1), gid) == 0);
+        QVERIFY(::chmod(native.constData(), 0660) == 0);
+        ::chmod(QFile::encodeName(folder()).constData(), 0777);
+        const ino_t before = inode(dbPath());
+
+        // As root, an ordinary member of the group compacts a file that is not its own.
+        const ChildResult child = inChild(
+            [this](QString &out) {
+                const Compactor::Result result = Compactor::compact(dbPath());
+                out = result.error;
+                return int(result.outcome);
+            },
+            ::geteuid() == 0, gid);
+        ::chmod(QFile::encodeName(folder()).constData(), 0700);
+
+        QVERIFY2(child.status == int(Compactor::Outcome::Compacted), qPrintable(child.output));
+        QVERIFY(inode(dbPath()) != before);
+        struct stat st;
+        QVERIFY(::stat(native.constData(), &st) == 0);
+        QCOMPARE(st.st_gid, gid);
+        QCOMPARE(st.st_mode & 07777, 0660u);
     }
 
     // Permissions do not bind root: as root, these run in a child that drops to "nobody".
@@ -681,7 +846,7 @@ private slots:
             ::geteuid() == 0);
         ::chmod(QFile::encodeName(ro).constData(), 0755);
 
-        const QString denied = u"Compattazione del database non riuscita: Permission denied"_s;
+        const QString denied = u"Il database %1 è aperto in sola lettura: Permission denied"_s.arg(path);
         if (withDatabase) {
             QVERIFY2(child.status == 0, qPrintable(child.output));
             QCOMPARE(child.output, denied + u"\nrows=1"_s);
@@ -717,6 +882,7 @@ private slots:
                 } catch (const DataError &error) {
                     out += QLatin1Char('\n') + error.text();
                 }
+                out += QLatin1Char('\n') + stores.report.writeCheck();
                 return 0;
             },
             ::geteuid() == 0);
@@ -724,8 +890,9 @@ private slots:
 
         QCOMPARE(child.status, 0);
         QCOMPARE(child.output,
-                 u"Compattazione del database non riuscita: Permission denied\n"
-                 "readOnly=1 rows=1\nattempt to write a readonly database"_s);
+                 u"Il database %1 è aperto in sola lettura: Permission denied\n"
+                 "readOnly=1 rows=1\nattempt to write a readonly database\n"
+                 "Impossibile scrivere il report in %1: attempt to write a readonly database"_s.arg(dbPath()));
         QCOMPARE(contents(dbPath()), before);
         // The engine's log and index of a connection that could not write are gone with it.
         QCOMPARE(QDir(folder()).entryList(QDir::Files | QDir::Hidden), QStringList(u"TALVENK.db"_s));

@@ -1,6 +1,8 @@
 #include "app/WindowSet.h"
 #include "core/ModalRunner.h"
 #include "tests/support/AssembledConsole.h"
+#include "ui/FileDialogs.h"
+#include "ui/Unit2.h"
 
 #include <QAbstractButton>
 #include <QAbstractItemView>
@@ -8,13 +10,18 @@
 #include <QAction>
 #include <QComboBox>
 #include <QDialog>
+#include <QFile>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QProgressBar>
+#include <QPushButton>
 #include <QStatusBar>
 #include <QTextDocument>
 #include <QtTest>
+
+#include <sys/stat.h>
+#include <unistd.h>
 
 // The whole console as start-up builds it: a fresh folder, the real start-up, every window
 // created and wired. What is checked here is what only the assembled program can show.
@@ -25,7 +32,60 @@ class TestGuiAppWindowSet : public QObject
     using Console = AssembledConsole;
 
 private slots:
-    void cleanup() { ModalRunner::clearInterceptor(); }
+    void cleanup()
+    {
+        ModalRunner::clearInterceptor();
+        FileDialogs::clearNextFileName();
+    }
+
+    // "Esporta CSV..." given the live database or a file of its own: refused, and the file is
+    // as it was (an export would have been renamed over it).
+    void noDialogHandsOutTheLiveDatabase_data()
+    {
+        QTest::addColumn<QString>("name");
+        for (const char *name : { "TALVENK.db", "TALVENK.db-wal", "TALVENK.db-shm", "TALVENK.db.lock", "TALVENK.tmp",
+                                  "link.db", "hardlink.db", "sub/../TALVENK.db" })
+            QTest::newRow(name) << QString::fromLatin1(name);
+    }
+
+    void noDialogHandsOutTheLiveDatabase()
+    {
+        QFETCH(QString, name);
+        Console console;
+        QVERIFY(console.start());
+        console.stores->report.append({ 0, "a", "b", {}, "Si ", {}, "OK", "m" });
+        const QString db = console.dir.filePath(QStringLiteral("TALVENK.db"));
+        QVERIFY(QFile::link(db, console.dir.filePath(QStringLiteral("link.db"))));
+        QVERIFY(::link(QFile::encodeName(db).constData(),
+                       QFile::encodeName(console.dir.filePath(QStringLiteral("hardlink.db"))).constData())
+                == 0);
+        QVERIFY(QDir(console.dir.path()).mkdir(QStringLiteral("sub")));
+        const QString chosen = console.dir.filePath(name);
+        // Looked at without opening anything, which would drop the engine's locks.
+        auto look = [&chosen] {
+            struct stat st;
+            if (::stat(QFile::encodeName(chosen).constData(), &st) != 0)
+                return QList<qint64>();
+            return QList<qint64> { qint64(st.st_ino), qint64(st.st_size), qint64(st.st_mtim.tv_sec),
+                                   qint64(st.st_mtim.tv_nsec) };
+        };
+        const QList<qint64> before = look();
+        console.alerts.clear();
+
+        ModalRunner::setInterceptor([&](QDialog *dialog) {
+            if (auto *report = qobject_cast<TfrmHis *>(dialog)) {
+                FileDialogs::setNextFileName(chosen);
+                report->btnExportCsv->click();
+            }
+            return int(QDialog::Rejected);
+        });
+        console.form().OpenHistory1->trigger();
+
+        QCOMPARE(console.alerts.texts(), QStringList(FileDialogs::RefusalText.arg(chosen)));
+        QCOMPARE(console.alerts.alerts.first().caption, QStringLiteral("Esporta CSV"));
+        QCOMPARE(look(), before);
+        QCOMPARE(console.stores->report.find(1)->recipt, QStringLiteral("a"));
+    }
 
     void aFirstStartCreatesTheDatabaseAndShowsTheDefaultPort()
     {

@@ -135,8 +135,8 @@ void TfrmHis::Button2Click()
     try {
         m_store.clear();
     } catch (const DataError &error) {
-        // The table is dropped and created in one transaction: on failure it is as it
-        // was, and is shown again as it was.
+        // The table is dropped and created in one transaction: when that fails it is as it
+        // was; when the VACUUM after it fails it is empty. Either way it is shown as it is.
         m_model.open(ReportModel::fieldName(column), descending);
         m_alerts.plain(error.text());
         return;
