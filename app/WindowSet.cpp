@@ -30,6 +30,7 @@ WindowSet::WindowSet(SendingState &state, ModeGuard &guard, DataStores &stores, 
     , m_alerts(alerts)
     , m_gateway(stores.report.database(), stores, port, state, clock, pump, alerts)
     , frmGateway(m_gateway, alerts, &Form1)
+    , frmQueue(m_gateway, stores.report.database(), alerts, &Form1)
 {
     // The first frame after start-up is not held back by an old busy estimate.
     state.busyDeadline = clock.tickMs();
@@ -62,12 +63,18 @@ void WindowSet::wire()
     connect(Form1.Recipient1, &QAction::triggered, this, [this] { ModalRunner::exec(&frmRecpt); });
     connect(Form1.mnuPreMsg, &QAction::triggered, this, [this] { ModalRunner::exec(&frmPreMsg); });
     connect(Form1.COMPort1, &QAction::triggered, this, [this] { showSettings(&frmCOM); });
-    connect(Form1.mnuGateway, &QAction::triggered, this, [this] { showSettings(&frmGateway); });
+    frmGateway.setPasswordDialog(&PasswordDlg);
+    connect(Form1.mnuGateway, &QAction::triggered, this, [this] {
+        if (frmGateway.askPassword())
+            showSettings(&frmGateway);
+    });
+    // Not modal: pages go on being sent while the operator looks at the queue.
+    connect(Form1.mnuQueue, &QAction::triggered, this, [this] { frmQueue.showWindow(); });
     connect(Form1.About1, &QAction::triggered, this, [this] { ModalRunner::exec(&AboutBox); });
 
     m_command.setArbiter(&m_gateway.dispatcher());
-    m_gateway.setStatusChanged([this](const QString &text) { Form1.setStatusText(3, text); });
-    m_gateway.dispatcher().setRowPosted([this] { m_view.reportRowPosted(); });
+    connect(&m_gateway, &Gateway::statusChanged, this, [this](const QString &text) { Form1.setStatusText(3, text); });
+    connect(&m_gateway, &Gateway::rowPosted, this, [this] { m_view.reportRowPosted(); });
 
     Form1.installEventFilter(this);
 }

@@ -10,6 +10,7 @@
 #include "book/Premsg.h"
 #include "book/Recpt.h"
 #include "gateway/Gateway.h"
+#include "gateway/QueueWindow.h"
 #include "gateway/SnppSettings.h"
 #include "link/Pinid.h"
 #include "link/Serial.h"
@@ -77,8 +78,9 @@ private:
     OperatingModes m_modes;
     ReportPane m_reportPane;
 
-    // Pages from other systems, and their settings window.
+    // Pages from other systems, their settings window and their queue.
     AlertSink &m_alerts;
     Gateway m_gateway;
     TfrmGateway frmGateway;
+    TfrmQueue frmQueue;
 };

@@ -1,11 +1,13 @@
 #include "gateway/Gateway.h"
 
+#include "core/Clock.h"
 #include "core/Errors.h"
 #include "store/DataStores.h"
 
 Gateway::Gateway(const QSqlDatabase &db, DataStores &stores, TCommPort &port, SendingState &state, Clock &clock,
                  EventPump &pump, AlertSink &alerts, QObject *parent)
     : QObject(parent)
+    , m_clock(clock)
     , m_store(db)
     , m_backend(m_store, clock)
     , m_server(m_backend, clock, this)
@@ -13,9 +15,14 @@ Gateway::Gateway(const QSqlDatabase &db, DataStores &stores, TCommPort &port, Se
 {
     m_backend.setQueued([this] {
         m_dispatcher.wake();
+        emit queueChanged();
         notify();
     });
     m_dispatcher.setChanged([this] { notify(); });
+    m_dispatcher.setRowPosted([this] {
+        emit rowPosted();
+        emit queueChanged();
+    });
 }
 
 bool Gateway::start()
@@ -83,14 +90,65 @@ QString Gateway::statusText() const
         if (waiting > 0)
             text += QStringLiteral(", in coda: %1").arg(waiting);
     }
-    const QString failure = m_ready ? m_dispatcher.lastFailure() : m_error;
+    const QString failure
+        = !m_ready ? m_error : (m_commandFailure.isEmpty() ? m_dispatcher.lastFailure() : m_commandFailure);
     if (!failure.isEmpty())
         text += QStringLiteral(" (%1)").arg(failure);
     return text;
 }
 
+void Gateway::cancelPage(qint64 id)
+{
+    if (!m_ready || id == 0 || id == m_dispatcher.pageOnWireId())
+        return;
+    try {
+        const std::optional<GatewayPage> page = m_store.find(id);
+        if (!page)
+            return;
+        ReportRow row;
+        row.recipt = page->recipt;
+        row.pinId = QString::fromLatin1(page->header);
+        row.dispTime = page->dispTime;
+        row.sent = QStringLiteral("Si ");
+        row.sendTime = m_clock.now();
+        row.status = QStringLiteral("Annullata");
+        row.msg = QString::fromLatin1(page->prefix + page->body);
+        const bool recorded = m_store.complete(id, row) != 0;
+        m_commandFailure.clear();
+        if (recorded)
+            emit rowPosted();
+    } catch (const DataError &error) {
+        m_commandFailure = error.text();
+    }
+    pagesChanged();
+}
+
+void Gateway::retryPage(qint64 id)
+{
+    if (!m_ready || id == 0 || id == m_dispatcher.pageOnWireId())
+        return;
+    try {
+        m_store.retryNow(id);
+        m_commandFailure.clear();
+    } catch (const DataError &error) {
+        m_commandFailure = error.text();
+    }
+    m_dispatcher.wake();
+    pagesChanged();
+}
+
+void Gateway::pagesChanged()
+{
+    emit queueChanged();
+    notify();
+}
+
 void Gateway::notify()
 {
-    if (m_statusChanged)
-        m_statusChanged(statusText());
+    const qint64 onWire = m_dispatcher.pageOnWireId();
+    if (onWire != m_pageOnWire) {
+        m_pageOnWire = onWire;
+        emit pageOnWireChanged(onWire);
+    }
+    emit statusChanged(statusText());
 }

@@ -10,7 +10,6 @@
 #include "store/GatewayStore.h"
 
 #include <QObject>
-#include <functional>
 
 class AlertSink;
 class Clock;
@@ -21,6 +20,8 @@ struct SendingState;
 
 class Gateway final : public QObject
 {
+    Q_OBJECT
+
 public:
     Gateway(const QSqlDatabase &db, DataStores &stores, TCommPort &port, SendingState &state, Clock &clock,
             EventPump &pump, AlertSink &alerts, QObject *parent = nullptr);
@@ -44,11 +45,23 @@ public:
 
     // "SNPP: spento", or the address listened on and the pages waiting.
     QString statusText() const;
-    void setStatusChanged(std::function<void(const QString &)> changed) { m_statusChanged = std::move(changed); }
+
+    // "Coda SNPP": the page leaves the queue with its report row "Annullata" (refused while it
+    // is on the wire); or it is made due at once. Outcomes arrive as the signals below.
+    void cancelPage(qint64 id);
+    void retryPage(qint64 id);
+
+signals:
+    void statusChanged(const QString &text);
+    void rowPosted(); // a report row was written
+    void queueChanged(); // pages were queued, sent, cancelled or rescheduled
+    void pageOnWireChanged(qint64 id); // 0: none
 
 private:
     void notify();
+    void pagesChanged();
 
+    Clock &m_clock;
     GatewayStore m_store;
     GatewayBackend m_backend;
     SnppServer m_server;
@@ -57,6 +70,7 @@ private:
     QString m_listenAddress; // where the server was last started
     int m_listenPort = 0;
     QString m_error;
+    QString m_commandFailure; // of the last cancel or retry
     bool m_ready = false;
-    std::function<void(const QString &)> m_statusChanged;
+    qint64 m_pageOnWire = 0;
 };

@@ -219,6 +219,7 @@ void GatewayDispatcher::dispatchNext()
     PageResult result;
     bool portFailed = false;
     m_onWire = true;
+    m_wireId = page->id;
     changed();
     try {
         result = link.SendPage();
@@ -229,6 +230,7 @@ void GatewayDispatcher::dispatchNext()
                         .arg(error.SystemError);
     }
     m_onWire = false;
+    m_wireId = 0;
     m_shared.busyDeadline = m_state.busyDeadline;
 
     if (portFailed) {

@@ -42,6 +42,7 @@ public:
     void wake();
 
     bool pageOnWire() const { return m_onWire; }
+    qint64 pageOnWireId() const { return m_wireId; } // 0: none
     bool halted() const { return m_halted; }
     // The last failure of dispatch (port, encoder or database), empty after a page went out.
     QString lastFailure() const { return m_failure; }
@@ -76,6 +77,7 @@ private:
     QTimer m_retry;
     QTimer m_held; // the first held page falls due
     bool m_onWire = false;
+    qint64 m_wireId = 0;
     bool m_operator = false;
     bool m_portOurs = false; // opened by dispatch with the current settings
     bool m_halted = false;

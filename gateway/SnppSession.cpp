@@ -411,6 +411,7 @@ QByteArray SnppSession::send()
     for (GatewayPage &page : pages) {
         page.body = text.toLatin1();
         page.client = m_client;
+        page.login = m_login;
         // A HOLD after the last PAGE (the order some clients use) holds the pages without one.
         if (!page.holdUntil.isValid())
             page.holdUntil = m_hold;

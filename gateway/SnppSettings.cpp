@@ -6,6 +6,7 @@
 #include "core/ModalRunner.h"
 #include "gateway/ClientFilter.h"
 #include "gateway/Gateway.h"
+#include "send/Password.h"
 
 #include <QCheckBox>
 #include <QGridLayout>
@@ -83,6 +84,11 @@ TfrmGateway::TfrmGateway(Gateway &gateway, AlertSink &alerts, QWidget *parent)
 int TfrmGateway::showModal()
 {
     return ModalRunner::exec(this);
+}
+
+bool TfrmGateway::askPassword()
+{
+    return !m_password || m_password->askFor(m_guard) == QDialog::Accepted;
 }
 
 void TfrmGateway::showEvent(QShowEvent *event)

@@ -2,7 +2,10 @@
 
 // The settings window "Gateway SNPP": whether the console accepts pages from other systems,
 // on which address and port, from which clients, and with which login. OK stores the row of
-// table gateway and applies it at once (starts, moves or stops listening).
+// table gateway and applies it at once (starts, moves or stops listening). It opens only
+// after the test-mode password, with a count of wrong tries of its own.
+
+#include "core/SendingState.h"
 
 #include <QDialog>
 
@@ -12,6 +15,7 @@ class QCheckBox;
 class QLabel;
 class QLineEdit;
 class QPushButton;
+class TPasswordDlg;
 
 class TfrmGateway : public QDialog
 {
@@ -21,6 +25,13 @@ public:
     TfrmGateway(Gateway &gateway, AlertSink &alerts, QWidget *parent = nullptr);
 
     int showModal();
+
+    // The password dialog that guards the window (none: the window is not guarded).
+    void setPasswordDialog(TPasswordDlg *dialog) { m_password = dialog; }
+    // Asks for the password; true when it was given. Three wrong ones close the dialog and
+    // leave the operating mode as it was.
+    bool askPassword();
+    int passwordFailures() const { return m_guard.passwordFailures; }
 
     QCheckBox *chkEnabled = nullptr; // "Accetta pagine da altri sistemi (SNPP)"
     QLabel *Label1 = nullptr; // "Indirizzo"
@@ -47,4 +58,6 @@ protected:
 private:
     Gateway &m_gateway;
     AlertSink &m_alerts;
+    TPasswordDlg *m_password = nullptr;
+    ModeGuard m_guard; // wrong passwords for this window, apart from test mode's
 };

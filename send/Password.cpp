@@ -1,6 +1,7 @@
 #include "send/Password.h"
 
 #include "core/AlertSink.h"
+#include "core/ModalRunner.h"
 #include "core/WindowPlacement.h"
 
 #include <QHBoxLayout>
@@ -62,11 +63,22 @@ void TPasswordDlg::FormShow()
     Password->setFocus();
 }
 
+int TPasswordDlg::askFor(ModeGuard &guard)
+{
+    PasswordCheck check(guard);
+    m_other = &check;
+    const int result = ModalRunner::exec(this);
+    m_other = nullptr;
+    return result;
+}
+
 void TPasswordDlg::OKBtnClick()
 {
-    const PasswordCheck::Outcome outcome = m_check.judge(Password->text());
+    const bool testMode = m_other == nullptr;
+    const PasswordCheck::Outcome outcome = (testMode ? m_check : *m_other).judge(Password->text());
     if (outcome == PasswordCheck::Outcome::Accepted) {
-        emit testModeGranted();
+        if (testMode)
+            emit testModeGranted();
         accept();
         return;
     }
@@ -74,7 +86,8 @@ void TPasswordDlg::OKBtnClick()
     Password->clear();
     Password->setFocus();
     if (outcome == PasswordCheck::Outcome::Exhausted) {
-        emit triesExhausted();
+        if (testMode)
+            emit triesExhausted();
         reject();
     }
 }

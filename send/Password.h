@@ -30,6 +30,11 @@ public:
 
     int failures() const { return m_check.failures(); }
 
+    // Shows the dialog modally to guard something other than test mode: the wrong passwords
+    // count in `guard`, three close the dialog, and neither signal below is emitted.
+    // QDialog::Accepted once the right password was typed.
+    int askFor(ModeGuard &guard);
+
 signals:
     // The right password was typed; the dialog closes right after.
     void testModeGranted();
@@ -41,5 +46,6 @@ protected:
 
 private:
     PasswordCheck m_check;
+    PasswordCheck *m_other = nullptr; // while askFor() shows the dialog
     AlertSink &m_alerts;
 };

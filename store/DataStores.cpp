@@ -276,9 +276,21 @@ std::optional<ReportRow> ReportStore::find(qint64 num) const
     return row;
 }
 
+std::optional<ReportOrigin> ReportStore::origin(qint64 num) const
+{
+    QSqlQuery q = run(m_db, Sql::SelectReportOrigin, { num });
+    if (!q.next())
+        return std::nullopt;
+    return ReportOrigin { q.value(0).toString(), q.value(1).toString() };
+}
+
 void ReportStore::remove(qint64 num)
 {
-    run(m_db, Sql::DeleteReport, { num });
+    inTransaction(m_db, [&] {
+        run(m_db, Sql::DeleteReport, { num });
+        run(m_db, Sql::DeleteReportOrigin, { num });
+        return 0;
+    });
 }
 
 void ReportStore::clear()
@@ -294,6 +306,8 @@ void ReportStore::clear()
         try {
             inTransaction(m_db, [&] {
                 run(m_db, Sql::DropReport);
+                // num starts again from 1: no origin may stay behind for a new row to inherit.
+                run(m_db, Sql::ClearReportOrigin);
                 run(m_db, Sql::CreateReport);
                 for (const QString &index : Sql::CreateReportIndexes)
                     run(m_db, index);

@@ -52,6 +52,13 @@ struct ReportRow
     QString msg;
 };
 
+// Where a report row of a page from another system came from (table report_origin).
+struct ReportOrigin
+{
+    QString client; // the client's address
+    QString login; // its SNPP login, empty without one
+};
+
 // Table recipients.
 class RecipientStore
 {
@@ -110,11 +117,14 @@ public:
 
     explicit ReportStore(QSqlDatabase db);
     qint64 append(const ReportRow &row); // returns the new num
-    void remove(qint64 num);
-    // DROP and CREATE in one transaction (num restarts at 1), then VACUUM and a checkpoint
-    // that empties the log: the dropped rows leave neither their space nor their text.
+    void remove(qint64 num); // the row and its origin
+    // DROP and CREATE in one transaction, the rows' origins emptied in it too (num restarts at
+    // 1), then VACUUM and a checkpoint that empties the log: the dropped rows leave neither
+    // their space nor their text.
     void clear();
     std::optional<ReportRow> find(qint64 num) const; // one row by num
+    // Where the row came from: none for the operator's own rows.
+    std::optional<ReportOrigin> origin(qint64 num) const;
     QSqlDatabase database() const { return m_db; }
     // Empty when a report row can be written now; else WriteRefusal with the reason: a table
     // the insert cannot be prepared against (other columns), a database that refuses a write

@@ -2,6 +2,8 @@
 
 // The statements of the gateway's tables. Values are always bound to the `?` placeholders.
 
+#include <QList>
+#include <QPair>
 #include <QString>
 
 namespace Sql {
@@ -12,14 +14,27 @@ inline const QString CreateGateway
                      "Password TEXT DEFAULT '' )");
 // disptime holds local time as "yyyy-MM-dd HH:mm:ss.zzz", like the report's. holdtime, NULL
 // for a page to send at once, holds UTC in the same format: it is compared with the clock, and
-// local time repeats an hour in autumn.
+// local time repeats an hour in autumn. The columns after it are described below.
 inline const QString CreateGatewayQueue
     = QStringLiteral("CREATE TABLE gateway_queue ( id INTEGER PRIMARY KEY AUTOINCREMENT, recipt TEXT, pin_id TEXT, "
-                     "prefix TEXT, msg TEXT, client TEXT, disptime TEXT, holdtime TEXT )");
-// A queue made before pages could be held gets the column added at start-up.
-inline const QString GatewayQueueHasHoldTime
-    = QStringLiteral("SELECT count(*) FROM pragma_table_info('gateway_queue') WHERE name='holdtime'");
-inline const QString AddGatewayQueueHoldTime = QStringLiteral("ALTER TABLE gateway_queue ADD COLUMN holdtime TEXT");
+                     "prefix TEXT, msg TEXT, client TEXT, disptime TEXT, holdtime TEXT, login TEXT, "
+                     "tries INTEGER DEFAULT 0, next_try TEXT, expires TEXT )");
+// A queue made before one of these columns existed gets it added at start-up (name, then the
+// statement). login: the SNPP login of the session that queued the page, empty without one.
+// tries, next_try and expires: the tries made, when the next is due (UTC as holdtime, NULL
+// for now) and when the page is given up (UTC, NULL for never).
+inline const QString GatewayQueueColumns = QStringLiteral("SELECT name FROM pragma_table_info('gateway_queue')");
+inline const QList<QPair<QString, QString>> &GatewayQueueAddedColumns()
+{
+    static const QList<QPair<QString, QString>> columns {
+        { QStringLiteral("holdtime"), QStringLiteral("ALTER TABLE gateway_queue ADD COLUMN holdtime TEXT") },
+        { QStringLiteral("login"), QStringLiteral("ALTER TABLE gateway_queue ADD COLUMN login TEXT") },
+        { QStringLiteral("tries"), QStringLiteral("ALTER TABLE gateway_queue ADD COLUMN tries INTEGER DEFAULT 0") },
+        { QStringLiteral("next_try"), QStringLiteral("ALTER TABLE gateway_queue ADD COLUMN next_try TEXT") },
+        { QStringLiteral("expires"), QStringLiteral("ALTER TABLE gateway_queue ADD COLUMN expires TEXT") },
+    };
+    return columns;
+}
 inline const QString TableExists = QStringLiteral("SELECT count(*) FROM sqlite_master WHERE type='table' AND name=?");
 inline const QString SelectGateway = QStringLiteral("SELECT * FROM gateway LIMIT 1");
 inline const QString InsertGatewayDefaults = QStringLiteral("INSERT INTO gateway DEFAULT VALUES");
@@ -27,18 +42,39 @@ inline const QString UpdateGatewayFirstRow
     = QStringLiteral("UPDATE gateway SET Enabled=?, Address=?, Port=?, Allowed=?, Login=?, Password=? "
                      "WHERE rowid=(SELECT rowid FROM gateway ORDER BY rowid LIMIT 1)");
 inline const QString CountGatewayQueue = QStringLiteral("SELECT count(*) FROM gateway_queue");
-inline const QString InsertGatewayQueue = QStringLiteral("INSERT INTO gateway_queue (recipt, pin_id, prefix, msg, "
-                                                         "client, disptime, holdtime) VALUES (?, ?, ?, ?, ?, ?, ?)");
-inline const QString SelectGatewayQueueHead = QStringLiteral(
-    "SELECT id, recipt, pin_id, prefix, msg, client, disptime, holdtime FROM gateway_queue ORDER BY id LIMIT 1");
+inline const QString InsertGatewayQueue
+    = QStringLiteral("INSERT INTO gateway_queue (recipt, pin_id, prefix, msg, client, disptime, holdtime, login) "
+                     "VALUES (?, ?, ?, ?, ?, ?, ?, ?)");
+inline const QString SelectGatewayQueueHead = QStringLiteral("SELECT id, recipt, pin_id, prefix, msg, client, "
+                                                             "disptime, holdtime, login FROM gateway_queue "
+                                                             "ORDER BY id LIMIT 1");
+inline const QString SelectGatewayQueueById = QStringLiteral(
+    "SELECT id, recipt, pin_id, prefix, msg, client, disptime, holdtime, login FROM gateway_queue WHERE id=?");
 // The oldest page that is not held past the time bound.
 inline const QString SelectGatewayQueueDue
-    = QStringLiteral("SELECT id, recipt, pin_id, prefix, msg, client, disptime, holdtime FROM gateway_queue "
+    = QStringLiteral("SELECT id, recipt, pin_id, prefix, msg, client, disptime, holdtime, login FROM gateway_queue "
                      "WHERE holdtime IS NULL OR holdtime <= ? ORDER BY id LIMIT 1");
+// The whole queue as the queue window lists it, in arrival order.
+inline const QString SelectGatewayQueueListing
+    = QStringLiteral("SELECT id, recipt, pin_id, prefix, msg, client, disptime, holdtime, login, tries, next_try, "
+                     "expires FROM gateway_queue ORDER BY id");
+// "Riprova ora": the page is due at once.
+inline const QString UpdateGatewayQueueRetryNow = QStringLiteral("UPDATE gateway_queue SET next_try=NULL WHERE id=?");
 // When the first page held past the time bound falls due.
 inline const QString SelectGatewayQueueNextHold
     = QStringLiteral("SELECT min(holdtime) FROM gateway_queue WHERE holdtime > ?");
 inline const QString DeleteGatewayQueue = QStringLiteral("DELETE FROM gateway_queue WHERE id=?");
+
+// Where a report row of a page from another system came from, keyed by the row's num: the
+// client's address and its SNPP login. Written with the row, emptied with the report.
+inline const QString CreateReportOrigin
+    = QStringLiteral("CREATE TABLE report_origin ( num INTEGER PRIMARY KEY, client TEXT, login TEXT )");
+inline const QString SelectGatewayQueueOrigin = QStringLiteral("SELECT client, login FROM gateway_queue WHERE id=?");
+inline const QString InsertReportOrigin
+    = QStringLiteral("INSERT OR REPLACE INTO report_origin (num, client, login) VALUES (?, ?, ?)");
+inline const QString SelectReportOrigin = QStringLiteral("SELECT client, login FROM report_origin WHERE num=?");
+inline const QString DeleteReportOrigin = QStringLiteral("DELETE FROM report_origin WHERE num=?");
+inline const QString ClearReportOrigin = QStringLiteral("DELETE FROM report_origin");
 
 // PAGE looks addressees up by name, one statement kept prepared, through this index (the
 // column's NOCASE collation is the index's, so the lookup ignores case as before).

@@ -50,6 +50,7 @@ GatewayPage readPage(const QSqlQuery &q)
     page.client = q.value(5).toString();
     page.dispTime = QDateTime::fromString(q.value(6).toString(), Sql::DateTimeFormat);
     page.holdUntil = readUtcStamp(q.value(7));
+    page.login = q.value(8).toString();
     return page;
 }
 
@@ -79,9 +80,13 @@ QStringList GatewayStore::ensureTables()
         }
         if (!run(m_db, Sql::SelectGateway).next())
             run(m_db, Sql::InsertGatewayDefaults);
-        QSqlQuery hold = run(m_db, Sql::GatewayQueueHasHoldTime);
-        if (!hold.next() || hold.value(0).toInt() == 0)
-            run(m_db, Sql::AddGatewayQueueHoldTime);
+        QStringList columns;
+        for (QSqlQuery q = run(m_db, Sql::GatewayQueueColumns); q.next();)
+            columns << q.value(0).toString();
+        for (const auto &[name, statement] : Sql::GatewayQueueAddedColumns()) {
+            if (!columns.contains(name, Qt::CaseInsensitive))
+                run(m_db, statement);
+        }
         return 0;
     });
     return created;
@@ -198,7 +203,7 @@ bool GatewayStore::insertPages(QList<GatewayPage> &pages)
             QSqlQuery q = run(m_db, Sql::InsertGatewayQueue,
                               { text(page.recipt), text(QString::fromLatin1(page.header)),
                                 text(QString::fromLatin1(page.prefix)), text(QString::fromLatin1(page.body)),
-                                text(page.client), stamp(page.dispTime), utcStamp(page.holdUntil) });
+                                text(page.client), stamp(page.dispTime), utcStamp(page.holdUntil), text(page.login) });
             page.id = q.lastInsertId().toLongLong();
         }
         return true;
@@ -208,6 +213,14 @@ bool GatewayStore::insertPages(QList<GatewayPage> &pages)
 std::optional<GatewayPage> GatewayStore::head() const
 {
     QSqlQuery q = run(m_db, Sql::SelectGatewayQueueHead);
+    if (!q.next())
+        return std::nullopt;
+    return readPage(q);
+}
+
+std::optional<GatewayPage> GatewayStore::find(qint64 id) const
+{
+    QSqlQuery q = run(m_db, Sql::SelectGatewayQueueById, { id });
     if (!q.next())
         return std::nullopt;
     return readPage(q);
@@ -232,13 +245,42 @@ std::optional<QDateTime> GatewayStore::nextHold(const QDateTime &now) const
 qint64 GatewayStore::complete(qint64 id, const ReportRow &row)
 {
     return committed(m_db, [&]() -> qint64 {
-        QSqlQuery removed = run(m_db, Sql::DeleteGatewayQueue, { id });
+        QSqlQuery origin = run(m_db, Sql::SelectGatewayQueueOrigin, { id });
         // A page already taken off the queue is never recorded twice.
-        if (removed.numRowsAffected() != 1)
+        if (!origin.next())
             return 0;
+        const QString client = origin.value(0).toString();
+        const QString login = origin.value(1).toString();
+        origin.finish();
+        run(m_db, Sql::DeleteGatewayQueue, { id });
         QSqlQuery q = run(m_db, Sql::InsertReport,
                           { text(row.recipt), text(row.pinId), stamp(row.dispTime), text(row.sent), stamp(row.sendTime),
                             text(row.status), text(row.msg) });
-        return q.lastInsertId().toLongLong();
+        const qint64 num = q.lastInsertId().toLongLong();
+        run(m_db, Sql::InsertReportOrigin, { num, text(client), text(login) });
+        return num;
     });
+}
+
+void GatewayStore::retryNow(qint64 id)
+{
+    committed(m_db, [&] {
+        run(m_db, Sql::UpdateGatewayQueueRetryNow, { id });
+        return 0;
+    });
+}
+
+QList<QueueListingRow> GatewayStore::listing(const QSqlDatabase &db)
+{
+    QList<QueueListingRow> rows;
+    QSqlQuery q = run(db, Sql::SelectGatewayQueueListing);
+    while (q.next()) {
+        QueueListingRow row;
+        row.page = readPage(q);
+        row.tries = q.value(9).toInt();
+        row.nextTry = readUtcStamp(q.value(10));
+        row.expires = readUtcStamp(q.value(11));
+        rows << row;
+    }
+    return rows;
 }

@@ -39,8 +39,18 @@ struct GatewayPage
     QByteArray prefix; // framed name prefix ("Mario:") or empty
     QByteArray body;
     QString client; // the client's address
+    QString login; // the SNPP login of the session, empty without one
     QDateTime dispTime; // when the page was answered "250"
     QDateTime holdUntil; // not sent before then (HOLD); invalid: at once
+};
+
+// One page as the queue window lists it.
+struct QueueListingRow
+{
+    GatewayPage page;
+    int tries = 0;
+    QDateTime nextTry; // UTC; invalid: due now (or when its hold ends)
+    QDateTime expires; // UTC; invalid: never
 };
 
 class GatewayStore
@@ -52,7 +62,8 @@ public:
     ~GatewayStore();
 
     // Creates the tables that are missing (the settings with their default row) and the queue's
-    // hold column; returns the names of the tables it created. Throws DataError.
+    // columns that a queue made earlier lacks; returns the names of the tables it created.
+    // Throws DataError.
     QStringList ensureTables();
 
     // The address book's user of that name (case ignored), through one prepared statement kept
@@ -75,12 +86,21 @@ public:
     bool inBatch() const { return m_batch; }
 
     std::optional<GatewayPage> head() const; // the oldest page
+    std::optional<GatewayPage> find(qint64 id) const;
     // The oldest page not held past `now`, and when the first page held past `now` falls due.
     std::optional<GatewayPage> nextDue(const QDateTime &now) const;
     std::optional<QDateTime> nextHold(const QDateTime &now) const;
-    // Takes the page off the queue and stores its report row, in one transaction; returns the
-    // row's num. Throws DataError (and nothing changes) when the commit fails.
+    // Takes the page off the queue and stores its report row with the page's client and login
+    // (table report_origin), in one transaction; returns the row's num, 0 when the page was no
+    // longer queued. A page cancelled by the operator leaves the same way, its row "Annullata".
+    // Throws DataError (and nothing changes) when the commit fails.
     qint64 complete(qint64 id, const ReportRow &row);
+    // Makes the page due at once (its next try now). Throws DataError.
+    void retryNow(qint64 id);
+
+    // The whole queue in arrival order, read on `db` (the window's own connection). Throws
+    // DataError.
+    static QList<QueueListingRow> listing(const QSqlDatabase &db);
 
     QSqlDatabase database() const { return m_db; }
 

@@ -154,11 +154,12 @@ inline const QList<TableSchema> &CoreTables()
     return tables;
 }
 
-// The SNPP gateway's settings and its queue of accepted pages.
+// The SNPP gateway's settings, its queue of accepted pages, and where their report rows came from.
 inline const QList<TableSchema> &GatewayTables()
 {
     static const QList<TableSchema> tables { { QStringLiteral("gateway"), { CreateGateway } },
-                                             { QStringLiteral("gateway_queue"), { CreateGatewayQueue } } };
+                                             { QStringLiteral("gateway_queue"), { CreateGatewayQueue } },
+                                             { QStringLiteral("report_origin"), { CreateReportOrigin } } };
     return tables;
 }
 
@@ -174,10 +175,16 @@ inline const QList<TableSchema> &FeatureTables()
 }
 
 // ---- CSV export ---------------------------------------------------------------------------
-// Every row up to a num, in the order of a report view (%1, %2 as in the views' templates).
+// Every row up to a num, in the order of a report view (%1, %2 as in the views' templates),
+// with the client and login of a page from another system after the report's own columns.
+// (num, joined by USING, is the report's own.)
 inline const QString ReportExportRows
-    = QStringLiteral("SELECT num, recipt, pin_id, disptime, sent, sendtime, status, msg FROM report WHERE num <= ? "
-                     "ORDER BY %1 %2, num %2");
+    = QStringLiteral("SELECT num, recipt, pin_id, disptime, sent, sendtime, status, msg, client, login FROM report "
+                     "LEFT JOIN report_origin USING (num) WHERE num <= ? ORDER BY %1 %2, num %2");
+// The same from a file made before pages were traced, opened read-only (nothing could add the table).
+inline const QString ReportExportRowsWithoutOrigin
+    = QStringLiteral("SELECT num, recipt, pin_id, disptime, sent, sendtime, status, msg, NULL, NULL FROM report "
+                     "WHERE num <= ? ORDER BY %1 %2, num %2");
 
 // ---- engine -------------------------------------------------------------------------------
 

@@ -53,19 +53,25 @@ private slots:
     }
     void cleanup() { m_base.reset(); }
 
+    // The grid's columns, then where a page from another system came from.
     void headerAndStoredValues()
     {
         post(u"Rossi"_s, u"Riunione; ore \"10\"\r\nsala 2"_s);
         post(u"DIR   "_s, u"=cmd|' /C calc'!A0"_s, QVariant(QMetaType::fromType<QString>()));
+        post(u"SNPP  "_s, u"Allarme"_s);
+        QSqlQuery origin(m_base->db);
+        QVERIFY(origin.exec(u"INSERT INTO report_origin (num, client, login) VALUES (3, '::1', 'alarm')"_s));
         const ReportCsvExport::Result result = exportReport();
         QCOMPARE(result.outcome, ReportCsvExport::Result::Written);
-        QCOMPARE(result.rows, 2);
+        QCOMPARE(result.rows, 3);
         QVERIFY(written().startsWith("\xEF\xBB\xBF"));
         QCOMPARE(QString::fromUtf8(written().mid(3)),
-                 u"N°;Destinatario;Codifica;Data di accodamento;Inviato;Data di invio;Stato;Testo del messaggio\r\n"
+                 u"N°;Destinatario;Codifica;Data di accodamento;Inviato;Data di invio;Stato;Testo del messaggio;"
+                 "Client;Login\r\n"
                  "1;Rossi;0001234A51;2026-12-08 10:00:00.000;Si ;2026-12-08 10:00:01.250;OK;"
-                 "\"Riunione; ore \"\"10\"\"\r\nsala 2\"\r\n"
-                 "2;DIR   ;0001234A51;2026-12-08 10:00:00.000;Si ;;OK;'=cmd|' /C calc'!A0\r\n"_s);
+                 "\"Riunione; ore \"\"10\"\"\r\nsala 2\";;\r\n"
+                 "2;DIR   ;0001234A51;2026-12-08 10:00:00.000;Si ;;OK;'=cmd|' /C calc'!A0;;\r\n"
+                 "3;SNPP  ;0001234A51;2026-12-08 10:00:00.000;Si ;2026-12-08 10:00:01.250;OK;Allarme;::1;alarm\r\n"_s);
     }
 
     // Rows come in the order of the view: its column and direction, num breaking ties.
@@ -167,7 +173,7 @@ private slots:
         QCOMPARE(lines, 1000001);
         QCOMPARE(last,
                  "1000000;Utente 0;0001234A51;2026-12-08 10:00:00.000;Si ;2026-12-08 10:00:01.000;OK;"
-                 "Messaggio di prova numero 1000000\r\n"_ba);
+                 "Messaggio di prova numero 1000000;;\r\n"_ba);
     }
 };
 

@@ -202,7 +202,11 @@ private slots:
         ReportStore report(m_db);
         for (int i = 0; i < 5; ++i)
             report.append({ 0, "x", "y", {}, "Si ", {}, "OK", "m" });
+        QVERIFY(QSqlQuery(m_db).exec(
+            u"INSERT INTO report_origin (num, client, login) VALUES (1, '10.0.0.5', 'alarm'), (5, '::1', '')"_s));
+        QCOMPARE(report.origin(1)->client, u"10.0.0.5"_s);
         report.remove(5);
+        QVERIFY(!report.origin(5)); // a row's origin goes with it
         QCOMPARE(scalar(u"select seq from sqlite_sequence where name='report'"_s).toInt(), 5);
 
         const QString indexes = u"select count(*) from sqlite_master where type='index' and tbl_name='report'"_s;
@@ -212,6 +216,8 @@ private slots:
         QCOMPARE(scalar(u"select count(*) from report"_s).toInt(), 0);
         QCOMPARE(scalar(u"select count(*) from sqlite_sequence where name='report'"_s).toInt(), 0);
         QCOMPARE(report.append({ 0, "x", "y", {}, "Si ", {}, "OK", "m" }), 1);
+        // The new row 1 is the operator's own: the old row's origin went with "Cancella".
+        QVERIFY(!report.origin(1));
     }
 
     void clearBlockedByAnOpenReaderKeepsEveryRow()

@@ -30,7 +30,7 @@ private slots:
         QVERIFY2(plan.value(3).toString().contains(u"recipients_by_name"_s), qPrintable(plan.value(3).toString()));
     }
 
-    void anOlderQueueGetsItsHoldColumn()
+    void anOlderQueueGetsItsNewColumns()
     {
         GatewayRig rig(false);
         QVERIFY(rig.ok);
@@ -45,6 +45,11 @@ private slots:
         QVERIFY(page);
         QCOMPARE(page->body, "X"_ba);
         QVERIFY(!page->holdUntil.isValid());
+        QCOMPARE(page->login, QString());
+        const QList<QueueListingRow> listed = GatewayStore::listing(rig.stores->report.database());
+        QCOMPARE(listed.size(), 1);
+        QCOMPARE(listed.first().tries, 0);
+        QVERIFY(!listed.first().nextTry.isValid() && !listed.first().expires.isValid());
     }
 
     void heldPagesWaitTheirTime()

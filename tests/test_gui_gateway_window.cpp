@@ -1,5 +1,6 @@
-// The gateway in the assembled console: the "Gateway SNPP" window under "Impostazioni", its
-// checks, a change applied at once, and the status bar panel as assistive technology reads it.
+// The gateway in the assembled console: the "Gateway SNPP" window under "Impostazioni" behind
+// the test-mode password, its checks, a change applied at once, the status bar panel as
+// assistive technology reads it, and "Coda SNPP..." under "Report".
 
 #include "app/WindowSet.h"
 #include "core/ModalRunner.h"
@@ -28,12 +29,14 @@ struct Console : AssembledConsole
         return true;
     }
 
-    // Opens "Gateway SNPP" from the menu; `fill` edits the window, then OK is clicked.
-    // Returns the window's result.
+    // Opens "Gateway SNPP" from the menu, giving the password; `fill` edits the window, then
+    // OK is clicked. Returns the window's result.
     int editSettings(const std::function<void(TfrmGateway &)> &fill)
     {
         int result = -1;
         ModalRunner::setInterceptor([&](QDialog *dialog) {
+            if (auto *password = qobject_cast<TPasswordDlg *>(dialog))
+                return typePasswords(*password, { u"Mint_Owl"_s });
             auto *window = qobject_cast<TfrmGateway *>(dialog);
             if (!window)
                 return int(QDialog::Rejected);
@@ -46,6 +49,21 @@ struct Console : AssembledConsole
         });
         form().mnuGateway->trigger();
         ModalRunner::clearInterceptor();
+        return result;
+    }
+
+    // Types each password in turn and presses OK while the dialog stays open.
+    static int typePasswords(TPasswordDlg &dialog, const QStringList &typed)
+    {
+        dialog.show();
+        for (const QString &text : typed) {
+            if (!dialog.isVisible())
+                break;
+            dialog.Password->setText(text);
+            dialog.OKBtn->click();
+        }
+        const int result = dialog.isVisible() ? int(QDialog::Rejected) : dialog.result();
+        dialog.hide();
         return result;
     }
 };
@@ -104,6 +122,65 @@ private slots:
         // Switched off: it stops listening.
         console.editSettings([](TfrmGateway &w) { w.chkEnabled->setChecked(false); });
         QCOMPARE(console.form().statusText(3), u"SNPP: spento"_s);
+    }
+
+    // Three wrong passwords close the dialog; the window stays shut, test mode and its own
+    // count of wrong passwords are left as they were.
+    void theWindowNeedsThePasswordAndThreeFailuresChangeNoMode()
+    {
+        Console console;
+        QVERIFY(console.start());
+        // Test mode entered, then one wrong password for it, the dialog left open and closed.
+        for (const QStringList &typed : { QStringList { u"Mint_Owl"_s }, QStringList { u"sbagliata"_s } }) {
+            ModalRunner::setInterceptor(
+                [&](QDialog *dialog) { return Console::typePasswords(*qobject_cast<TPasswordDlg *>(dialog), typed); });
+            console.form().TestMode1->trigger();
+        }
+        QCOMPARE(console.state.mode, OperatingMode::Test);
+        QCOMPARE(console.guard.passwordFailures, 1);
+        console.alerts.clear();
+
+        QStringList opened;
+        ModalRunner::setInterceptor([&](QDialog *dialog) {
+            opened << QString::fromLatin1(dialog->metaObject()->className());
+            auto *password = qobject_cast<TPasswordDlg *>(dialog);
+            return password ? Console::typePasswords(*password, { u"uno"_s, u"due"_s, u"tre"_s, u"Mint_Owl"_s })
+                            : int(QDialog::Rejected);
+        });
+        console.form().mnuGateway->trigger();
+        QCOMPARE(opened, QStringList { u"TPasswordDlg"_s });
+        QCOMPARE(console.alerts.texts(), QStringList(3, u"Password errata"_s));
+        QCOMPARE(console.state.mode, OperatingMode::Test);
+        QVERIFY(console.form().TestMode1->isChecked());
+        QCOMPARE(console.guard.passwordFailures, 1);
+
+        // A wrong one counts for the window only; the right one then opens it.
+        opened.clear();
+        ModalRunner::setInterceptor([&](QDialog *dialog) {
+            opened << QString::fromLatin1(dialog->metaObject()->className());
+            auto *password = qobject_cast<TPasswordDlg *>(dialog);
+            return password ? Console::typePasswords(*password, { u"uno"_s, u"Mint_Owl"_s }) : int(QDialog::Rejected);
+        });
+        console.form().mnuGateway->trigger();
+        QCOMPARE(opened, (QStringList { u"TPasswordDlg"_s, u"TfrmGateway"_s }));
+        QCOMPARE(console.guard.passwordFailures, 1);
+        QCOMPARE(console.state.mode, OperatingMode::Test);
+    }
+
+    // "Coda SNPP..." opens the queue without a modal loop, so pages still go out.
+    void theQueueWindowOpensFromTheReportMenuWithoutALoopOfItsOwn()
+    {
+        Console console;
+        QVERIFY(console.start());
+        ModalRunner::setInterceptor([](QDialog *) { return int(QDialog::Rejected); });
+        QCOMPARE(console.form().mnuQueue->text(), u"Coda SNPP..."_s);
+        QCOMPARE(console.form().mnuQueue->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_G));
+        console.form().mnuQueue->trigger();
+        auto *queue = console.form().findChild<TfrmQueue *>(u"frmQueue"_s);
+        QVERIFY(queue && queue->isVisible() && !queue->isModal());
+        QCOMPARE(queue->lblCount->text(), u"Pagine in coda: 0"_s);
+        queue->btnClose->click();
+        QVERIFY(!queue->isVisible());
     }
 
     void badFieldsAreRefused_data()

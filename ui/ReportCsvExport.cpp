@@ -17,11 +17,15 @@ constexpr int kRowsPerPiece = 512;
 // Bytes gathered before they go to the file.
 constexpr qsizetype kPieceBytes = 256 * 1024;
 
-QString orderedStatement(int sortColumn, bool descending)
+// The grid's columns, then where a page from another system came from.
+constexpr int kOriginColumns = 2;
+constexpr int kExportColumns = ReportModel::ColumnCount + kOriginColumns;
+
+QString orderedStatement(int sortColumn, bool descending, bool withOrigin)
 {
     const int column
         = sortColumn > ReportModel::Num && sortColumn < ReportModel::ColumnCount ? sortColumn : ReportModel::Num;
-    QString statement = Sql::ReportExportRows;
+    QString statement = withOrigin ? Sql::ReportExportRows : Sql::ReportExportRowsWithoutOrigin;
     return statement.replace(QLatin1String("%1"), Sql::ReportSortKeys[column])
         .replace(QLatin1String("%2"), descending ? QLatin1String("DESC") : QLatin1String("ASC"));
 }
@@ -93,9 +97,21 @@ ReportCsvExport::Result ReportCsvExport::write(QSqlDatabase db)
         newest = bounds.value(0).toLongLong();
     }
 
+    bool withOrigin = false;
+    {
+        QSqlQuery exists(db);
+        exists.setForwardOnly(true);
+        if (!exists.prepare(Sql::TableExists))
+            return failed(Database::errorText(exists.lastError()));
+        exists.addBindValue(QStringLiteral("report_origin"));
+        if (!exists.exec() || !exists.next())
+            return failed(Database::errorText(exists.lastError()));
+        withOrigin = exists.value(0).toInt() > 0;
+    }
+
     QSqlQuery rows(db);
     rows.setForwardOnly(true);
-    if (!rows.prepare(orderedStatement(m_settings.sortColumn, m_settings.descending)))
+    if (!rows.prepare(orderedStatement(m_settings.sortColumn, m_settings.descending, withOrigin)))
         return failed(Database::errorText(rows.lastError()));
     rows.addBindValue(newest);
     if (!rows.exec())
@@ -107,6 +123,7 @@ ReportCsvExport::Result ReportCsvExport::write(QSqlDatabase db)
     QStringList header;
     for (int c = 0; c < ReportModel::ColumnCount; ++c)
         header << ReportModel::title(c);
+    header << QStringLiteral("Client") << QStringLiteral("Login");
     Csv::appendRecord(piece, header);
 
     auto flush = [&] {
@@ -129,7 +146,7 @@ ReportCsvExport::Result ReportCsvExport::write(QSqlDatabase db)
         }
         if (!rows.next())
             break;
-        for (int c = 0; c < ReportModel::ColumnCount; ++c) {
+        for (int c = 0; c < kExportColumns; ++c) {
             if (c > 0)
                 piece.append(Csv::Separator);
             const QVariant value = rows.value(c);

@@ -1,7 +1,8 @@
 #pragma once
 
-// Writes the report to a spreadsheet file: a header row of the grid's column titles, then
-// every row in the order a report view shows it, values as stored. It reads forward only, on
+// Writes the report to a spreadsheet file: a header row of the grid's column titles and
+// "Client" and "Login", then every row in the order a report view shows it, values as stored
+// (the last two filled for a page from another system). It reads forward only, on
 // a read-only connection of its own (so it can run on a worker thread beside the console,
 // which goes on writing), up to the newest row at its start; rows posted meanwhile wait for
 // the next export. The file is written through QSaveFile in pieces, so memory stays flat

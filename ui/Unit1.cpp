@@ -225,6 +225,8 @@ void TForm1::buildMenus()
     report->setObjectName(QStringLiteral("Report1"));
     OpenHistory1 = action(report, QStringLiteral("OpenHistory1"), QStringLiteral("Apri report..."),
                           QKeySequence(Qt::CTRL | Qt::Key_R));
+    mnuQueue = action(report, QStringLiteral("mnuQueue"), QStringLiteral("Coda SNPP..."),
+                      QKeySequence(Qt::CTRL | Qt::Key_G));
     report->addSeparator();
     mnuShowReport = action(report, QStringLiteral("mnuShowReport"), QStringLiteral("Mostra report"),
                            QKeySequence(Qt::CTRL | Qt::Key_V));

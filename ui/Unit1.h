@@ -52,6 +52,7 @@ public:
     QAction *mnuExit = nullptr; // File / "Esci (&X)"              Ctrl+X
     QAction *OpenHistory1 = nullptr; // Report / "Apri report..."       Ctrl+R
     QAction *mnuShowReport = nullptr; // Report / "Mostra report"        Ctrl+V, checkable
+    QAction *mnuQueue = nullptr; // Report / "Coda SNPP..."         Ctrl+G
     QAction *Recipient1 = nullptr; // Impostazioni / "Database utenti"   F7
     QAction *mnuPreMsg = nullptr; // Impostazioni / "Database messaggi" F8
     QAction *COMPort1 = nullptr; // Impostazioni / "Porta COM"         F9

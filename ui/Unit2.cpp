@@ -12,6 +12,7 @@
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QKeyEvent>
+#include <QLabel>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QScreen>
@@ -55,9 +56,13 @@ TfrmHis::TfrmHis(ReportModel &model, ReportStore &store, AlertSink &alerts, QWid
     DBMemo1 = new QPlainTextEdit(GroupBox1);
     DBMemo1->setObjectName(QStringLiteral("DBMemo1"));
     DBMemo1->setAccessibleName(QStringLiteral("Testo del messaggio"));
+    lblOrigin = new QLabel(GroupBox1);
+    lblOrigin->setObjectName(QStringLiteral("lblOrigin"));
+    lblOrigin->setTextInteractionFlags(Qt::TextSelectableByMouse);
     auto *box = new QVBoxLayout(GroupBox1);
     box->addWidget(DBGrid1, 1);
     box->addWidget(DBMemo1);
+    box->addWidget(lblOrigin);
 
     Button2 = new QPushButton(QStringLiteral("Cancella"), this);
     Button2->setObjectName(QStringLiteral("Button2"));
@@ -183,9 +188,27 @@ bool TfrmHis::eventFilter(QObject *watched, QEvent *event)
     return QDialog::eventFilter(watched, event);
 }
 
+QString TfrmHis::originText(const QString &client, const QString &login)
+{
+    return login.isEmpty() ? QStringLiteral("Pagina SNPP dal client %1, senza login").arg(client)
+                           : QStringLiteral("Pagina SNPP dal client %1, login %2").arg(client, login);
+}
+
 void TfrmHis::showMessage()
 {
-    DBMemo1->setPlainText(m_model.messageAt(m_model.currentRow()));
+    const int row = m_model.currentRow();
+    DBMemo1->setPlainText(m_model.messageAt(row));
+    // Looked up only while the window shows; showing it looks again.
+    QString origin;
+    if (isVisible() && row >= 0) {
+        try {
+            if (const std::optional<ReportOrigin> found = m_store.origin(m_model.numAt(row)))
+                origin = originText(found->client, found->login);
+        } catch (const DataError &) {
+            // A row whose origin cannot be read shows none; the report itself is unaffected.
+        }
+    }
+    lblOrigin->setText(origin);
 }
 
 void TfrmHis::btnExportCsvClick()

@@ -1,7 +1,8 @@
 #pragma once
 
 // The report window: the report data set in a grid with the whole text of the current
-// row's message below, sorting by a title click, deleting one row and clearing the report.
+// row's message below (and, for a page from another system, its client and login), sorting
+// by a title click, deleting one row and clearing the report.
 
 #include "ui/ReportModel.h"
 
@@ -9,6 +10,7 @@
 
 class AlertSink;
 class QGroupBox;
+class QLabel;
 class QPlainTextEdit;
 class QPushButton;
 class QTableView;
@@ -25,6 +27,7 @@ public:
     QGroupBox *GroupBox1 = nullptr;
     QTableView *DBGrid1 = nullptr;
     QPlainTextEdit *DBMemo1 = nullptr;
+    QLabel *lblOrigin = nullptr; // where the current row came from, empty for the operator's own
     QPushButton *Button2 = nullptr; // "Cancella"
     QPushButton *Button1 = nullptr; // "Chiudi"
     QPushButton *btnExportCsv = nullptr; // "Esporta CSV..."
@@ -37,6 +40,8 @@ public:
         = { 0.07, 0.10, 0.10, 0.16, 0.07, 0.16, 0.09, 0.20 };
     static QList<Qt::Alignment> cellAlignments();
     static QList<Qt::Alignment> titleAlignments();
+    // What lblOrigin says for a row of a page from another system.
+    static QString originText(const QString &client, const QString &login);
 
     // --- handlers ---------------------------------------------------------------------------
     void FormShow();

@@ -76,8 +76,8 @@ struct GatewayRig : SendRig
         if (!ok)
             return;
         gateway = std::make_unique<Gateway>(stores->report.database(), *stores, port, state, clock, pump, alerts);
-        gateway->setStatusChanged([this](const QString &text) { status = text; });
-        gateway->dispatcher().setRowPosted([this] { ++rowsPosted; });
+        QObject::connect(gateway.get(), &Gateway::statusChanged, [this](const QString &text) { status = text; });
+        QObject::connect(gateway.get(), &Gateway::rowPosted, [this] { ++rowsPosted; });
         ok = gateway->start();
         if (ok && listen) {
             GatewaySettings s = gateway->settings();
