@@ -6,6 +6,7 @@
 // lookups and duplicate checks below ignore the letter case of ASCII letters.
 
 #include "store/GatewayStatements.h"
+#include "store/GroupStatements.h"
 
 #include <QList>
 #include <QString>
@@ -166,7 +167,15 @@ inline const QList<TableSchema> &GatewayTables()
 // feature adds its entry (name, CREATE statement and indexes) to this list.
 inline const QList<TableSchema> &FeatureTables()
 {
-    return GatewayTables();
+    static const QList<TableSchema> tables = [] {
+        QStringList members { CreateGroupMembers };
+        for (const QString &index : CreateGroupMembersIndexes)
+            members << index;
+        return GatewayTables()
+            + QList<TableSchema> { { QStringLiteral("groups"), { CreateGroups } },
+                                   { QStringLiteral("group_members"), members } };
+    }();
+    return tables;
 }
 
 // ---- CSV export ---------------------------------------------------------------------------
