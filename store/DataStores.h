@@ -5,6 +5,7 @@
 // throws DataError with the engine's text when the statement fails.
 
 #include "core/Errors.h"
+#include "store/GroupStore.h"
 
 #include <QDateTime>
 #include <QList>
@@ -140,12 +141,13 @@ private:
     QString m_writeProblem;
 };
 
-// The four stores over one connection, created once at start-up and shared by the windows.
+// The stores over one connection, created once at start-up and shared by the windows.
 struct DataStores
 {
-    explicit DataStores(QSqlDatabase db) : recipients(db), templates(db), serial(db), report(db) {}
+    explicit DataStores(QSqlDatabase db) : recipients(db), templates(db), serial(db), report(db), groups(db) {}
     RecipientStore recipients;
     TemplateStore templates;
     SerialStore serial;
     ReportStore report;
+    GroupStore groups;
 };

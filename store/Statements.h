@@ -6,6 +6,7 @@
 // lookups and duplicate checks below ignore the letter case of ASCII letters.
 
 #include "store/GatewayStatements.h"
+#include "store/GroupStatements.h"
 
 #include <QList>
 #include <QString>
@@ -169,8 +170,15 @@ inline const QList<TableSchema> &GatewayTables()
 // feature needs on one of the four tables is an entry of its own, named after the index.
 inline const QList<TableSchema> &FeatureTables()
 {
-    static const QList<TableSchema> tables
-        = GatewayTables() + QList<TableSchema> { { QStringLiteral("recipients_by_name"), { CreateRecipientsByName } } };
+    static const QList<TableSchema> tables = [] {
+        QStringList members { CreateGroupMembers };
+        for (const QString &index : CreateGroupMembersIndexes)
+            members << index;
+        return GatewayTables()
+            + QList<TableSchema> { { QStringLiteral("recipients_by_name"), { CreateRecipientsByName } },
+                                   { QStringLiteral("groups"), { CreateGroups } },
+                                   { QStringLiteral("group_members"), members } };
+    }();
     return tables;
 }
 
