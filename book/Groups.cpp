@@ -100,6 +100,7 @@ TfrmGroups::TfrmGroups(DataStores &stores, AlertSink &alerts, const Clock &clock
     connect(btnUp, &QPushButton::clicked, this, &TfrmGroups::btnUpClick);
     connect(btnDown, &QPushButton::clicked, this, &TfrmGroups::btnDownClick);
     connect(grdMembers, &QTableWidget::itemChanged, this, [this] { showOnDuty(); });
+    showOnDuty();
 }
 
 void TfrmGroups::BitBtn1Click()
@@ -274,7 +275,6 @@ void TfrmGroups::appendMember(const GroupMember &member)
 void TfrmGroups::showOnDuty()
 {
     lblOnDuty->setText(OnDutyText(groupFromFields().members, m_clock.now()));
-    lblOnDuty->setAccessibleName(lblOnDuty->text());
 }
 
 void TfrmGroups::loadUsers()
