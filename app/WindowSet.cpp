@@ -15,6 +15,7 @@ WindowSet::WindowSet(SendingState &state, ModeGuard &guard, DataStores &stores, 
     : Form1(state, stores, alerts)
     , frmRecpt(stores, alerts, m_note, OKBottomDlg, frmPinId, [this] { Form1.LoadUserList(); }, &Form1)
     , frmPreMsg(stores, alerts, [this] { Form1.LoadPresetList(); }, &Form1)
+    , frmGroups(stores, alerts, clock, [this] { Form1.LoadUserList(); }, &Form1)
     , frmCOM(stores.serial, alerts, workDir, &Form1)
     , frmHis(*Form1.reportModel, stores.report, alerts, &Form1)
     , AboutBox(&Form1)
@@ -34,6 +35,7 @@ WindowSet::WindowSet(SendingState &state, ModeGuard &guard, DataStores &stores, 
 {
     // The first frame after start-up is not held back by an old busy estimate.
     state.busyDeadline = clock.tickMs();
+    Form1.setClock(&clock);
     m_command.setRefusal([&stores] { return stores.report.writeCheck(); });
     FileDialogs::protectDatabase(workDir + QLatin1Char('/') + Database::FileName, &alerts);
     wire();
@@ -61,6 +63,7 @@ void WindowSet::wire()
     connect(Form1.tbnTransmit, &QAction::triggered, this, [this] { m_command.tbnTransmitClick(); });
     connect(Form1.mnuTransmit, &QAction::triggered, this, [this] { m_command.tbnTransmitClick(); });
     connect(Form1.Recipient1, &QAction::triggered, this, [this] { ModalRunner::exec(&frmRecpt); });
+    connect(Form1.mnuGroups, &QAction::triggered, this, [this] { ModalRunner::exec(&frmGroups); });
     connect(Form1.mnuPreMsg, &QAction::triggered, this, [this] { ModalRunner::exec(&frmPreMsg); });
     connect(Form1.COMPort1, &QAction::triggered, this, [this] { showSettings(&frmCOM); });
     frmGateway.setPasswordDialog(&PasswordDlg);

@@ -5,6 +5,7 @@
 // main window; every other window is shown on demand and lives until the program ends.
 
 #include "book/About.h"
+#include "book/Groups.h"
 #include "link/CapcodeNote.h"
 #include "book/OKBottomDlg.h"
 #include "book/Premsg.h"
@@ -63,6 +64,7 @@ private:
     TForm1 Form1;
     TfrmRecpt frmRecpt;
     TfrmPreMsg frmPreMsg;
+    TfrmGroups frmGroups;
     TfrmCOM frmCOM;
     TfrmHis frmHis;
     TAboutBox AboutBox;

@@ -287,6 +287,8 @@ QString RecipientCsvImport::storedName(const QString &field) const
 
 QString RecipientCsvImport::checkRecord(const QString &name, const QStringList &values)
 {
+    if (GroupStore(m_db).nameIsGroup(name))
+        return QStringLiteral("il nome \"%1\" è già di un gruppo").arg(name);
     if (const QString field = NameFieldWithControl({ values.at(0), values.at(1), values.at(2) }); !field.isEmpty())
         return QStringLiteral("caratteri di controllo nel campo \"%1\"").arg(field);
     const QString &code = values.at(6);

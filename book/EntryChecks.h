@@ -28,6 +28,10 @@ inline const QString kTemplateCaption = QStringLiteral("Template Error");
 inline const QString kDatabaseEmpty = QStringLiteral("Database is empty!");
 inline const QString kControlInName = QStringLiteral("Il campo \"%1\" contiene caratteri di controllo.");
 inline const QString kConfirmDelete = QStringLiteral("Are you sure delete this record !");
+// Users and groups share one name space: the gateway looks both up by name.
+inline const QString kNameIsGroup = QStringLiteral("Esiste già un gruppo di nome %1.");
+inline const QString kNameIsUser = QStringLiteral("Esiste già un utente di nome %1.");
+inline const QString kDeleteMember = QStringLiteral("L'utente %1 fa parte dei gruppi: %2. Eliminarlo?");
 } // namespace EntryTexts
 
 // Why "Scrivi" refused an entry; None when every check passed.

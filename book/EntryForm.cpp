@@ -125,7 +125,14 @@ void EntryForm::BitBtn3Click()
     const int row = currentRow();
     if (!requireRecord())
         return;
-    if (!m_alerts.ask(EntryTexts::kConfirmDelete, QString(), AlertIcon::Information, AlertButtons::YesNo))
+    QString question;
+    try {
+        question = deleteQuestion(row);
+    } catch (const DataError &error) {
+        m_alerts.plain(error.text());
+        return;
+    }
+    if (!m_alerts.ask(question, QString(), AlertIcon::Information, AlertButtons::YesNo))
         return;
     try {
         removeRecord(row);
@@ -134,6 +141,12 @@ void EntryForm::BitBtn3Click()
         return;
     }
     openList(Position::Keep);
+}
+
+QString EntryForm::deleteQuestion(int row) const
+{
+    Q_UNUSED(row);
+    return EntryTexts::kConfirmDelete;
 }
 
 void EntryForm::BitBtn5Click()

@@ -81,6 +81,8 @@ protected:
     virtual QStringList readRecords() = 0;
     // Removes the record shown in the given list row; throws DataError.
     virtual void removeRecord(int row) = 0;
+    // The question "Elimina" asks before removing the record of the row; throws DataError.
+    virtual QString deleteQuestion(int row) const;
     // Shows the fields of the current record (empty fields when there is none).
     virtual void showCurrentRecord() = 0;
 

@@ -1,5 +1,6 @@
 #include "book/Recpt.h"
 
+#include "book/BookTransaction.h"
 #include "book/CsvImport.h"
 #include "book/CsvImportDialog.h"
 #include "book/OKBottomDlg.h"
@@ -18,6 +19,8 @@
 #include <QPushButton>
 #include <QShowEvent>
 #include <QTableView>
+
+#include <algorithm>
 
 namespace {
 
@@ -133,13 +136,34 @@ void TfrmRecpt::BitBtn4Click()
         return;
     }
 
+    const QString name = TrimEntryText(StoredName(DBEdit1->text()));
+    try {
+        if (m_stores.groups.nameIsGroup(name)) {
+            m_alerts.plain(EntryTexts::kNameIsGroup.arg(name));
+            DBEdit1->setFocus();
+            return;
+        }
+    } catch (const DataError &error) {
+        m_alerts.plain(error.text());
+        return;
+    }
+
     DBEdit7->setText(PadPagerCode(DBEdit7->text()));
     const Recipient record = recordFromFields();
     try {
-        if (m_editMode == EditMode::New)
+        if (m_editMode == EditMode::New) {
             m_stores.recipients.insert(record);
-        else
-            m_stores.recipients.update(record);
+        } else {
+            // The user's memberships follow a new name, or neither changes.
+            const auto old = std::find_if(m_rows.cbegin(), m_rows.cend(),
+                                          [&](const Recipient &row) { return row.num == record.num; });
+            const QString oldName = old != m_rows.cend() ? old->recipient : QString();
+            BookTransaction::run(m_stores.report.database(), [&] {
+                m_stores.recipients.update(record);
+                if (!oldName.isEmpty() && oldName != record.recipient)
+                    m_stores.groups.renameMember(oldName, record.recipient);
+            });
+        }
     } catch (const DataError &error) {
         m_alerts.plain(error.text());
         return;
@@ -172,7 +196,20 @@ QStringList TfrmRecpt::readRecords()
 
 void TfrmRecpt::removeRecord(int row)
 {
-    m_stores.recipients.remove(m_rows.at(row).num);
+    const Recipient &user = m_rows.at(row);
+    BookTransaction::run(m_stores.report.database(), [&] {
+        m_stores.recipients.remove(user.num);
+        m_stores.groups.removeMember(user.recipient);
+    });
+}
+
+QString TfrmRecpt::deleteQuestion(int row) const
+{
+    const QString &name = m_rows.at(row).recipient;
+    const QStringList groups = m_stores.groups.groupsOf(name);
+    if (groups.isEmpty())
+        return EntryForm::deleteQuestion(row);
+    return EntryTexts::kDeleteMember.arg(name, groups.join(QStringLiteral(", ")));
 }
 
 void TfrmRecpt::showCurrentRecord()

@@ -3,8 +3,8 @@
 // The recipients window: browses the address book by name and adds, changes and deletes
 // users, checking the name and the pager code before a user is stored.
 
-#include "store/DataStores.h"
 #include "book/EntryForm.h"
+#include "store/DataStores.h"
 
 class QCheckBox;
 class QLineEdit;
@@ -45,6 +45,7 @@ protected:
     void showEvent(QShowEvent *event) override;
     QStringList readRecords() override;
     void removeRecord(int row) override;
+    QString deleteQuestion(int row) const override;
     void showCurrentRecord() override;
 
 private:

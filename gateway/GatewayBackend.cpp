@@ -4,6 +4,7 @@
 #include "core/Errors.h"
 #include "store/DataStores.h"
 #include "store/GatewayStore.h"
+#include "store/GroupStore.h"
 
 GatewayBackend::GatewayBackend(GatewayStore &queue, Clock &clock)
     : m_queue(queue)
@@ -23,6 +24,26 @@ SnppBackend::Lookup GatewayBackend::findRecipient(const QString &name)
         return { m_queue.findRecipient(name), false };
     } catch (const DataError &) {
         return { std::nullopt, true };
+    }
+}
+
+SnppBackend::GroupLookup GatewayBackend::findGroup(const QString &name)
+{
+    try {
+        const GroupStore groups(m_queue.database());
+        const std::optional<Group> group = groups.find(name);
+        if (!group)
+            return {};
+        GroupLookup found { group->name, {}, false };
+        for (const GroupMember &member : groups.onDuty(group->name, m_clock.now())) {
+            if (std::optional<Recipient> user = m_queue.findRecipient(member.recipient))
+                found.onDuty.append(*user);
+        }
+        return found;
+    } catch (const DataError &) {
+        GroupLookup failed;
+        failed.failed = true;
+        return failed;
     }
 }
 

@@ -28,6 +28,8 @@ public:
     void setQueued(std::function<void()> queued) { m_queued = std::move(queued); }
 
     Lookup findRecipient(const QString &name) override;
+    // On the queue's connection, judged on the backend's clock.
+    GroupLookup findGroup(const QString &name) override;
     QString loginUser() const override { return m_user; }
     QString loginPassword() const override { return m_password; }
     Submit submit(QList<GatewayPage> &pages) override;

@@ -289,21 +289,26 @@ std::optional<GatewayPage> SnppSession::resolve(SnppBackend &backend, const QStr
             *failed = true;
         return std::nullopt;
     }
-    if (const std::optional<Recipient> &user = found.recipient) {
-        if (user->pinId.size() > 10 || CheckPagerCode(user->pinId) != CodeCheck::Ok)
-            return std::nullopt;
-        page.recipt = user->recipient;
-        page.header = PadPagerCode(user->pinId).toLatin1();
-        if (user->sendName)
-            page.prefix = EncoderLink::FramedPrefix(user->firstName.toLatin1() + ':');
-        return page;
-    }
+    if (const std::optional<Recipient> &user = found.recipient)
+        return pageFor(*user);
     // A pager code as typed in direct mode; a second word (the RFC's password) is ignored.
     const QString code = name.section(QLatin1Char(' '), 0, 0, QString::SectionSkipEmpty);
     if (code.size() > 10 || CheckPagerCode(code) != CodeCheck::Ok)
         return std::nullopt;
     page.recipt = kDirectRecipt;
     page.header = PadPagerCode(code).toLatin1();
+    return page;
+}
+
+std::optional<GatewayPage> SnppSession::pageFor(const Recipient &user)
+{
+    if (user.pinId.size() > 10 || CheckPagerCode(user.pinId) != CodeCheck::Ok)
+        return std::nullopt;
+    GatewayPage page;
+    page.recipt = user.recipient;
+    page.header = PadPagerCode(user.pinId).toLatin1();
+    if (user.sendName)
+        page.prefix = EncoderLink::FramedPrefix(user.firstName.toLatin1() + ':');
     return page;
 }
 
@@ -321,6 +326,12 @@ QByteArray SnppSession::page(const QString &argument)
 {
     if (m_addressees.size() >= kMaxAddressees)
         return kTooManyPagers;
+    // A group is resolved now: its members on duty at this PAGE are the addressees.
+    const SnppBackend::GroupLookup group = m_backend.findGroup(argument.trimmed());
+    if (group.failed)
+        return kLookupFailed;
+    if (group.group)
+        return pageGroup(group);
     bool failed = false;
     std::optional<GatewayPage> addressee = resolve(m_backend, argument, &failed);
     if (failed)
@@ -330,6 +341,35 @@ QByteArray SnppSession::page(const QString &argument)
     // Options given before a PAGE are its own (RFC 1861's "option-option-option-go").
     addressee->holdUntil = std::exchange(m_hold, QDateTime());
     m_addressees.append(*addressee);
+    return kPagerOk;
+}
+
+QByteArray SnppSession::pageGroup(const SnppBackend::GroupLookup &group)
+{
+    if (group.onDuty.isEmpty()) {
+        // The name as stored, on one line and within the reply's room.
+        QString name = group.group->left(200);
+        for (QChar &c : name) {
+            if (c.unicode() < 32 || c.unicode() == 127)
+                c = QLatin1Char('?');
+        }
+        return "550 No one on duty in group " + name.toUtf8() + "\r\n";
+    }
+    QList<GatewayPage> pages;
+    for (const Recipient &member : group.onDuty) {
+        // A member whose pager code is not valid cannot be reached; the others still are.
+        if (std::optional<GatewayPage> page = pageFor(member))
+            pages.append(*page);
+    }
+    if (pages.isEmpty())
+        return kPagerBad;
+    if (m_addressees.size() + pages.size() > kMaxAddressees)
+        return kTooManyPagers;
+    const QDateTime hold = std::exchange(m_hold, QDateTime());
+    for (GatewayPage &page : pages) {
+        page.holdUntil = hold;
+        m_addressees.append(page);
+    }
     return kPagerOk;
 }
 

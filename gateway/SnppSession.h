@@ -38,8 +38,21 @@ public:
         bool failed = false; // the address book could not be read
     };
 
+    // A group of the address book and those of its members on duty now.
+    struct GroupLookup
+    {
+        std::optional<QString> group; // the group's name as stored, none when it is no group
+        QList<Recipient> onDuty; // in the group's order, as the address book holds them
+        bool failed = false; // the tables could not be read
+    };
+
     virtual ~SnppBackend() = default;
     virtual Lookup findRecipient(const QString &name) = 0;
+    virtual GroupLookup findGroup(const QString &name)
+    {
+        Q_UNUSED(name);
+        return {};
+    }
     // The configured login; an empty user means no login is needed.
     virtual QString loginUser() const = 0;
     virtual QString loginPassword() const = 0;
@@ -104,6 +117,8 @@ public:
     // blanks trimmed), else a pager code as typed in direct mode (its first word). Sets
     // `failed` when the address book could not be read.
     static std::optional<GatewayPage> resolve(SnppBackend &backend, const QString &argument, bool *failed = nullptr);
+    // The page to a user of the address book; none when the user's pager code is not valid.
+    static std::optional<GatewayPage> pageFor(const Recipient &user);
     // The longest message (after the filter) that fits one frame for the addressee.
     static int roomFor(const GatewayPage &page);
     // The longest message (after the filter) that fits any frame.
@@ -117,6 +132,7 @@ private:
     QByteArray handleDataLine(const QByteArray &line);
     QByteArray command(const QString &verb, const QString &argument);
     QByteArray page(const QString &argument);
+    QByteArray pageGroup(const SnppBackend::GroupLookup &group);
     QByteArray message(const QString &text);
     QByteArray send();
     QByteArray level(const QString &argument);

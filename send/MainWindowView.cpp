@@ -157,6 +157,7 @@ void MainWindowView::setTransmitEnabled(bool enabled)
 void MainWindowView::setMaintenanceEnabled(bool enabled)
 {
     m_form.Recipient1->setEnabled(enabled);
+    m_form.mnuGroups->setEnabled(enabled);
     m_form.OpenHistory1->setEnabled(enabled);
     // A mode chosen mid-run would empty the message or hide the panel that holds "ESC".
     for (QAction *mode : { m_form.NormalMode1, m_form.RangeTest1, m_form.TestMode1 })

@@ -64,13 +64,27 @@ void GroupStore::save(const Group &group, const QString &previousName)
             run(m_db, Sql::DeleteGroupMembers, { text(previousName) });
             run(m_db, Sql::DeleteGroup, { text(previousName) });
         }
-        run(m_db, Sql::InsertGroup, { text(group.name), text(group.description) });
-        for (qsizetype i = 0; i < group.members.size(); ++i) {
-            const GroupMember &member = group.members.at(i);
-            run(m_db, Sql::InsertGroupMember, { text(group.name), text(member.recipient), text(member.duty), i });
-        }
+        insert(group);
         return 0;
     });
+}
+
+void GroupStore::saveAll(const QList<Group> &groups)
+{
+    inTransaction(m_db, [&] {
+        for (const Group &group : groups)
+            insert(group);
+        return 0;
+    });
+}
+
+void GroupStore::insert(const Group &group)
+{
+    run(m_db, Sql::InsertGroup, { text(group.name), text(group.description) });
+    for (qsizetype i = 0; i < group.members.size(); ++i) {
+        const GroupMember &member = group.members.at(i);
+        run(m_db, Sql::InsertGroupMember, { text(group.name), text(member.recipient), text(member.duty), i });
+    }
 }
 
 void GroupStore::remove(const QString &name)

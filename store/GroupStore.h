@@ -49,6 +49,8 @@ public:
     // Stores the group and its members in one transaction. `previousName` is the name the
     // group was stored under when it is an edited one (possibly renamed), empty for a new one.
     void save(const Group &group, const QString &previousName = QString());
+    // New groups, all or none, in one transaction.
+    void saveAll(const QList<Group> &groups);
     void remove(const QString &name);
 
     // The groups the user belongs to, by name.
@@ -70,6 +72,7 @@ public:
 
 private:
     QList<GroupMember> members(const QString &name) const;
+    void insert(const Group &group);
 
     QSqlDatabase m_db;
 };

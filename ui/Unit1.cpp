@@ -1,11 +1,12 @@
 #include "ui/Unit1.h"
 
 #include "core/AlertSink.h"
-#include "store/DataStores.h"
+#include "core/Clock.h"
 #include "core/ModalRunner.h"
 #include "core/SendingState.h"
 #include "link/PagerCode.h"
 #include "link/Pinid.h"
+#include "store/DataStores.h"
 #include "ui/MessageFiles.h"
 #include "ui/MessageFilter.h"
 #include "ui/ReportModel.h"
@@ -110,8 +111,7 @@ TForm1::TForm1(SendingState &state, DataStores &stores, AlertSink &alerts, QWidg
     setWindowTitle(kCaption);
     // The installed icon, looked up by the desktop entry's name as the desktop does; a console
     // started from its build folder has none installed and keeps the toolkit's.
-    setWindowIcon(QIcon::fromTheme(QGuiApplication::desktopFileName(),
-                                   style()->standardIcon(QStyle::SP_ComputerIcon)));
+    setWindowIcon(QIcon::fromTheme(QGuiApplication::desktopFileName(), style()->standardIcon(QStyle::SP_ComputerIcon)));
     resize(849, 506);
 
     auto *central = new QWidget(this);
@@ -235,6 +235,7 @@ void TForm1::buildMenus()
 
     QMenu *settings = bar->addMenu(QStringLiteral("Impostazioni"));
     settings->setObjectName(QStringLiteral("Settings1"));
+    mnuGroups = action(settings, QStringLiteral("mnuGroups"), QStringLiteral("Database gruppi"), Qt::Key_F6);
     Recipient1 = action(settings, QStringLiteral("Recipient1"), QStringLiteral("Database utenti"), Qt::Key_F7);
     mnuPreMsg = action(settings, QStringLiteral("mnuPreMsg"), QStringLiteral("Database messaggi"), Qt::Key_F8);
     COMPort1 = action(settings, QStringLiteral("COMPort1"), QStringLiteral("Porta COM"), Qt::Key_F9);
@@ -614,9 +615,15 @@ void TForm1::advanceProgress(int count)
 void TForm1::LoadUserList()
 {
     try {
+        const QList<Group> groups = m_stores.groups.all();
         const QList<Recipient> users = m_stores.recipients.all();
         ListBox1->clear();
         ListBox2->clear();
+        for (const Group &group : groups) {
+            auto *item = new QListWidgetItem(UserListRules::groupEntryText(group.name));
+            item->setData(UserListRules::GroupRole, group.name);
+            ListBox1->addItem(item);
+        }
         for (const Recipient &user : users)
             ListBox1->addItem(user.recipient);
     } catch (const DataError &error) {
@@ -670,45 +677,99 @@ void TForm1::Button1Click()
     if (selected.isEmpty())
         return;
     QListWidgetItem *item = selected.first();
-    const QString name = item->text();
     try {
-        const QString rate = rateCharOfUser(m_stores, name);
-        m_state.currentRateCode = rate.toLatin1();
-
-        if (ListBox2->count() == 0) {
-            ListBox2->addItem(name);
-            delete ListBox1->takeItem(ListBox1->row(item));
-            clearSelection(ListBox1);
-            clearSelection(ListBox2);
-            m_dataRate = RateOfCode(rate.toLatin1());
-            return;
-        }
-        const QString firstRate = rateCharOfUser(m_stores, ListBox2->item(0)->text());
-        if (UserListRules::mayJoin(rate, firstRate)) {
-            ListBox2->addItem(name);
-            delete ListBox1->takeItem(ListBox1->row(item));
-            clearSelection(ListBox1);
-            clearSelection(ListBox2);
-            return;
-        }
-        m_alerts.captioned(QStringLiteral("The ") + name + QStringLiteral("'s baud rate is difference!"), kProgramTitle,
-                           AlertIcon::Information);
-        ++m_refusals;
+        if (const QVariant group = item->data(UserListRules::GroupRole); group.isValid())
+            moveGroup(group.toString());
+        else if (!moveUser(item))
+            ++m_refusals;
     } catch (const DataError &error) {
         m_alerts.plain(error.text());
     }
 }
 
+bool TForm1::moveUser(QListWidgetItem *item)
+{
+    const QString name = item->text();
+    const QString rate = rateCharOfUser(m_stores, name);
+    m_state.currentRateCode = rate.toLatin1();
+
+    if (ListBox2->count() == 0) {
+        ListBox2->addItem(name);
+        delete ListBox1->takeItem(ListBox1->row(item));
+        clearSelection(ListBox1);
+        clearSelection(ListBox2);
+        m_dataRate = RateOfCode(rate.toLatin1());
+        return true;
+    }
+    const QString firstRate = rateCharOfUser(m_stores, ListBox2->item(0)->text());
+    if (UserListRules::mayJoin(rate, firstRate)) {
+        ListBox2->addItem(name);
+        delete ListBox1->takeItem(ListBox1->row(item));
+        clearSelection(ListBox1);
+        clearSelection(ListBox2);
+        return true;
+    }
+    m_alerts.captioned(QStringLiteral("The ") + name + QStringLiteral("'s baud rate is difference!"), kProgramTitle,
+                       AlertIcon::Information);
+    return false;
+}
+
+// The members on duty now go over one by one, each under the data-rate rule; those in the
+// send list already stay there once. The group's entry stays in the user list.
+void TForm1::moveGroup(const QString &group)
+{
+    static const SteadyClock systemClock;
+    const Clock &clock = m_clock ? *m_clock : systemClock;
+    const QList<GroupMember> members = m_stores.groups.onDuty(group, clock.now());
+    if (members.isEmpty()) {
+        m_alerts.captioned(UserListRules::kNoneOnDuty.arg(group), UserListRules::kNoneOnDutyCaption,
+                           AlertIcon::Information);
+        return;
+    }
+    const auto sameName = [](QListWidgetItem *entry, const QString &name) {
+        return !entry->data(UserListRules::GroupRole).isValid()
+            && entry->text().compare(name, Qt::CaseInsensitive) == 0;
+    };
+    for (const GroupMember &member : members) {
+        bool chosen = false;
+        for (int row = 0; row < ListBox2->count() && !chosen; ++row)
+            chosen = sameName(ListBox2->item(row), member.recipient);
+        if (chosen)
+            continue;
+        for (int row = 0; row < ListBox1->count(); ++row) {
+            if (QListWidgetItem *entry = ListBox1->item(row); sameName(entry, member.recipient)) {
+                moveUser(entry);
+                break;
+            }
+        }
+    }
+    clearSelection(ListBox1);
+    clearSelection(ListBox2);
+}
+
+int TForm1::userRow(int n) const
+{
+    for (int row = 0; row < ListBox1->count(); ++row) {
+        if (ListBox1->item(row)->data(UserListRules::GroupRole).isValid())
+            continue;
+        if (n-- == 0)
+            return row;
+    }
+    return -1;
+}
+
 void TForm1::Button2Click()
 {
+    // Group entries are passed over: ">>" moves the users alone.
     m_refusals = 0;
     const int count = ListBox1->count();
     for (int i = 0; i < count; ++i) {
-        if (m_refusals >= ListBox1->count())
+        const int row = userRow(m_refusals);
+        if (row < 0)
             break;
         const int refusalsBefore = m_refusals;
         const int rowsBefore = ListBox1->count();
-        ListBox1->setCurrentRow(m_refusals);
+        ListBox1->setCurrentRow(row);
         Button1Click();
         // A lookup that failed neither moved nor refused the user: stop rather than retry it.
         if (m_refusals == refusalsBefore && ListBox1->count() == rowsBefore)

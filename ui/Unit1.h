@@ -14,6 +14,7 @@ class QGroupBox;
 class QLabel;
 class QLineEdit;
 class QListWidget;
+class QListWidgetItem;
 class QMenu;
 class QPlainTextEdit;
 class QProgressBar;
@@ -25,6 +26,7 @@ class QTableView;
 class QToolBar;
 
 class AlertSink;
+class Clock;
 class MessageFiles;
 class ReportModel;
 class TfrmPinId;
@@ -53,6 +55,7 @@ public:
     QAction *OpenHistory1 = nullptr; // Report / "Apri report..."       Ctrl+R
     QAction *mnuShowReport = nullptr; // Report / "Mostra report"        Ctrl+V, checkable
     QAction *mnuQueue = nullptr; // Report / "Coda SNPP..."         Ctrl+G
+    QAction *mnuGroups = nullptr; // Impostazioni / "Database gruppi"   F6
     QAction *Recipient1 = nullptr; // Impostazioni / "Database utenti"   F7
     QAction *mnuPreMsg = nullptr; // Impostazioni / "Database messaggi" F8
     QAction *COMPort1 = nullptr; // Impostazioni / "Porta COM"         F9
@@ -130,6 +133,9 @@ public:
     void LoadPresetList();
     void ShowSerialStatus();
 
+    // The clock that says who of a group is on duty when ">" moves it.
+    void setClock(const Clock *clock) { m_clock = clock; }
+
     // The capcode dialog opened by "[...]".
     void setCapcodeDialog(TfrmPinId *dialog) { m_pinId = dialog; }
 
@@ -165,6 +171,7 @@ private:
     DataStores &m_stores;
     AlertSink &m_alerts;
     TfrmPinId *m_pinId = nullptr;
+    const Clock *m_clock = nullptr;
     QString m_startFolder;
     int m_refusals = 0;
     int m_dataRate = 2400;
@@ -183,4 +190,9 @@ private:
     void buildStatusBar();
     void buildTray();
     void placeListButtons();
+    // ">" on one user's entry of ListBox1, with the data-rate rule; false when refused.
+    bool moveUser(QListWidgetItem *item);
+    void moveGroup(const QString &group);
+    // The row of ListBox1's n-th user entry (group entries skipped), or -1.
+    int userRow(int n) const;
 };

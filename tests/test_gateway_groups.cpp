@@ -1,0 +1,62 @@
+// PAGE of a group over a real loopback socket: its members on duty become the addressees.
+
+#include "tests/support/GatewayRig.h"
+
+#include <QtTest>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+// Duty hours that never cover today: one early hour of the day after tomorrow.
+QString offDutyToday()
+{
+    static const char *const days[] = { "Lu", "Ma", "Me", "Gi", "Ve", "Sa", "Do" };
+    const int day = QDate::currentDate().addDays(2).dayOfWeek();
+    return QString::fromLatin1(days[day - 1]) + u" 00:00-00:01"_s;
+}
+} // namespace
+
+class TestGatewayGroups : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void pageOfAGroupReachesItsMembersOnDuty()
+    {
+        GatewayRig rig;
+        QVERIFY2(rig.ok, qPrintable(rig.error));
+        rig.gateway->dispatcher().block();
+        rig.addBook();
+        rig.stores->groups.save(
+            { u"Turno"_s,
+              QString(),
+              { { u"Anna"_s, QString() }, { u"Bruno"_s, offDutyToday() }, { u"carla"_s, QString() } } });
+        rig.stores->groups.save({ u"Vuoto"_s, QString(), { { u"Bruno"_s, offDutyToday() } } });
+
+        SnppTestClient client;
+        QVERIFY(client.connectTo(rig.serverPort()));
+        client.takeCodes();
+        QCOMPARE(client.say("PAGE turno\r\nMESS Allarme\r\nSEND\r\n", 3), (QStringList { "250", "250", "250" }));
+        QVERIFY(rig.waitQueued(2));
+        QStringList recipts;
+        for (const QueueListingRow &row : GatewayStore::listing(rig.stores->report.database()))
+            recipts << row.page.recipt;
+        QCOMPARE(recipts, (QStringList { u"Anna"_s, u"Carla"_s }));
+
+        client.socket.write("PAGE Vuoto\r\n");
+        QVERIFY(client.waitLines(1));
+        QCOMPARE(client.received, "550 No one on duty in group Vuoto\r\n"_ba);
+        client.received.clear();
+
+        // Each member counts against the limit of addressees.
+        QByteArray pages;
+        for (int i = 0; i < SnppSession::kMaxAddressees - 1; ++i)
+            pages += "PAGE 123A12\r\n";
+        const QStringList expected
+            = QStringList(SnppSession::kMaxAddressees - 1, u"250"_s) + QStringList { u"552"_s, u"250"_s };
+        QCOMPARE(client.say(pages + "PAGE Turno\r\nPAGE Anna\r\n", SnppSession::kMaxAddressees + 1), expected);
+    }
+};
+
+QTEST_GUILESS_MAIN(TestGatewayGroups)
+#include "test_gateway_groups.moc"
