@@ -24,9 +24,11 @@ if ((${#targets[@]} == 0)); then
     done
 fi
 
-# The corpus libFuzzer grows goes to the build tree; the committed seeds are only read.
+# Every run starts from the committed seeds alone, so the same seed repeats the same run; the
+# inputs libFuzzer adds go to the build tree.
 for t in "${targets[@]}"; do
     [[ -d $root/fuzz/corpus/$t ]] || { echo "fuzz/corpus/$t: no seeds for $t" >&2; exit 1; }
+    rm -rf "${build:?}/corpus/$t"
     mkdir -p "$build/corpus/$t" "$build/artifacts/$t"
 done
 source "$root/scripts/as-test-user.bash"
