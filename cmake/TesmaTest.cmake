@@ -6,7 +6,8 @@
 #   CONSOLE    runs the built console as a child process: depends on it and on the preloaded
 #              test hand, whose paths it gets as TESMA_CONSOLE_PATH and TESMA_CONSOLE_HAND_PATH
 #   SIMULATOR  plays the encoder with tools/encoder_sim, built before the test
-#   TIMEOUT    seconds before CTest ends the test (default 60), so a forgotten dialog fails fast
+#   TIMEOUT    seconds before CTest ends the test (default 60, four times that in the sanitizer
+#              build), so a forgotten dialog fails fast
 #   LABELS     extra CTest labels; every test is labelled "gui" or "core" as well
 #
 # In the sanitizer build the sanitizers' options travel with each test, so ctest run by hand in
@@ -33,6 +34,10 @@ function(tesma_add_test name)
     endif()
     if(NOT arg_TIMEOUT)
         set(arg_TIMEOUT 60)
+    endif()
+    # Instrumented code runs a few times slower; the limit is there for hangs, not for speed.
+    if(TESMA_SANITIZE)
+        math(EXPR arg_TIMEOUT "${arg_TIMEOUT} * 4")
     endif()
 
     add_executable(${name} ${CMAKE_CURRENT_SOURCE_DIR}/${name}.cpp)
