@@ -1,10 +1,5 @@
-// libFuzzer target for the reply handling of SendPage and for CheckPagerCode. Not part of the
-// default build. Build and run (from the repository root):
-//
-//   clang++ -std=c++20 -g -O1 -fsanitize=fuzzer,address,undefined -fPIC -I. \
-//       $(pkg-config --cflags Qt6Core) fuzz/fuzz_link.cpp link/EncoderLink.cpp link/PagerCode.cpp \
-//       $(pkg-config --libs Qt6Core) -o /tmp/fuzz_link
-//   /tmp/fuzz_link -max_total_time=60
+// libFuzzer target for the reply handling of SendPage and for CheckPagerCode. Built with
+// -DTESMA_FUZZ=ON and clang; scripts/fuzz.sh builds it and runs it from fuzz/corpus/fuzz_link/.
 //
 // The input's first byte picks the waits before each reply, the rest is split at 0xFE into a
 // pager code text and the encoder's replies to successive frames. A page must end within its

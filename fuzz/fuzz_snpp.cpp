@@ -1,11 +1,5 @@
-// libFuzzer target for the SNPP session parser. Not part of the default build. Build and run
-// (from the repository root):
-//
-//   clang++ -std=c++20 -g -O1 -fsanitize=fuzzer,address,undefined -fPIC -I. \
-//       $(pkg-config --cflags Qt6Core Qt6Sql) fuzz/fuzz_snpp.cpp gateway/SnppSession.cpp \
-//       link/EncoderLink.cpp link/PagerCode.cpp ui/MessageFilter.cpp \
-//       $(pkg-config --libs Qt6Core Qt6Sql) -o /tmp/fuzz_snpp
-//   /tmp/fuzz_snpp -max_total_time=60
+// libFuzzer target for the SNPP session parser. Built with -DTESMA_FUZZ=ON and clang;
+// scripts/fuzz.sh builds it and runs it from fuzz/corpus/fuzz_snpp/.
 //
 // The input is split at 0xFE into the chunks a client sends, so lines are cut anywhere. The
 // session must answer without crashing, never buffer more than a line, never queue a page

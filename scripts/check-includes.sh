@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Checks that every folder of the program includes only its own floor or the floors below:
 #   core → store → link → ui, book → send → gateway → app
-# Prints each include that runs upward as file:line and fails when there is one.
+# Prints each include that runs upward as file:line and fails when there is one. The units of
+# the headless library must not include Qt Widgets or Qt Gui headers either.
 # tests/, bench/ and fuzz/ stand outside the house and may include anything.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
@@ -26,8 +27,46 @@ if grep -rnE '^[[:space:]]*#[[:space:]]*include[[:space:]]*"(core|store|link|ui|
     echo "tools/ must not include the console's folders"
     bad=1
 fi
-if ((bad)); then
-    echo "include order check failed"
+
+# The headless library (tesma_core) holds every unit of those folders that the top
+# CMakeLists.txt does not name in TESMA_GUI_UNITS, and links neither Qt Gui nor Qt Widgets:
+# none of its files may include a header of either module.
+declare -A gui_unit=() gui_header=()
+mapfile -t gui_units < <(sed -n '/^[[:space:]]*set(TESMA_GUI_UNITS/,/)/p' CMakeLists.txt |
+    sed -e 's/#.*//' -e 's/set(TESMA_GUI_UNITS//' -e 's/)//' | tr -s ' \t' '\n' | grep -v '^$' || true)
+if ((${#gui_units[@]} == 0)); then
+    echo "CMakeLists.txt: no TESMA_GUI_UNITS list found"
     exit 1
 fi
-echo "include order check passed"
+for u in "${gui_units[@]}"; do gui_unit[$u]=1; done
+# Header names of both modules, as the installed Qt has them; a short list when Qt is not there.
+qt_headers=$(qtpaths6 --query QT_INSTALL_HEADERS 2>/dev/null || true)
+if [[ -d $qt_headers/QtWidgets && -d $qt_headers/QtGui ]]; then
+    mapfile -t gui_headers < <(ls "$qt_headers/QtWidgets" "$qt_headers/QtGui" | grep -E '^Q|\.h$')
+else
+    gui_headers=(QtWidgets QtGui QApplication QGuiApplication QWidget QDialog QMessageBox QAction QLabel
+        QPushButton QLineEdit QComboBox QCheckBox QTableView QMainWindow QLayout QVBoxLayout QHBoxLayout
+        QGridLayout QFileDialog QProgressBar QStatusBar QToolBar QMenu QMenuBar QColor QFont QPixmap QIcon
+        QKeyEvent QPainter QScreen QWindow)
+fi
+for h in "${gui_headers[@]}"; do gui_header[$h]=1; done
+while IFS=: read -r file line text; do
+    unit=${file##*/}
+    unit=${unit%%.*}
+    [[ $unit == main ]] && continue
+    [[ -n ${gui_unit[$unit]+set} ]] && continue
+    header=${text#*<}
+    header=${header%%>*}
+    if [[ $header == QtWidgets/* || $header == QtGui/* || -n ${gui_header[$header]+set} ]]; then
+        echo "$file:$line: $unit belongs to the headless library (tesma_core), which links neither Qt Widgets nor Qt Gui: ${text#"${text%%[![:space:]]*}"}"
+        echo "    (a unit with windows is named in TESMA_GUI_UNITS in CMakeLists.txt)"
+        bad=1
+    fi
+done < <(grep -rnE '^[[:space:]]*#[[:space:]]*include[[:space:]]*<Q' core store link ui book send gateway app \
+    --include='*.h' --include='*.cpp' || true)
+
+if ((bad)); then
+    echo "include check failed"
+    exit 1
+fi
+echo "include check passed"

@@ -56,7 +56,8 @@ ReportGrid::ReportGrid(QTableView *view, ReportModel *model, QObject *parent)
         showCurrent();
     });
     view->installEventFilter(this);
-    view->viewport()->installEventFilter(this);
+    m_viewport = view->viewport();
+    m_viewport->installEventFilter(this);
     relayout();
     showCurrent();
 }
@@ -183,7 +184,7 @@ void ReportGrid::viewScrolled(int value)
 
 bool ReportGrid::eventFilter(QObject *watched, QEvent *event)
 {
-    if (watched == m_view->viewport()) {
+    if (watched == m_viewport) {
         if (event->type() == QEvent::Wheel) {
             QCoreApplication::sendEvent(m_bar, event);
             return true;

@@ -54,5 +54,8 @@ private:
     ReportWindowModel *m_window;
     ReportDelegate *m_delegate;
     QScrollBar *m_bar;
+    // The view's viewport as the filter was installed on it: the filter still sees its children's
+    // events while the view is being destroyed, when m_view is no longer a table view to ask.
+    QObject *m_viewport = nullptr;
     bool m_syncing = false;
 };

@@ -184,8 +184,9 @@ QList<Step> script(const QByteArray &name)
 class BoxWatcher final : public QObject
 {
 public:
-    explicit BoxWatcher(const QString &logPath)
-        : m_log(logPath)
+    BoxWatcher(const QString &logPath, QObject *parent)
+        : QObject(parent)
+        , m_log(logPath)
     {
     }
     bool eventFilter(QObject *watched, QEvent *event) override
@@ -209,7 +210,7 @@ void startHand()
     const QByteArray name = qgetenv("TESMA_TEST_HAND");
     if (name.isEmpty())
         return;
-    qApp->installEventFilter(new BoxWatcher(QString::fromLocal8Bit(qgetenv("TESMA_TEST_HAND_LOG"))));
+    qApp->installEventFilter(new BoxWatcher(QString::fromLocal8Bit(qgetenv("TESMA_TEST_HAND_LOG")), qApp));
     auto steps = std::make_shared<QList<Step>>(script(name));
     auto *timer = new QTimer(qApp);
     timer->setInterval(20);
