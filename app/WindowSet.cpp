@@ -13,9 +13,12 @@
 WindowSet::WindowSet(SendingState &state, ModeGuard &guard, DataStores &stores, AlertSink &alerts, TCommPort &port,
                      Clock &clock, EventPump &pump, const QString &workDir)
     : Form1(state, stores, alerts)
-    , frmRecpt(stores, alerts, m_note, OKBottomDlg, frmPinId, [this] { Form1.LoadUserList(); }, &Form1)
-    , frmPreMsg(stores, alerts, [this] { Form1.LoadPresetList(); }, &Form1)
-    , frmGroups(stores, alerts, clock, [this] { Form1.LoadUserList(); }, &Form1)
+    , frmRecpt(
+          stores, alerts, m_note, OKBottomDlg, frmPinId, [this] { Form1.LoadUserList(); }, &Form1)
+    , frmPreMsg(
+          stores, alerts, [this] { Form1.LoadPresetList(); }, &Form1)
+    , frmGroups(
+          stores, alerts, clock, [this] { Form1.LoadUserList(); }, &Form1)
     , frmCOM(stores.serial, alerts, workDir, &Form1)
     , frmHis(*Form1.reportModel, stores.report, alerts, &Form1)
     , AboutBox(&Form1)

@@ -3,8 +3,8 @@
 // The preset messages window: named message texts that the operator can pick in the main
 // window. Adds, changes and deletes them, checking name and text before a preset is stored.
 
-#include "store/DataStores.h"
 #include "book/EntryForm.h"
+#include "store/DataStores.h"
 
 class QPlainTextEdit;
 

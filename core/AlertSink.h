@@ -4,8 +4,18 @@
 
 // Every operator message goes through this interface, so that tests record the messages
 // (caption, icon and exact text) instead of blocking on a real message box.
-enum class AlertIcon { None, Information, Warning };
-enum class AlertButtons { Ok, OkCancel, YesNo };
+enum class AlertIcon
+{
+    None,
+    Information,
+    Warning
+};
+enum class AlertButtons
+{
+    Ok,
+    OkCancel,
+    YesNo
+};
 
 inline const QString kProgramTitle = QStringLiteral("Tesma Message Sender");
 

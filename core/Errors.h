@@ -8,7 +8,11 @@
 class DataError : public std::runtime_error
 {
 public:
-    explicit DataError(const QString &text) : std::runtime_error(text.toStdString()), m_text(text) {}
+    explicit DataError(const QString &text)
+        : std::runtime_error(text.toStdString())
+        , m_text(text)
+    {
+    }
     const QString &text() const { return m_text; }
 
 private:

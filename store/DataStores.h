@@ -64,13 +64,16 @@ struct ReportOrigin
 class RecipientStore
 {
 public:
-    explicit RecipientStore(QSqlDatabase db) : m_db(db) {}
-    QList<Recipient> all() const;                                  // "Select * From recipients"
+    explicit RecipientStore(QSqlDatabase db)
+        : m_db(db)
+    {
+    }
+    QList<Recipient> all() const; // "Select * From recipients"
     std::optional<Recipient> findByName(const QString &name) const; // lookup by Recipient
-    bool nameTaken(const QString &name) const;                     // duplicate check, new record
-    bool nameTakenByOther(const QString &name, qint64 num) const;  // duplicate check, edited record
-    qint64 insert(const Recipient &r);                             // returns the new num
-    void update(const Recipient &r);                               // by r.num
+    bool nameTaken(const QString &name) const; // duplicate check, new record
+    bool nameTakenByOther(const QString &name, qint64 num) const; // duplicate check, edited record
+    qint64 insert(const Recipient &r); // returns the new num
+    void update(const Recipient &r); // by r.num
     void remove(qint64 num);
 
 private:
@@ -81,7 +84,10 @@ private:
 class TemplateStore
 {
 public:
-    explicit TemplateStore(QSqlDatabase db) : m_db(db) {}
+    explicit TemplateStore(QSqlDatabase db)
+        : m_db(db)
+    {
+    }
     QList<PresetMessage> all() const;
     std::optional<PresetMessage> findByName(const QString &name) const;
     bool nameTaken(const QString &name) const;
@@ -98,9 +104,12 @@ private:
 class SerialStore
 {
 public:
-    explicit SerialStore(QSqlDatabase db) : m_db(db) {}
-    void ensureDefaultRow();            // inserts (0, 3, 1) into an empty table
-    SerialSettings read() const;        // first row ("Select * From serial")
+    explicit SerialStore(QSqlDatabase db)
+        : m_db(db)
+    {
+    }
+    void ensureDefaultRow(); // inserts (0, 3, 1) into an empty table
+    SerialSettings read() const; // first row ("Select * From serial")
     void write(const SerialSettings &s); // edit and post of the first row
 
 private:
@@ -144,7 +153,14 @@ private:
 // The stores over one connection, created once at start-up and shared by the windows.
 struct DataStores
 {
-    explicit DataStores(QSqlDatabase db) : recipients(db), templates(db), serial(db), report(db), groups(db) {}
+    explicit DataStores(QSqlDatabase db)
+        : recipients(db)
+        , templates(db)
+        , serial(db)
+        , report(db)
+        , groups(db)
+    {
+    }
     RecipientStore recipients;
     TemplateStore templates;
     SerialStore serial;

@@ -8,10 +8,10 @@
 #include "tests/support/SimulatorProcess.h"
 
 #include <QProcess>
+#include <QSet>
 #include <QSqlQuery>
 #include <QTcpServer>
 #include <QTemporaryDir>
-#include <QSet>
 #include <QtTest>
 
 using namespace Qt::StringLiterals;

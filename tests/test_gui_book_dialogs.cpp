@@ -1,7 +1,7 @@
-#include "core/ModalRunner.h"
 #include "book/About.h"
-#include "link/CapcodeNote.h"
 #include "book/OKBottomDlg.h"
+#include "core/ModalRunner.h"
+#include "link/CapcodeNote.h"
 #include "link/Pinid.h"
 #include "tests/support/RecordingAlertSink.h"
 

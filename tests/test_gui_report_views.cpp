@@ -2,9 +2,9 @@
 // widgets under the offscreen platform: order by the database, paging by key in both directions,
 // bounded memory, posted and removed rows, the display formats, and what the operator sees.
 
-#include "store/DataStores.h"
 #include "core/DisplayFormats.h"
 #include "core/ModalRunner.h"
+#include "store/DataStores.h"
 #include "support/RecordingAlertSink.h"
 #include "support/ReportFixture.h"
 #include "ui/ReportDelegate.h"

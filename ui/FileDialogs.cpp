@@ -22,10 +22,7 @@ class NameOnlyIconProvider : public QFileIconProvider
 {
 public:
     using QFileIconProvider::icon;
-    QIcon icon(const QFileInfo &info) const override
-    {
-        return QFileIconProvider::icon(info.isDir() ? Folder : File);
-    }
+    QIcon icon(const QFileInfo &info) const override { return QFileIconProvider::icon(info.isDir() ? Folder : File); }
     QString type(const QFileInfo &info) const override
     {
         if (info.isDir())

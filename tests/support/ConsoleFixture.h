@@ -4,9 +4,9 @@
 // recorded alerts, the main window on demand, and a second connection to the same file through
 // which a test seeds rows and checks what the windows stored.
 
+#include "core/SendingState.h"
 #include "store/DataStores.h"
 #include "store/Database.h"
-#include "core/SendingState.h"
 #include "tests/support/RecordingAlertSink.h"
 #include "ui/Unit1.h"
 

@@ -22,7 +22,10 @@ public:
 class FakePump final : public EventPump
 {
 public:
-    explicit FakePump(FakeClock &clock) : m_clock(clock) {}
+    explicit FakePump(FakeClock &clock)
+        : m_clock(clock)
+    {
+    }
 
     void pump() override
     {

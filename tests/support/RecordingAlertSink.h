@@ -13,23 +13,25 @@ class RecordingAlertSink final : public AlertSink
 public:
     struct Alert
     {
-        enum Kind { Plain, Captioned, Question } kind;
+        enum Kind
+        {
+            Plain,
+            Captioned,
+            Question
+        } kind;
         QString text;
         QString caption;
         AlertIcon icon;
     };
 
-    void plain(const QString &text) override
-    {
-        record({Alert::Plain, text, kProgramTitle, AlertIcon::None});
-    }
+    void plain(const QString &text) override { record({ Alert::Plain, text, kProgramTitle, AlertIcon::None }); }
     void captioned(const QString &text, const QString &caption, AlertIcon icon) override
     {
-        record({Alert::Captioned, text, caption, icon});
+        record({ Alert::Captioned, text, caption, icon });
     }
     bool ask(const QString &text, const QString &caption, AlertIcon icon, AlertButtons) override
     {
-        record({Alert::Question, text, caption, icon});
+        record({ Alert::Question, text, caption, icon });
         return answers.isEmpty() ? true : answers.dequeue();
     }
 
