@@ -32,12 +32,13 @@ WindowSet::WindowSet(SendingState &state, ModeGuard &guard, DataStores &stores, 
     , m_modes(Form1, state, PasswordDlg, frmRange)
     , m_reportPane(Form1, alerts)
     , m_alerts(alerts)
-    , m_gateway(stores.report.database(), stores, port, state, clock, pump, alerts)
+    , m_gateway(Database::filePath(stores.report.database()),
+                { port, m_arbiter, state.busyDeadline, state.shutdown, clock, m_gatewayPump })
     , frmGateway(m_gateway, alerts, &Form1)
     , frmQueue(m_gateway, stores.report.database(), alerts, &Form1)
 {
     // The first frame after start-up is not held back by an old busy estimate.
-    state.busyDeadline = clock.tickMs();
+    state.busyDeadline.set(clock.tickMs());
     Form1.setClock(&clock);
     m_command.setRefusal([&stores] { return stores.report.writeCheck(); });
     FileDialogs::protectDatabase(workDir + QLatin1Char('/') + Database::FileName, &alerts);
@@ -78,34 +79,36 @@ void WindowSet::wire()
     connect(Form1.mnuQueue, &QAction::triggered, this, [this] { frmQueue.showWindow(); });
     connect(Form1.About1, &QAction::triggered, this, [this] { ModalRunner::exec(&AboutBox); });
 
-    m_command.setArbiter(&m_gateway.dispatcher());
-    connect(&m_gateway, &Gateway::statusChanged, this, [this](const QString &text) { Form1.setStatusText(3, text); });
-    connect(&m_gateway, &Gateway::rowPosted, this, [this] { m_view.reportRowPosted(); });
+    m_command.setArbiter(&m_arbiter);
+    connect(&m_gateway, &GatewayControl::statusChanged, this,
+            [this](const QString &text) { Form1.setStatusText(3, text); });
+    connect(&m_gateway, &GatewayControl::rowPosted, this, [this] { m_view.reportRowPosted(); });
 
     Form1.installEventFilter(this);
 }
 
 void WindowSet::startGateway()
 {
-    if (!m_gateway.start())
+    if (!m_gateway.start()) {
+        Form1.setStatusText(3, m_gateway.statusText());
         return;
+    }
     const QString error = m_gateway.apply(m_gateway.settings());
     if (!error.isEmpty())
-        m_alerts.plain(Gateway::bindFailureText(m_gateway.settings(), error));
+        m_alerts.plain(GatewayControl::bindFailureText(m_gateway.settings(), error));
 }
 
 void WindowSet::showSettings(QDialog *window)
 {
-    m_gateway.dispatcher().block();
+    m_arbiter.block();
     ModalRunner::exec(window);
-    m_gateway.dispatcher().unblock();
+    m_arbiter.unblock();
 }
 
 bool WindowSet::eventFilter(QObject *watched, QEvent *event)
 {
     if (watched == &Form1 && event->type() == QEvent::Close) {
-        // A page from another system on the wire is left queued for the next start.
-        if (m_command.requestCloseDuringRun() || m_gateway.dispatcher().stopAfterPage([this] { Form1.close(); })) {
+        if (m_command.requestCloseDuringRun()) {
             event->ignore();
             return true;
         }

@@ -9,7 +9,9 @@
 #include "book/OKBottomDlg.h"
 #include "book/Premsg.h"
 #include "book/Recpt.h"
-#include "gateway/Gateway.h"
+#include "core/EventPump.h"
+#include "core/LinkArbiter.h"
+#include "gateway/GatewayThread.h"
 #include "gateway/QueueWindow.h"
 #include "gateway/SnppSettings.h"
 #include "link/CapcodeNote.h"
@@ -43,11 +45,13 @@ public:
     ~WindowSet() override;
 
     TForm1 &mainWindow() { return Form1; }
-    Gateway &gateway() { return m_gateway; }
+    GatewayThread &gateway() { return m_gateway; }
+    LinkArbiter &arbiter() { return m_arbiter; }
 
 protected:
     // Closing the main window while a run goes on stops the run first; the program ends
-    // once the run has returned.
+    // once the run has returned. A page from another system on the wire finishes its try when
+    // the gateway's thread is stopped, after the window has closed.
     bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
@@ -80,9 +84,12 @@ private:
     OperatingModes m_modes;
     ReportPane m_reportPane;
 
-    // Pages from other systems, their settings window and their queue.
+    // Pages from other systems, on a thread of their own; the link is handed between them and
+    // the operator's commands by the arbiter. Their settings window and their queue.
     AlertSink &m_alerts;
-    Gateway m_gateway;
+    LinkArbiter m_arbiter;
+    QtEventPump m_gatewayPump; // keeps the gateway's own loop turning while a page goes out
+    GatewayThread m_gateway;
     TfrmGateway frmGateway;
     TfrmQueue frmQueue;
 };

@@ -1,6 +1,7 @@
 // Ten SNPP clients submit 1,000 pages over loopback while the console's main window runs and
 // sends the queue through the encoder simulator: pages accepted per second, the time from
-// SEND to its "250" (p50, p99), the longest stall of the window's event loop, pages lost, and
+// SEND to its "250" (p50, p99), the longest stall of the window's event loop (the gateway and
+// its commits run on a thread of their own), pages lost, and
 // beside them the sending rate, which line and encoder time bound.
 //
 // Usage: bench_gateway [folder]   (default: the current folder; use a folder on the real disk)
@@ -174,9 +175,14 @@ int main(int argc, char **argv)
     // Wait for the gateway to listen (it starts from the event loop).
     QElapsedTimer wait;
     wait.start();
-    while (!windows.gateway().server().isListening() && wait.elapsed() < 5000)
+    auto listening = [&windows] {
+        bool on = false;
+        windows.gateway().call([&on](Gateway &gateway) { on = gateway.server().isListening(); });
+        return on;
+    };
+    while (!listening() && wait.elapsed() < 5000)
         QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
-    if (!windows.gateway().server().isListening()) {
+    if (!listening()) {
         std::fprintf(stderr, "the gateway is not listening\n");
         return 1;
     }

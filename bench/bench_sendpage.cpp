@@ -7,8 +7,7 @@
 // Usage: bench_sendpage [pages] [bit rate]   (default 300 pages at 9600 bit/s)
 #include "link/EncoderLink.h"
 #include "link/TCommPort.h"
-#include "tests/support/RecordingAlertSink.h"
-#include "tests/support/RecordingPageView.h"
+#include "tests/support/RecordingProgress.h"
 #include "tests/support/SimulatorProcess.h"
 
 #include <QCoreApplication>
@@ -150,32 +149,33 @@ int main(int argc, char **argv)
     }
     TCommPort port;
     port.SetWorkDir(dir.path());
-    SendingState state;
-    RecordingPageView view;
-    view.message = "Benchmark page with a message of ordinary length, 64 characters.";
+    PageRequest request;
+    request.body = QStringLiteral("Benchmark page with a message of ordinary length, 64 characters.");
+    RecordingProgress progress;
     SteadyClock clock;
     StallPump pump;
-    RecordingAlertSink alerts;
+    BusyDeadline busy;
     PhasePort phased(port, [&pump](bool out) { pump.outgoing(out); });
-    EncoderLink link(phased, state, view, clock, pump, alerts);
+    EncoderLink link(phased, busy, clock, pump);
+    link.setProgress(&progress);
     try {
         port.Configure(rate, QStringLiteral("COM1"), 1);
     } catch (const ECommError &e) {
         std::fprintf(stderr, "port error %d (%u)\n", e.Code, e.SystemError);
         return 1;
     }
-    state.encoderHeader = "0000123A12";
-    state.currentRateCode = "2";
+    request.header = "0000123A12";
+    request.rateCode = "2";
 
     std::vector<double> starts, ends, stalls, stallsOut;
     int failed = 0;
     const double cpuBefore = CpuSeconds();
     const double total0 = NowMs();
     for (int i = 0; i < pages; ++i) {
-        state.busyDeadline = clock.tickMs(); // every page stands alone
+        busy.set(clock.tickMs()); // every page stands alone
         pump.begin();
         starts.push_back(NowMs());
-        if (!link.SendPage().acknowledged)
+        if (!link.SendPage(request).acknowledged)
             ++failed;
         ends.push_back(NowMs());
         pump.end();

@@ -1,11 +1,16 @@
 #pragma once
 
+#include "core/BusyDeadline.h"
+
 #include <QByteArray>
 #include <QString>
 #include <QtGlobal>
+#include <atomic>
 
-// The program-wide values of sending, alive for the whole run of the program. One instance
-// is created before any window and handed to everyone who reads or writes them.
+// The program-wide values of the operator's sending, alive for the whole run of the program.
+// One instance is created before any window and handed to everyone who reads or writes them.
+// They belong to the window's thread, except the busy deadline and the shutdown flag, which
+// the gateway's thread shares.
 enum class OperatingMode
 {
     Normal = 0,
@@ -32,7 +37,7 @@ public:
 struct SendingState
 {
     OperatingMode mode = OperatingMode::Normal;
-    bool stopRequest = false; // set by "ESC" and the range test's "Cancel"
+    std::atomic_bool stopRequest = false; // set by "ESC" and the range test's "Cancel"
     QByteArray encoderHeader; // address of the next frame, 1..19 characters when framed
     PageText namePrefix; // first name + ":" as written (framed with at most 48 + 1)
     bool sendName = false; // the current user's SendName
@@ -41,11 +46,11 @@ struct SendingState
     QByteArray messageBody; // body of the last frame outside range-test mode, as framed
     bool groupEnd = false; // last pass of an Auto Inc group ("Tone Only")
     quint32 pacingLength = 0; // character count of the busy estimate, at most 5000
-    qint64 busyDeadline = 0; // millisecond tick until which the encoder is busy
+    BusyDeadline busyDeadline; // shared with the gateway's thread
     QByteArray currentRateCode; // data-rate character Y of the pagers sent to (empty or one char)
     bool lastRunResult = false; // result of the most recent run
     bool running = false; // a run is in progress
-    bool shutdown = false; // the program is ending: no new try of a page starts
+    std::atomic_bool shutdown = false; // the program is ending: no new try of a page starts (any thread)
 };
 
 // The password that guards test mode, and the wrong-password count across openings.

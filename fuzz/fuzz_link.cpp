@@ -12,32 +12,6 @@
 #include <cstdint>
 #include <cstdlib>
 
-namespace {
-
-class QuietView final : public PageView
-{
-public:
-    bool addressBookPageActive() const override { return true; }
-    bool testModeChecked() const override { return true; }
-    bool chgMsgChecked() const override { return true; }
-    bool toneOnlyChecked() const override { return false; }
-    QByteArray messageText() const override { return "HI"; }
-    QByteArray rangeText() const override { return {}; }
-    qint64 delayFieldMs() const override { return 0; }
-    void setProgress(int, int) override { }
-    void advanceProgress(int) override { }
-};
-
-class QuietAlerts final : public AlertSink
-{
-public:
-    void plain(const QString &) override { }
-    void captioned(const QString &, const QString &, AlertIcon) override { }
-    bool ask(const QString &, const QString &, AlertIcon, AlertButtons) override { return true; }
-};
-
-} // namespace
-
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
     if (size < 1)
@@ -55,14 +29,16 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     ScriptedPagePort port(clock);
     for (qsizetype i = 1; i < parts.size(); ++i)
         port.replies.enqueue({ parts[i], waits });
-    SendingState state;
-    state.encoderHeader = check == CodeCheck::Ok ? BuildEncoderHeader(PadPagerCode(code), 0) : "0000123A12";
-    state.busyDeadline = clock.tick + (waits % 2 ? 5000 : -1);
-    QuietView view;
-    QuietAlerts alerts;
-    EncoderLink link(port, state, view, clock, pump, alerts);
+    PageRequest request;
+    request.header = check == CodeCheck::Ok ? BuildEncoderHeader(PadPagerCode(code), 0) : "0000123A12";
+    request.namePrefix = QStringLiteral("Bo:");
+    request.counter = 7;
+    request.body = QStringLiteral("HI");
+    BusyDeadline busy;
+    busy.set(clock.tick + (waits % 2 ? 5000 : -1));
+    EncoderLink link(port, busy, clock, pump);
     const qint64 start = clock.tick;
-    const PageResult result = link.SendPage();
+    const PageResult result = link.SendPage(request);
     if (result.refused)
         return 0;
     // Bounded: the tries and the waiting loop end by the deadline plus one attempt.

@@ -4,25 +4,27 @@
 #include "core/Errors.h"
 #include "store/DataStores.h"
 
-Gateway::Gateway(const QSqlDatabase &db, DataStores &stores, TCommPort &port, SendingState &state, Clock &clock,
-                 EventPump &pump, AlertSink &alerts, QObject *parent)
-    : QObject(parent)
-    , m_clock(clock)
+Gateway::Gateway(QSqlDatabase db, const GatewayLinks &links, QObject *parent)
+    : GatewayControl(parent)
+    , m_clock(links.clock)
     , m_store(db)
-    , m_backend(m_store, clock)
-    , m_server(m_backend, clock, this)
-    , m_dispatcher(m_store, stores.serial, port, state, clock, pump, alerts, this)
+    , m_serial(db)
+    , m_backend(m_store, links.clock)
+    , m_server(m_backend, links.clock, this)
+    , m_dispatcher(m_store, m_serial, links.port, links.arbiter, links.busy, links.shutdown, links.clock, links.pump,
+                   this)
 {
     m_backend.setQueued([this] {
         m_dispatcher.wake();
-        emit queueChanged();
-        notify();
+        pagesChanged();
     });
-    m_dispatcher.setChanged([this] { notify(); });
-    m_dispatcher.setRowPosted([this] {
+    connect(&m_dispatcher, &GatewayDispatcher::changed, this, &Gateway::notify);
+    connect(&m_dispatcher, &GatewayDispatcher::rowPosted, this, [this] {
         emit rowPosted();
         emit queueChanged();
     });
+    connect(&m_dispatcher, &GatewayDispatcher::refusingChanged, this,
+            [this](bool refusing) { m_backend.setRefusing(refusing); });
 }
 
 bool Gateway::start()
@@ -45,6 +47,7 @@ QString Gateway::apply(const GatewaySettings &settings)
 {
     m_settings = settings;
     m_backend.setLogin(settings.login, settings.password);
+    m_backend.setExpiryMinutes(settings.expiryMinutes);
     m_server.setFilter(ClientFilter(settings.allowed));
     QString error;
     // Sessions going on are kept when the address and port stay as they are.
@@ -61,14 +64,6 @@ QString Gateway::apply(const GatewaySettings &settings)
     return error;
 }
 
-QString Gateway::bindFailureText(const GatewaySettings &settings, const QString &error)
-{
-    return QStringLiteral("Impossibile attivare il gateway SNPP su %1, porta %2: %3")
-        .arg(settings.address)
-        .arg(settings.port)
-        .arg(error);
-}
-
 QString Gateway::statusText() const
 {
     int waiting = 0;
@@ -78,6 +73,8 @@ QString Gateway::statusText() const
         } catch (const DataError &) {
         }
     }
+    if (m_ready && m_dispatcher.trouble() == GatewayDispatcher::Trouble::EncoderSilent)
+        return QStringLiteral("SNPP: %1, in coda: %2").arg(m_dispatcher.lastFailure()).arg(waiting);
     QString text;
     if (m_server.isListening()) {
         const QHostAddress address = m_server.serverAddress();
@@ -99,7 +96,8 @@ QString Gateway::statusText() const
 
 void Gateway::cancelPage(qint64 id)
 {
-    if (!m_ready || id == 0 || id == m_dispatcher.pageOnWireId())
+    // A page on the wire, or sent and waiting for its row to be written, is not the queue's to give up.
+    if (!m_ready || id == 0 || id == m_dispatcher.pageOnWireId() || m_dispatcher.awaitsRow(id))
         return;
     try {
         const std::optional<GatewayPage> page = m_store.find(id);
@@ -133,7 +131,7 @@ void Gateway::retryPage(qint64 id)
     } catch (const DataError &error) {
         m_commandFailure = error.text();
     }
-    m_dispatcher.wake();
+    m_dispatcher.retryNow();
     pagesChanged();
 }
 

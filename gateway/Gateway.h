@@ -1,61 +1,63 @@
 #pragma once
 
 // Pages from other systems: the SNPP listener, the durable queue and its dispatch, under the
-// settings of table gateway. Switching the gateway off stops listening only: pages already
-// accepted still go out.
+// settings of table gateway, over a database connection of its own. Everything here lives on
+// the thread that made it (GatewayThread's, in the console). Switching the gateway off stops
+// listening only: pages already accepted still go out.
 
 #include "gateway/GatewayBackend.h"
+#include "gateway/GatewayControl.h"
 #include "gateway/GatewayDispatcher.h"
 #include "gateway/SnppServer.h"
+#include "store/DataStores.h"
 #include "store/GatewayStore.h"
 
-#include <QObject>
+#include <atomic>
 
-class AlertSink;
+class BusyDeadline;
 class Clock;
 class EventPump;
+class LinkArbiter;
 class TCommPort;
-struct DataStores;
-struct SendingState;
 
-class Gateway final : public QObject
+// What the gateway shares with the rest of the console. All of it may be used from the
+// gateway's thread: the port only while the arbiter gives it the link.
+struct GatewayLinks
+{
+    TCommPort &port;
+    LinkArbiter &arbiter;
+    BusyDeadline &busy;
+    std::atomic_bool &shutdown; // the program is ending: no new try starts
+    Clock &clock;
+    EventPump &pump;
+};
+
+class Gateway final : public GatewayControl
 {
     Q_OBJECT
 
 public:
-    Gateway(const QSqlDatabase &db, DataStores &stores, TCommPort &port, SendingState &state, Clock &clock,
-            EventPump &pump, AlertSink &alerts, QObject *parent = nullptr);
+    Gateway(QSqlDatabase db, const GatewayLinks &links, QObject *parent = nullptr);
 
-    // Creates the gateway's tables when missing, applies the stored settings and sends what
-    // an earlier run left queued. False (and the gateway stays off) when the tables cannot be
+    // Creates the gateway's tables when missing, reads the stored settings and sends what an
+    // earlier run left queued. False (and the gateway stays off) when the tables cannot be
     // made; error() then holds the engine's text.
     bool start();
-    // Stores nothing: listens, moves or stops as the settings say. Returns why the address
-    // could not be bound (the gateway is then off), empty when all went well.
-    QString apply(const GatewaySettings &settings);
+    QString error() const { return m_error; }
+
+    // GatewayControl
+    GatewaySettings settings() const override { return m_settings; }
+    GatewaySettings storedSettings() override { return m_store.settings(); }
+    void storeSettings(const GatewaySettings &settings) override { m_store.setSettings(settings); }
+    QString apply(const GatewaySettings &settings) override;
+    QString statusText() const override;
+    qint64 pageOnWireId() const override { return m_dispatcher.pageOnWireId(); }
+    void cancelPage(qint64 id) override;
+    void retryPage(qint64 id) override;
 
     GatewayStore &store() { return m_store; }
     GatewayDispatcher &dispatcher() { return m_dispatcher; }
     SnppServer &server() { return m_server; }
-    const GatewaySettings &settings() const { return m_settings; }
-    QString error() const { return m_error; }
-
-    // What the operator is told when the address cannot be bound.
-    static QString bindFailureText(const GatewaySettings &settings, const QString &error);
-
-    // "SNPP: spento", or the address listened on and the pages waiting.
-    QString statusText() const;
-
-    // "Coda SNPP": the page leaves the queue with its report row "Annullata" (refused while it
-    // is on the wire); or it is made due at once. Outcomes arrive as the signals below.
-    void cancelPage(qint64 id);
-    void retryPage(qint64 id);
-
-signals:
-    void statusChanged(const QString &text);
-    void rowPosted(); // a report row was written
-    void queueChanged(); // pages were queued, sent, cancelled or rescheduled
-    void pageOnWireChanged(qint64 id); // 0: none
 
 private:
     void notify();
@@ -63,6 +65,7 @@ private:
 
     Clock &m_clock;
     GatewayStore m_store;
+    SerialStore m_serial;
     GatewayBackend m_backend;
     SnppServer m_server;
     GatewayDispatcher m_dispatcher;

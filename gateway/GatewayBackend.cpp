@@ -49,9 +49,14 @@ SnppBackend::GroupLookup GatewayBackend::findGroup(const QString &name)
 
 SnppBackend::Submit GatewayBackend::submit(QList<GatewayPage> &pages)
 {
+    if (m_refusing)
+        return Submit::Failed;
     const QDateTime now = m_clock.now();
-    for (GatewayPage &page : pages)
+    for (GatewayPage &page : pages) {
         page.dispTime = now;
+        if (m_expiryMinutes > 0)
+            page.expires = (page.holdUntil.isValid() ? page.holdUntil : now).toUTC().addSecs(m_expiryMinutes * 60LL);
+    }
     // The store's batch is begun by the first SEND of a turn, so turns without one cost nothing.
     if (m_batchOpen && !m_batch) {
         try {

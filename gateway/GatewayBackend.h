@@ -24,6 +24,12 @@ public:
     GatewayBackend(GatewayStore &queue, Clock &clock);
 
     void setLogin(const QString &user, const QString &password);
+    // How long an accepted page may wait for the link, from its acceptance or the end of its
+    // hold; 0: for ever.
+    void setExpiryMinutes(int minutes) { m_expiryMinutes = minutes; }
+    // While report rows cannot be written, SEND keeps nothing and answers 554, so the client
+    // keeps the page.
+    void setRefusing(bool refusing) { m_refusing = refusing; }
     // Called after pages were committed to the queue.
     void setQueued(std::function<void()> queued) { m_queued = std::move(queued); }
 
@@ -50,6 +56,8 @@ private:
     Clock &m_clock;
     QString m_user;
     QString m_password;
+    int m_expiryMinutes = 0;
+    bool m_refusing = false;
     std::function<void()> m_queued;
     bool m_batchOpen = false; // the server serves several sessions' input together
     bool m_batch = false; // ... and a SEND among them started the store's batch

@@ -1,91 +1,118 @@
 #pragma once
 
-// Sends the queued pages, oldest first (skipping those held for later), one at a time,
-// whenever the link is free: no operator command going on, no COM or gateway settings window
-// open, and called from the top-level event loop. Each page goes through the encoder link with
-// the framing, tries and busy wait of an operator's run, but with a sending state of its own;
-// only the encoder's busy deadline is shared. The page leaves the queue in the transaction
-// that writes its report row.
+// Sends the queued pages, oldest first (skipping those held for later or waiting for their
+// next try), one at a time, whenever the arbiter gives it the link. Each page goes through
+// the encoder link with the framing, tries and busy wait of an operator's run; only the
+// encoder's busy deadline is shared. The page leaves the queue in the transaction that writes
+// its report row.
+//
+// A page the encoder does not acknowledge stays queued: the link is silent for every page, so
+// the next try of any page waits 30 s, then twice as long each time up to 5 min. A page that
+// waits past its expiry leaves the queue with a row "Scaduta". Nothing is framed unless its
+// row can be written: while it cannot, dispatch pauses and looks again every 30 s.
 
-#include "core/LinkArbiter.h"
-#include "core/SendingState.h"
+#include "store/DataStores.h"
 
+#include <QDateTime>
+#include <QList>
 #include <QObject>
 #include <QString>
 #include <QTimer>
-#include <functional>
+#include <atomic>
+#include <optional>
 
-class AlertSink;
+class BusyDeadline;
 class Clock;
 class EventPump;
 class GatewayStore;
+class LinkArbiter;
 class SerialStore;
 class TCommPort;
+struct GatewayPage;
 
-class GatewayDispatcher final : public QObject, public LinkArbiter
+class GatewayDispatcher final : public QObject
 {
+    Q_OBJECT
+
 public:
-    static constexpr int kRetryMs = 30'000; // a port that cannot be opened is tried again
-    static constexpr qint64 kHeldCheckMs = 60'000; // the longest wait for a held page
+    static constexpr int kRetryMs = 30'000; // the first wait after a try got no answer
+    static constexpr int kLongestRetryFactor = 10; // the wait doubles up to ten times that
+    static constexpr qint64 kLongestWaitMs = 60'000; // looks at the queue at least this often
 
-    GatewayDispatcher(GatewayStore &queue, SerialStore &serial, TCommPort &port, SendingState &shared, Clock &clock,
-                      EventPump &pump, AlertSink &alerts, QObject *parent = nullptr);
+    // What keeps pages from going out, for the status panel.
+    enum class Trouble
+    {
+        None,
+        EncoderSilent, // the last try got no answer
+        Port, // the port could not be opened, or failed under a page
+        Report, // report rows cannot be written: SEND is refused meanwhile
+        Queue // the queue could not be read
+    };
 
-    // LinkArbiter
-    bool operatorRequest(std::function<void()> start) override;
-    void operatorFinished() override;
+    GatewayDispatcher(GatewayStore &queue, SerialStore &serial, TCommPort &port, LinkArbiter &arbiter,
+                      BusyDeadline &busy, const std::atomic_bool &shutdown, Clock &clock, EventPump &pump,
+                      QObject *parent = nullptr);
 
-    // A settings window that changes the link or the gateway is open: no page starts.
-    void block();
-    void unblock();
-    // Pages were queued: send them from the top-level loop.
+    // Pages were queued, or something that held them has gone: look at the queue.
     void wake();
+    // "Riprova ora": the wait of a silent link ends; the page is made due by its caller.
+    void retryNow();
 
-    bool pageOnWire() const { return m_onWire; }
+    bool pageOnWire() const { return m_wireId != 0; }
     qint64 pageOnWireId() const { return m_wireId; } // 0: none
-    bool halted() const { return m_halted; }
-    // The last failure of dispatch (port, encoder or database), empty after a page went out.
+    // A page that was acknowledged and whose row waits to be written: it is never framed again.
+    bool awaitsRow(qint64 id) const;
+    Trouble trouble() const { return m_trouble; }
+    // Why, in words, empty without trouble.
     QString lastFailure() const { return m_failure; }
 
-    // While a page is on the wire, ends its wait for a busy encoder and leaves it queued; `then`
-    // runs from the top-level loop once the page has returned. False when no page is on the wire.
-    bool stopAfterPage(std::function<void()> then);
+    // The first wait of a silent link, and of a report that cannot be written; tests shorten it.
+    void setRetryMs(int ms) { m_retryMs = ms; }
 
-    void setRowPosted(std::function<void()> posted) { m_rowPosted = std::move(posted); }
-    void setChanged(std::function<void()> changed) { m_changed = std::move(changed); }
-    void setRetryMs(int ms) { m_retry.setInterval(ms); }
+signals:
+    void rowPosted(); // a report row was written
+    void changed(); // the queue, the page on the wire or the trouble changed
+    void refusingChanged(bool refusing); // SEND must be refused (report rows cannot be written)
 
 private:
-    bool mayStart() const;
+    struct AwaitingRow
+    {
+        qint64 id; // of the page in the queue
+        ReportRow row;
+    };
+
     void dispatchNext();
+    // False (and dispatch pauses) when rows cannot be written.
+    bool reportWritable();
+    bool writeAwaitingRows();
+    void expireDue(const QDateTime &now);
+    void send(const GatewayPage &page);
+    void record(const GatewayPage &page, const QString &status, const QByteArray &msg);
+    void backOff(const GatewayPage &page, Trouble trouble, const QString &failure);
     bool openPort();
     void closePort();
-    void changed();
-    void afterPage();
+    void setTrouble(Trouble trouble, const QString &failure);
+    void lookAgainIn(qint64 ms);
 
     GatewayStore &m_queue;
     SerialStore &m_serial;
     TCommPort &m_port;
-    SendingState &m_shared;
+    LinkArbiter &m_arbiter;
+    BusyDeadline &m_busy;
+    const std::atomic_bool &m_shutdown;
     Clock &m_clock;
     EventPump &m_pump;
-    AlertSink &m_alerts;
 
-    SendingState m_state; // the pages' own: normal mode, no counter, no delay
-    QTimer m_kick; // zero-delay: the next page, from whatever loop runs at top level
-    QTimer m_later; // a look again after a dialog's loop
-    QTimer m_retry;
-    QTimer m_held; // the first held page falls due
-    bool m_onWire = false;
+    QTimer m_kick; // zero-delay: the next page, from the event loop
+    QTimer m_later; // the next hold, try or expiry that falls due, or a look again
     qint64 m_wireId = 0;
-    bool m_operator = false;
-    bool m_portOurs = false; // opened by dispatch with the current settings
-    bool m_halted = false;
-    bool m_stopping = false;
-    int m_blocks = 0;
+    bool m_portOurs = false; // opened by dispatch...
+    int m_portGeneration = -1; // ...under these settings
+    int m_retryMs = kRetryMs;
+    qint64 m_backoffMs = 0; // the silent link's wait now; 0 while it answers
+    qint64 m_linkRetryTick = 0; // no try before this tick
+    bool m_refusing = false;
+    Trouble m_trouble = Trouble::None;
     QString m_failure;
-    std::function<void()> m_pendingRun;
-    std::function<void()> m_afterStop;
-    std::function<void()> m_rowPosted;
-    std::function<void()> m_changed;
+    QList<AwaitingRow> m_awaiting;
 };

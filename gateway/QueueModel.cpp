@@ -16,7 +16,7 @@ QueueModel::QueueModel(QObject *parent)
 {
 }
 
-void QueueModel::setRows(QList<QueueListingRow> rows)
+void QueueModel::setRows(QList<GatewayPage> rows)
 {
     beginResetModel();
     m_rows = std::move(rows);
@@ -35,7 +35,7 @@ void QueueModel::setPageOnWire(qint64 id)
 
 qint64 QueueModel::idAt(int row) const
 {
-    return row >= 0 && row < m_rows.size() ? m_rows.at(row).page.id : 0;
+    return row >= 0 && row < m_rows.size() ? m_rows.at(row).id : 0;
 }
 
 int QueueModel::rowOf(qint64 id) const
@@ -43,13 +43,13 @@ int QueueModel::rowOf(qint64 id) const
     if (id == 0)
         return -1;
     for (int row = 0; row < m_rows.size(); ++row) {
-        if (m_rows.at(row).page.id == id)
+        if (m_rows.at(row).id == id)
             return row;
     }
     return -1;
 }
 
-const QueueListingRow *QueueModel::at(int row) const
+const GatewayPage *QueueModel::at(int row) const
 {
     return row >= 0 && row < m_rows.size() ? &m_rows.at(row) : nullptr;
 }
@@ -66,9 +66,9 @@ QString QueueModel::title(int column)
     return column >= 0 && column < ColumnCount ? titles[column] : QString();
 }
 
-QString QueueModel::cellText(const QueueListingRow &row, int column, bool onWire)
+QString QueueModel::cellText(const GatewayPage &row, int column, bool onWire)
 {
-    const GatewayPage &page = row.page;
+    const GatewayPage &page = row;
     switch (column) {
     case Received:
         return DisplayFormats::formatDateTime(page.dispTime);
@@ -111,10 +111,10 @@ int QueueModel::columnCount(const QModelIndex &parent) const
 
 QVariant QueueModel::data(const QModelIndex &index, int role) const
 {
-    const QueueListingRow *row = at(index.row());
+    const GatewayPage *row = at(index.row());
     if (!row || (role != Qt::DisplayRole && role != Qt::ToolTipRole))
         return {};
-    return cellText(*row, index.column(), row->page.id == m_onWire);
+    return cellText(*row, index.column(), row->id == m_onWire);
 }
 
 QVariant QueueModel::headerData(int section, Qt::Orientation orientation, int role) const

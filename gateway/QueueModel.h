@@ -29,16 +29,16 @@ public:
 
     explicit QueueModel(QObject *parent = nullptr);
 
-    void setRows(QList<QueueListingRow> rows);
+    void setRows(QList<GatewayPage> rows);
     void setPageOnWire(qint64 id);
 
     qint64 idAt(int row) const; // 0 outside the list
     int rowOf(qint64 id) const; // -1 when not listed
-    const QueueListingRow *at(int row) const;
+    const GatewayPage *at(int row) const;
 
     static QString title(int column);
     // What a cell shows; `onWire` marks the page on the wire.
-    static QString cellText(const QueueListingRow &row, int column, bool onWire);
+    static QString cellText(const GatewayPage &row, int column, bool onWire);
 
     int rowCount(const QModelIndex &parent = QModelIndex()) const override;
     int columnCount(const QModelIndex &parent = QModelIndex()) const override;
@@ -46,6 +46,6 @@ public:
     QVariant headerData(int section, Qt::Orientation orientation, int role = Qt::DisplayRole) const override;
 
 private:
-    QList<QueueListingRow> m_rows;
+    QList<GatewayPage> m_rows;
     qint64 m_onWire = 0;
 };

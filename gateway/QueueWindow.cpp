@@ -2,7 +2,7 @@
 
 #include "core/AlertSink.h"
 #include "core/Errors.h"
-#include "gateway/Gateway.h"
+#include "gateway/GatewayControl.h"
 #include "gateway/QueueModel.h"
 
 #include <QHBoxLayout>
@@ -31,7 +31,7 @@ QPushButton *button(const QString &name, const QString &text, QWidget *parent)
 
 } // namespace
 
-TfrmQueue::TfrmQueue(Gateway &gateway, QSqlDatabase db, AlertSink &alerts, QWidget *parent)
+TfrmQueue::TfrmQueue(GatewayControl &gateway, QSqlDatabase db, AlertSink &alerts, QWidget *parent)
     : QDialog(parent)
     , m_gateway(gateway)
     , m_db(std::move(db))
@@ -77,11 +77,11 @@ TfrmQueue::TfrmQueue(Gateway &gateway, QSqlDatabase db, AlertSink &alerts, QWidg
     connect(btnClose, &QPushButton::clicked, this, &TfrmQueue::btnCloseClick);
     connect(grdQueue->selectionModel(), &QItemSelectionModel::selectionChanged, this, &TfrmQueue::updateButtons);
     // A closed window reads nothing; it reads the queue afresh when it is shown.
-    connect(&m_gateway, &Gateway::queueChanged, this, [this] {
+    connect(&m_gateway, &GatewayControl::queueChanged, this, [this] {
         if (isVisible())
             reload();
     });
-    connect(&m_gateway, &Gateway::pageOnWireChanged, this, [this](qint64 id) {
+    connect(&m_gateway, &GatewayControl::pageOnWireChanged, this, [this](qint64 id) {
         m_onWire = id;
         m_model->setPageOnWire(id);
         updateButtons();
@@ -127,7 +127,7 @@ bool TfrmQueue::selectPage(qint64 id)
 void TfrmQueue::reload()
 {
     const qint64 selected = selectedId();
-    QList<QueueListingRow> rows;
+    QList<GatewayPage> rows;
     QString problem;
     try {
         rows = GatewayStore::listing(m_db);
@@ -157,10 +157,10 @@ void TfrmQueue::updateButtons()
 void TfrmQueue::btnCancelPageClick()
 {
     const qint64 id = selectedId();
-    const QueueListingRow *row = m_model->at(m_model->rowOf(id));
+    const GatewayPage *row = m_model->at(m_model->rowOf(id));
     if (!row || id == m_onWire)
         return;
-    const QString question = kCancelQuestion.arg(row->page.recipt.trimmed(), QString::fromLatin1(row->page.header));
+    const QString question = kCancelQuestion.arg(row->recipt.trimmed(), QString::fromLatin1(row->header));
     if (!m_alerts.ask(question, kCaption, AlertIcon::Warning, AlertButtons::YesNo))
         return;
     // The gateway refuses it should the page have gone on the wire while the question showed.

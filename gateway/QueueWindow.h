@@ -10,7 +10,7 @@
 #include <QSqlDatabase>
 
 class AlertSink;
-class Gateway;
+class GatewayControl;
 class QLabel;
 class QPushButton;
 class QTableView;
@@ -21,7 +21,7 @@ class TfrmQueue : public QDialog
     Q_OBJECT
 
 public:
-    TfrmQueue(Gateway &gateway, QSqlDatabase db, AlertSink &alerts, QWidget *parent = nullptr);
+    TfrmQueue(GatewayControl &gateway, QSqlDatabase db, AlertSink &alerts, QWidget *parent = nullptr);
 
     QTableView *grdQueue = nullptr;
     QLabel *lblCount = nullptr; // the pages waiting, or why the queue cannot be read
@@ -52,7 +52,7 @@ private:
     void reload();
     void updateButtons();
 
-    Gateway &m_gateway;
+    GatewayControl &m_gateway;
     QSqlDatabase m_db;
     AlertSink &m_alerts;
     QueueModel *m_model = nullptr;

@@ -5,7 +5,7 @@
 #include "core/FormLabels.h"
 #include "core/ModalRunner.h"
 #include "gateway/ClientFilter.h"
-#include "gateway/Gateway.h"
+#include "gateway/GatewayControl.h"
 #include "send/Password.h"
 
 #include <QCheckBox>
@@ -32,7 +32,7 @@ QLineEdit *edit(const QString &name, QWidget *parent)
 
 } // namespace
 
-TfrmGateway::TfrmGateway(Gateway &gateway, AlertSink &alerts, QWidget *parent)
+TfrmGateway::TfrmGateway(GatewayControl &gateway, AlertSink &alerts, QWidget *parent)
     : QDialog(parent)
     , m_gateway(gateway)
     , m_alerts(alerts)
@@ -50,12 +50,15 @@ TfrmGateway::TfrmGateway(Gateway &gateway, AlertSink &alerts, QWidget *parent)
     edtLogin = edit(QStringLiteral("edtLogin"), this);
     edtPassword = edit(QStringLiteral("edtPassword"), this);
     edtPassword->setEchoMode(QLineEdit::Password);
+    edtExpiry = edit(QStringLiteral("edtExpiry"), this);
+    edtExpiry->setMaxLength(6);
 
     Label1 = makeCaption(QStringLiteral("Label1"), QStringLiteral("Indirizzo"), edtAddress, this);
     Label2 = makeCaption(QStringLiteral("Label2"), QStringLiteral("Porta TCP"), edtPort, this);
     Label3 = makeCaption(QStringLiteral("Label3"), QStringLiteral("Client ammessi"), edtAllowed, this);
     Label4 = makeCaption(QStringLiteral("Label4"), QStringLiteral("Utente"), edtLogin, this);
     Label5 = makeCaption(QStringLiteral("Label5"), QStringLiteral("Password"), edtPassword, this);
+    Label6 = makeCaption(QStringLiteral("Label6"), QStringLiteral("Scadenza (minuti)"), edtExpiry, this);
     lblState = new QLabel(this);
     lblState->setObjectName(QStringLiteral("lblState"));
     lblState->setTextInteractionFlags(Qt::TextSelectableByMouse);
@@ -69,7 +72,8 @@ TfrmGateway::TfrmGateway(Gateway &gateway, AlertSink &alerts, QWidget *parent)
                                  { Label2, edtPort },
                                  { Label3, edtAllowed },
                                  { Label4, edtLogin },
-                                 { Label5, edtPassword } }) {
+                                 { Label5, edtPassword },
+                                 { Label6, edtExpiry } }) {
         grid->addWidget(label, row, 0);
         grid->addWidget(field, row, 1);
         ++row;
@@ -101,7 +105,7 @@ void TfrmGateway::FormShow()
 {
     GatewaySettings s = m_gateway.settings();
     try {
-        s = m_gateway.store().settings();
+        s = m_gateway.storedSettings();
     } catch (const DataError &) {
     }
     chkEnabled->setChecked(s.enabled);
@@ -110,6 +114,7 @@ void TfrmGateway::FormShow()
     edtAllowed->setText(s.allowed);
     edtLogin->setText(s.login);
     edtPassword->setText(s.password);
+    edtExpiry->setText(QString::number(s.expiryMinutes));
     lblState->setText(m_gateway.statusText());
 }
 
@@ -123,10 +128,17 @@ void TfrmGateway::BitBtn1Click()
     s.allowed = edtAllowed->text().trimmed();
     s.login = edtLogin->text();
     s.password = edtPassword->text();
+    bool minutes = false;
+    s.expiryMinutes = edtExpiry->text().trimmed().toInt(&minutes);
 
     if (!number) {
         m_alerts.plain(kNotNumber.arg(Label2->text()));
         edtPort->setFocus();
+        return;
+    }
+    if (!minutes || s.expiryMinutes < 0) {
+        m_alerts.plain(kNotNumber.arg(Label6->text()));
+        edtExpiry->setFocus();
         return;
     }
     if (s.port < 1 || s.port > 65535) {
@@ -146,7 +158,7 @@ void TfrmGateway::BitBtn1Click()
         return;
     }
     try {
-        m_gateway.store().setSettings(s);
+        m_gateway.storeSettings(s);
     } catch (const DataError &error) {
         m_alerts.plain(error.text());
         return;
@@ -154,7 +166,7 @@ void TfrmGateway::BitBtn1Click()
     // Stored either way; when the address cannot be bound the console goes on without it.
     const QString error = m_gateway.apply(s);
     if (!error.isEmpty())
-        m_alerts.plain(Gateway::bindFailureText(s, error));
+        m_alerts.plain(GatewayControl::bindFailureText(s, error));
     accept();
 }
 

@@ -1,7 +1,8 @@
 #pragma once
 
 // The settings window "Gateway SNPP": whether the console accepts pages from other systems,
-// on which address and port, from which clients, and with which login. OK stores the row of
+// on which address and port, from which clients, with which login, and how long a page may
+// wait for the encoder before it is given up. OK stores the row of
 // table gateway and applies it at once (starts, moves or stops listening). It opens only
 // after the test-mode password, with a count of wrong tries of its own.
 
@@ -10,7 +11,7 @@
 #include <QDialog>
 
 class AlertSink;
-class Gateway;
+class GatewayControl;
 class QCheckBox;
 class QLabel;
 class QLineEdit;
@@ -22,7 +23,7 @@ class TfrmGateway : public QDialog
     Q_OBJECT
 
 public:
-    TfrmGateway(Gateway &gateway, AlertSink &alerts, QWidget *parent = nullptr);
+    TfrmGateway(GatewayControl &gateway, AlertSink &alerts, QWidget *parent = nullptr);
 
     int showModal();
 
@@ -44,6 +45,8 @@ public:
     QLineEdit *edtLogin = nullptr;
     QLabel *Label5 = nullptr; // "Password"
     QLineEdit *edtPassword = nullptr;
+    QLabel *Label6 = nullptr; // "Scadenza (minuti)"
+    QLineEdit *edtExpiry = nullptr; // how long a page may wait for the encoder; 0: for ever
     QLabel *lblState = nullptr; // the gateway's state now
     QPushButton *BitBtn1 = nullptr; // "OK"
     QPushButton *BitBtn2 = nullptr; // "Cancel"
@@ -56,7 +59,7 @@ protected:
     void showEvent(QShowEvent *event) override;
 
 private:
-    Gateway &m_gateway;
+    GatewayControl &m_gateway;
     AlertSink &m_alerts;
     TPasswordDlg *m_password = nullptr;
     ModeGuard m_guard; // wrong passwords for this window, apart from test mode's

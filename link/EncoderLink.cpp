@@ -6,22 +6,18 @@
 #include <algorithm>
 #include <cerrno>
 
-namespace {
-
-const QString kNoEncoderText = QStringLiteral("Nessun KRV7700!");
-const QString kNoEncoderCaption = QStringLiteral("Nota ");
-
-} // namespace
-
-EncoderLink::EncoderLink(PagePort &port, SendingState &state, PageView &view, Clock &clock, EventPump &pump,
-                         AlertSink &alerts)
+EncoderLink::EncoderLink(PagePort &port, BusyDeadline &busy, Clock &clock, EventPump &pump)
     : m_port(port)
-    , m_state(state)
-    , m_view(view)
+    , m_busy(busy)
     , m_clock(clock)
     , m_pump(pump)
-    , m_alerts(alerts)
 {
+}
+
+void EncoderLink::ShowProgress(int maximum, int position)
+{
+    if (m_progress)
+        m_progress->setProgress(maximum, position);
 }
 
 quint32 EncoderLink::AirTime(quint32 length, quint32 rate)
@@ -83,7 +79,8 @@ bool EncoderLink::WriteFrame(const QByteArray &frame)
         m_pump.pump();
         m_port.WaitWritable(kPollMs);
     }
-    m_view.advanceProgress(size);
+    if (m_progress)
+        m_progress->advanceProgress(size);
 
     // The frame is out once the driver holds none of it and its line time has passed since
     // the write began (an adapter may report its queue empty before the line is done).
@@ -132,10 +129,10 @@ bool EncoderLink::Acknowledged(const QByteArray &frame, const char *reply) const
     return reply[0] == sum[0] && reply[1] == sum[1] && reply[2] == sum[2] && reply[3] == sum[3] && reply[4] == ACK;
 }
 
-PageResult EncoderLink::SendPage()
+PageResult EncoderLink::SendPage(const PageRequest &request)
 {
     PageResult result;
-    const QByteArray &header = m_state.encoderHeader;
+    const QByteArray &header = request.header;
     if (header.isEmpty() || header.size() > kMaxHeaderLength) {
         result.refused = true;
         result.refusal = PageResult::Refusal::Header;
@@ -144,14 +141,8 @@ PageResult EncoderLink::SendPage()
 
     // Rows 3 to 5: the name prefix, the message counter and the body, encoded for the line. A
     // character the line cannot carry refuses the page before anything is sent.
-    const bool prefixed = m_state.sendName && m_view.addressBookPageActive();
-    const LineCharset::Encoded prefixText = m_charset.Encode(prefixed ? QString(m_state.namePrefix) : QString());
-    QString bodyText;
-    if (m_state.mode == OperatingMode::RangeTest)
-        bodyText = m_view.rangeString();
-    else if (!(m_view.toneOnlyChecked() && !m_state.groupEnd))
-        bodyText = m_view.messageString();
-    const LineCharset::Encoded bodyBytes = m_charset.Encode(bodyText);
+    const LineCharset::Encoded prefixText = m_charset.Encode(request.namePrefix);
+    const LineCharset::Encoded bodyBytes = m_charset.Encode(request.body);
     for (const LineCharset::Encoded *text : { &prefixText, &bodyBytes }) {
         if (!text->ok()) {
             result.refused = true;
@@ -161,8 +152,7 @@ PageResult EncoderLink::SendPage()
         }
     }
     const QByteArray prefix = FramedPrefix(prefixText.bytes);
-    const bool counted = m_view.testModeChecked() && m_view.chgMsgChecked();
-    const QByteArray counter = counted ? QByteArray::number(m_state.messageCounter) : QByteArray();
+    const QByteArray counter = request.counter ? QByteArray::number(*request.counter) : QByteArray();
     const QByteArray &body = bodyBytes.bytes;
 
     // The frame area holds kFrameCapacity bytes: a longer page is refused whole, never cut.
@@ -177,14 +167,11 @@ PageResult EncoderLink::SendPage()
 
     if (m_port.IsOpen())
         m_port.Purge();
-    if (counted)
-        ++m_state.messageCounter;
-    if (m_state.mode != OperatingMode::RangeTest)
-        m_state.messageBody = body;
+    result.body = body;
     result.msgText = prefix + counter + body;
 
     const int bodyLength = static_cast<int>(body.size());
-    m_view.setProgress(bodyLength, 0);
+    ShowProgress(bodyLength, 0);
 
     QByteArray frame;
     frame.reserve(1 + header.size() + result.msgText.size() + 5);
@@ -194,7 +181,7 @@ PageResult EncoderLink::SendPage()
     frame += Checksum(frame);
     frame += EOT;
 
-    const quint32 rate = static_cast<quint32>(RateOfCode(m_state.currentRateCode));
+    const quint32 rate = static_cast<quint32>(RateOfCode(request.rateCode));
 
     enum class Answer
     {
@@ -209,23 +196,24 @@ PageResult EncoderLink::SendPage()
             m_port.PurgeInput();
         WriteFrame(frame);
         if (!ReadReply(reply, 5, kReplyPolls)) {
-            m_view.setProgress(bodyLength, 0);
+            ShowProgress(bodyLength, 0);
             return Answer::None;
         }
         if (!Acknowledged(frame, reply))
             return Answer::Wrong;
-        m_view.setProgress(bodyLength, 0);
+        ShowProgress(bodyLength, 0);
         return Answer::Ack;
     };
 
+    const StopToken &stop = request.stop;
     bool acknowledged = false;
     // Once the program is ending no new try starts; the one on the wire finishes.
-    for (int i = 0; i < kTries && !acknowledged && !m_state.shutdown; ++i)
+    for (int i = 0; i < kTries && !acknowledged && !stop.shutdownRequested(); ++i)
         acknowledged = attempt() == Answer::Ack;
 
     // A busy encoder: keep trying until the deadline of the pages before this one.
-    while (!acknowledged && !m_state.shutdown && m_clock.tickMs() < m_state.busyDeadline) {
-        if (m_state.stopRequest)
+    while (!acknowledged && !stop.shutdownRequested() && m_clock.tickMs() < m_busy.get()) {
+        if (stop.stopRequested())
             break;
         const Answer answer = attempt();
         if (answer == Answer::Ack) {
@@ -237,13 +225,11 @@ PageResult EncoderLink::SendPage()
     }
 
     if (!acknowledged) {
-        if (!m_state.shutdown)
-            m_alerts.captioned(kNoEncoderText, kNoEncoderCaption, AlertIcon::Warning);
-        m_state.busyDeadline = m_clock.tickMs();
+        result.shutdown = stop.shutdownRequested();
+        m_busy.set(m_clock.tickMs());
         return result;
     }
-    m_state.busyDeadline
-        = m_view.delayFieldMs() + m_clock.tickMs() + AirTime(m_state.pacingLength, rate) + qint64(10000);
+    m_busy.set(request.delayMs + m_clock.tickMs() + AirTime(request.pacingLength, rate) + qint64(10000));
     result.acknowledged = true;
     return result;
 }

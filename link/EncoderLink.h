@@ -1,30 +1,37 @@
 #pragma once
 
-#include "core/AlertSink.h"
+#include "core/BusyDeadline.h"
 #include "core/Clock.h"
 #include "core/EventPump.h"
-#include "core/SendingState.h"
+#include "core/StopToken.h"
 #include "link/LineCharset.h"
 #include "link/PagePort.h"
 
 #include <QByteArray>
+#include <QString>
+#include <optional>
 
-// What a frame reads from the main window; the transmit driver implements it.
-class PageView
+// One page as the link frames it: every value it needs, so any sender can build one (the
+// operator's run from the window, the gateway from a queued page).
+struct PageRequest
+{
+    QByteArray header; // the encoder header, 1..19 characters
+    QString namePrefix; // the first name as written, framed as at most 48 characters and ":"; empty: none
+    std::optional<quint32> counter; // "Chg Msg": the message counter, framed after the prefix
+    QString body; // as written; the link encodes it for the line
+    // The busy estimate left after an acknowledged page: its characters, the pager's data-rate
+    // character (as in the pager code) and an extra delay ("Ritardo").
+    quint32 pacingLength = 0;
+    QByteArray rateCode;
+    qint64 delayMs = 0;
+    StopToken stop;
+};
+
+// Told how far a page has got (the operator's progress bar).
+class PageProgress
 {
 public:
-    virtual ~PageView() = default;
-    virtual bool addressBookPageActive() const = 0; // PageControl1 on its first page
-    virtual bool testModeChecked() const = 0; // menu "Test Mode" checked
-    virtual bool chgMsgChecked() const = 0; // "Chg Msg"
-    virtual bool toneOnlyChecked() const = 0; // "Tone Only"
-    // memMsg, and the range text of the current pass, as written: the link encodes them for
-    // the line. A view that holds its texts as Latin-1 bytes gives the byte forms instead.
-    virtual QString messageString() const { return QString::fromLatin1(messageText()); }
-    virtual QString rangeString() const { return QString::fromLatin1(rangeText()); }
-    virtual QByteArray messageText() const { return {}; }
-    virtual QByteArray rangeText() const { return {}; }
-    virtual qint64 delayFieldMs() const = 0; // integer in Edit11 "Ritardo"
+    virtual ~PageProgress() = default;
     virtual void setProgress(int maximum, int position) = 0;
     virtual void advanceProgress(int count) = 0;
 };
@@ -41,11 +48,13 @@ struct PageResult
     };
 
     bool acknowledged = false;
-    bool refused = false; // nothing framed or sent, no message shown
+    bool refused = false; // nothing framed or sent
+    bool shutdown = false; // not acknowledged, and no further try made because the program is ending
     Refusal refusal = Refusal::None;
     int maxBodyLength = 0; // with Refusal::TooLong: the longest body this page could carry
     QString character; // with Refusal::Character: the character, as written
     QByteArray msgText; // prefix, counter and body: the report row's column msg
+    QByteArray body; // the body as framed
 };
 
 // The encoder frame protocol: STX, header, name prefix, counter, body, four checksum
@@ -69,17 +78,21 @@ public:
     static constexpr char EOT = 0x04;
     static constexpr char ACK = 0x06;
 
-    EncoderLink(PagePort &port, SendingState &state, PageView &view, Clock &clock, EventPump &pump, AlertSink &alerts);
+    EncoderLink(PagePort &port, BusyDeadline &busy, Clock &clock, EventPump &pump);
+
+    // Told how far each page has got; none by default.
+    void setProgress(PageProgress *progress) { m_progress = progress; }
 
     // The line's data format decides how the texts are encoded (Latin-1 until told).
     void setCharset(LineCharset charset) { m_charset = charset; }
     const LineCharset &charset() const { return m_charset; }
 
-    // Sends one page. refused=true (nothing sent, no message box) for an encoder header of 0 or
-    // more than 19 characters, a character the line cannot carry, or a frame longer than
-    // kFrameCapacity bytes; the refusal says which. After state.shutdown is raised no new try
-    // starts (and no message is shown). ECommError passes.
-    PageResult SendPage();
+    // Sends one page: up to kTries tries, then more until the busy deadline of the pages before
+    // it, which an acknowledged page renews. refused=true (nothing sent) for an encoder header
+    // of 0 or more than 19 characters, a character the line cannot carry, or a frame longer
+    // than kFrameCapacity bytes; the refusal says which. Once the request's shutdown is raised
+    // no new try starts; its stop ends the busy wait. ECommError passes.
+    PageResult SendPage(const PageRequest &request);
 
     // Writes the frame when the port is open, advances the progress bar and returns once the
     // frame is off the line: the driver's queue empty, at least its line time since the write
@@ -103,13 +116,13 @@ public:
 
 private:
     bool Acknowledged(const QByteArray &frame, const char *reply) const;
+    void ShowProgress(int maximum, int position);
 
     PagePort &m_port;
-    SendingState &m_state;
-    PageView &m_view;
+    BusyDeadline &m_busy;
     Clock &m_clock;
     EventPump &m_pump;
-    AlertSink &m_alerts;
+    PageProgress *m_progress = nullptr;
     LineCharset m_charset;
     quint64 m_emptyWaits = 0;
 };

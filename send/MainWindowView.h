@@ -17,7 +17,7 @@ public:
 
     void setRangeWindow(TfrmRange *range) { m_range = range; }
 
-    // PageView
+    // TransmitView: what a page is built from
     bool addressBookPageActive() const override;
     bool testModeChecked() const override;
     bool chgMsgChecked() const override;
@@ -25,6 +25,8 @@ public:
     QString messageString() const override;
     QString rangeString() const override { return m_rangeText; }
     qint64 delayFieldMs() const override;
+
+    // PageProgress
     void setProgress(int maximum, int position) override;
     void advanceProgress(int count) override;
 

@@ -19,6 +19,24 @@ TransmitCommand::TransmitCommand(SendingState &state, TransmitDriver &driver, Tr
     , m_clock(clock)
     , m_alerts(alerts)
 {
+    // Outside range tests the link is given back before the run's closing message, so a page
+    // from another system need not wait for the operator to read it. A range test holds the
+    // link until its window has closed.
+    m_driver.setLinkDone([this](bool ok) {
+        if (m_state.mode != OperatingMode::RangeTest)
+            GiveLinkBack(ok);
+    });
+}
+
+void TransmitCommand::GiveLinkBack(bool renewDeadline)
+{
+    if (!m_linkHeld)
+        return;
+    m_linkHeld = false;
+    if (renewDeadline)
+        RenewBusyDeadline();
+    if (m_arbiter)
+        m_arbiter->operatorFinished();
 }
 
 void TransmitCommand::tbnTransmitClick()
@@ -36,6 +54,7 @@ void TransmitCommand::tbnTransmitClick()
         return;
     }
     m_busy = true;
+    m_linkHeld = true;
     m_view.setTransmitEnabled(false);
     m_view.setMaintenanceEnabled(false);
     try {
@@ -44,8 +63,7 @@ void TransmitCommand::tbnTransmitClick()
                 m_view.setTransmitEnabled(true);
                 m_view.setMaintenanceEnabled(true);
                 m_busy = false;
-                if (m_arbiter)
-                    m_arbiter->operatorFinished();
+                GiveLinkBack(false);
                 return;
             }
             m_state.rangeCounter = 0;
@@ -56,16 +74,14 @@ void TransmitCommand::tbnTransmitClick()
         } else {
             m_state.lastRunResult = m_driver.RunTransmission();
         }
-        if (m_state.lastRunResult)
-            RenewBusyDeadline();
     } catch (const std::exception &error) {
+        m_state.lastRunResult = false;
         m_alerts.plain(QString::fromLocal8Bit(error.what()));
     }
+    GiveLinkBack(m_state.lastRunResult);
     m_view.setTransmitEnabled(true);
     m_view.setMaintenanceEnabled(true);
     m_busy = false;
-    if (m_arbiter)
-        m_arbiter->operatorFinished();
 
     if (m_closePending) {
         m_closePending = false;
@@ -109,5 +125,5 @@ void TransmitCommand::RenewBusyDeadline()
         length = CappedPacingLength(messageLength * quint64(std::max(m_view.sendListCount(), 0)));
     }
     const quint32 rate = quint32(RateOfCode(m_state.currentRateCode));
-    m_state.busyDeadline = m_clock.tickMs() + qint64(EncoderLink::AirTime(length, rate)) + 1000;
+    m_state.busyDeadline.set(m_clock.tickMs() + qint64(EncoderLink::AirTime(length, rate)) + 1000);
 }

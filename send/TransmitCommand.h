@@ -12,7 +12,8 @@ class TransmitView;
 
 // "Invia" (tbnTransmit, mnuTransmit, F10): disables itself, runs the driver (or, in range-test
 // mode, opens the range-test window whose "Start" runs it), renews the encoder busy deadline
-// after a good run and enables itself again.
+// after a good run, gives the link back (before the run's closing message, outside range
+// tests) and enables itself again.
 class TransmitCommand
 {
 public:
@@ -47,6 +48,8 @@ public:
 
 private:
     void RenewBusyDeadline();
+    // Once per command: renews the busy deadline after a good run and frees the link.
+    void GiveLinkBack(bool renewDeadline);
 
     SendingState &m_state;
     TransmitDriver &m_driver;
@@ -58,5 +61,6 @@ private:
     std::function<QString()> m_refusal;
     LinkArbiter *m_arbiter = nullptr;
     bool m_busy = false;
+    bool m_linkHeld = false; // the command has the link (given back once)
     bool m_closePending = false;
 };

@@ -64,26 +64,64 @@ TransmitDriver::TransmitDriver(SendingState &state, DataStores &stores, TCommPor
     , m_clock(clock)
     , m_pump(pump)
     , m_alerts(alerts)
-    , m_link(port, state, view, clock, pump, alerts)
+    , m_link(port, state.busyDeadline, clock, pump)
 {
+    m_link.setProgress(&view);
+}
+
+void TransmitDriver::setLinkDone(std::function<void(bool)> done)
+{
+    m_linkDone = std::move(done);
+}
+
+void TransmitDriver::LinkDone(bool ok)
+{
+    if (m_linkDone)
+        m_linkDone(ok);
+}
+
+PageRequest TransmitDriver::Request() const
+{
+    PageRequest request;
+    request.header = m_state.encoderHeader;
+    if (m_state.sendName && m_view.addressBookPageActive())
+        request.namePrefix = m_state.namePrefix;
+    if (m_view.testModeChecked() && m_view.chgMsgChecked())
+        request.counter = m_state.messageCounter;
+    if (m_state.mode == OperatingMode::RangeTest)
+        request.body = m_view.rangeString();
+    else if (!(m_view.toneOnlyChecked() && !m_state.groupEnd))
+        request.body = m_view.messageString();
+    request.pacingLength = m_state.pacingLength;
+    request.rateCode = m_state.currentRateCode;
+    request.delayMs = m_view.delayFieldMs();
+    request.stop = { &m_state.stopRequest, &m_state.shutdown };
+    return request;
+}
+
+PageResult TransmitDriver::Send()
+{
+    const PageRequest request = Request();
+    const PageResult result = m_link.SendPage(request);
+    if (!result.refused) {
+        if (request.counter)
+            ++m_state.messageCounter;
+        if (m_state.mode != OperatingMode::RangeTest)
+            m_state.messageBody = result.body;
+    }
+    if (!result.acknowledged && !result.refused && !result.shutdown)
+        m_alerts.captioned(QStringLiteral("Nessun KRV7700!"), QStringLiteral("Nota "), AlertIcon::Warning);
+    return result;
 }
 
 const QStringList &TransmitDriver::PortNames()
 {
-    static const QStringList names = [] {
-        QStringList list;
-        for (int n = 1; n <= 16; ++n)
-            list << QStringLiteral("COM%1").arg(n);
-        list << QString();
-        return list;
-    }();
-    return names;
+    return SerialSettings::portNames();
 }
 
 const QList<int> &TransmitDriver::BaudRates()
 {
-    static const QList<int> rates { 1200, 2400, 4800, 9600, 19200 };
-    return rates;
+    return SerialSettings::baudRates();
 }
 
 bool TransmitDriver::RunTransmission()
@@ -118,6 +156,7 @@ void TransmitDriver::EndAfterError(const QString &text)
     m_row.reset();
     m_view.setStatusText(kReady);
     m_view.setProgress(1, 0);
+    LinkDone(false);
     m_alerts.plain(text);
 }
 
@@ -181,9 +220,8 @@ bool TransmitDriver::OpenPort()
 {
     const SerialSettings settings = m_stores.serial.read();
     // A position outside the lists names no port: the empty name, which opens nothing.
-    const QString name
-        = settings.port >= 0 && settings.port < PortNames().size() ? PortNames().at(settings.port) : QString();
-    const int rate = settings.baud >= 0 && settings.baud < BaudRates().size() ? BaudRates().at(settings.baud) : 0;
+    const QString name = settings.portName();
+    const int rate = settings.baudRate();
     try {
         if (rate == 0)
             throw ECommError { CommErrorCode::SetBaudRate, 0 };
@@ -238,6 +276,7 @@ void TransmitDriver::PostRow(const QString &status, const QString &msg)
 void TransmitDriver::ReportFailure()
 {
     m_view.setStatusText(kReady);
+    LinkDone(false);
     m_alerts.captioned(QStringLiteral("Invio fallito!"), kCaptionError, AlertIcon::Information);
 }
 
@@ -272,7 +311,7 @@ bool TransmitDriver::DirectPasses(const RunParameters &p)
         BeginRow(QStringLiteral("DIR   "), QString::fromLatin1(m_state.encoderHeader));
         PreparePass(pass, p, range);
 
-        const PageResult result = m_link.SendPage();
+        const PageResult result = Send();
         if (!result.acknowledged) {
             PostRow(QStringLiteral("NoTX"), result.refused ? m_passBody : QString::fromLatin1(result.msgText));
             if (result.refused)
@@ -354,7 +393,7 @@ bool TransmitDriver::AddressBookPasses(const RunParameters &p)
             }
             if (ok) {
                 try {
-                    result = m_link.SendPage();
+                    result = Send();
                 } catch (const ECommError &error) {
                     // The rest of the pass gets its rows too, so the report shows who was not paged.
                     portError = error;
@@ -400,15 +439,20 @@ bool TransmitDriver::AddressBookPasses(const RunParameters &p)
 
 bool TransmitDriver::FinishNormally()
 {
-    m_alerts.captioned(QStringLiteral("Invio corretto!  "), QStringLiteral("Message"), AlertIcon::Information);
     m_view.setStatusText(kDone);
     m_view.setProgress(1, 0);
+    QString closeProblem;
     try {
         m_port.Close();
     } catch (const ECommError &error) {
         // Every frame was acknowledged: the run stays a success, and the operator is told once.
-        m_alerts.plain(PortErrorText(error));
+        closeProblem = PortErrorText(error);
     }
+    // The port is closed: pages from other systems may go out while the box is open.
+    LinkDone(true);
+    m_alerts.captioned(QStringLiteral("Invio corretto!  "), QStringLiteral("Message"), AlertIcon::Information);
+    if (!closeProblem.isEmpty())
+        m_alerts.plain(closeProblem);
     return true;
 }
 

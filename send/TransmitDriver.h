@@ -8,6 +8,7 @@
 #include "send/RunChecks.h"
 #include "store/DataStores.h"
 
+#include <functional>
 #include <optional>
 
 class TCommPort;
@@ -27,11 +28,21 @@ public:
     // false when it did not get to sending or a frame failed. Never throws.
     bool RunTransmission();
 
+    // Called once a run no longer needs the link, before its closing message ("Invio
+    // corretto!  ", "Invio fallito!" or the error that ended it), with whether it succeeded:
+    // the port is closed after a success, and the link may be given back.
+    void setLinkDone(std::function<void(bool ok)> done);
+
     static const QStringList &PortNames(); // "COM1".."COM16", then the empty name
     static const QList<int> &BaudRates(); // 1200, 2400, 4800, 9600, 19200
 
 private:
     bool Run();
+    // The page of the current pass and addressee, as the window and the run's state say.
+    PageRequest Request() const;
+    // Sends it; says "Nessun KRV7700!" when the encoder never acknowledged it.
+    PageResult Send();
+    void LinkDone(bool ok);
     bool OpenPort();
     bool DirectPasses(const RunParameters &p);
     bool AddressBookPasses(const RunParameters &p);
@@ -59,6 +70,7 @@ private:
     EventPump &m_pump;
     AlertSink &m_alerts;
     EncoderLink m_link;
+    std::function<void(bool)> m_linkDone;
 
     std::optional<ReportRow> m_row; // the row of the frame being handled, not yet stored
     QString m_passBody; // what a row that is not transmitted records in msg

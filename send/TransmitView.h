@@ -5,12 +5,22 @@
 
 #include <QString>
 
-// The fields of the main window a send run reads and the places it writes to. The frame
-// (PageView) and the direct-mode check (DirectCodeView) read the window through the same
-// object, so one adapter serves the whole run; tests replace it with a plain double.
-class TransmitView : public PageView, public DirectCodeView
+// The fields of the main window a send run reads and the places it writes to. The run builds
+// each page's request from them, the link tells its progress to them (PageProgress) and the
+// direct-mode check (DirectCodeView) reads the code through them, so one adapter serves the
+// whole run; tests replace it with a plain double.
+class TransmitView : public PageProgress, public DirectCodeView
 {
 public:
+    virtual bool addressBookPageActive() const = 0; // PageControl1 on its first page
+    virtual bool testModeChecked() const = 0; // menu "Test Mode" checked
+    virtual bool chgMsgChecked() const = 0; // "Chg Msg"
+    virtual bool toneOnlyChecked() const = 0; // "Tone Only"
+    // memMsg, and the range text of the current pass, as written: the link encodes them.
+    virtual QString messageString() const = 0;
+    virtual QString rangeString() const = 0;
+    virtual qint64 delayFieldMs() const = 0; // integer in Edit11 "Ritardo"
+
     // The run parameters as typed, by field.
     enum class Field
     {
@@ -31,7 +41,7 @@ public:
 
     virtual void setStatusText(const QString &text) = 0; // third panel of the status bar
     virtual void setPassCount(const QString &text) = 0; // Label20
-    // The range text of the current pass; rangeString() (PageView) returns it from now on.
+    // The range text of the current pass; rangeString() returns it from now on.
     virtual void setRangeText(const QString &text) = 0;
     virtual void setCountdown(const QString &text) = 0; // seconds left in a pause
     virtual void openReport() = 0; // re-open the report data set

@@ -327,3 +327,31 @@ void ReportStore::clear()
     }
     prepareWrites();
 }
+
+const QStringList &SerialSettings::portNames()
+{
+    static const QStringList names = [] {
+        QStringList list;
+        for (int n = 1; n <= 16; ++n)
+            list << QStringLiteral("COM%1").arg(n);
+        list << QString();
+        return list;
+    }();
+    return names;
+}
+
+const QList<int> &SerialSettings::baudRates()
+{
+    static const QList<int> rates { 1200, 2400, 4800, 9600, 19200 };
+    return rates;
+}
+
+QString SerialSettings::portName() const
+{
+    return port >= 0 && port < portNames().size() ? portNames().at(port) : QString();
+}
+
+int SerialSettings::baudRate() const
+{
+    return baud >= 0 && baud < baudRates().size() ? baudRates().at(baud) : 0;
+}

@@ -12,6 +12,7 @@
 #include <QSqlDatabase>
 #include <QSqlQuery>
 #include <QString>
+#include <QStringList>
 #include <optional>
 
 struct Recipient
@@ -39,6 +40,12 @@ struct SerialSettings
     int port = 0; // 0..15 = "COM1".."COM16", 16 = the empty name
     int baud = 3; // 0..4 = 1200, 2400, 4800, 9600, 19200
     int data = 1; // 0 = "7,E,1", 1 = "8,N,1"
+
+    // What the positions stand for.
+    static const QStringList &portNames(); // "COM1".."COM16", then the empty name
+    static const QList<int> &baudRates(); // 1200, 2400, 4800, 9600, 19200
+    QString portName() const; // the empty name (which opens nothing) outside the list
+    int baudRate() const; // 0 outside the list
 };
 
 struct ReportRow

@@ -190,4 +190,30 @@ OpenResult open(const QString &path, bool readOnly)
     return result;
 }
 
+OpenResult openConnection(const QString &path, const QString &name)
+{
+    OpenResult result;
+    QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), name);
+    db.setDatabaseName(path);
+    db.setConnectOptions(QStringLiteral("QSQLITE_BUSY_TIMEOUT=%1").arg(BusyTimeoutMs));
+    QString error;
+    if (!db.open()) {
+        error = errorText(db.lastError());
+    } else {
+        for (const QString &pragma : { Sql::SynchronousFull, Sql::SecureDelete }) {
+            if (error = run(db, pragma); !error.isEmpty())
+                break;
+        }
+    }
+    if (!error.isEmpty()) {
+        result.error = error;
+        db.close();
+        db = QSqlDatabase();
+        QSqlDatabase::removeDatabase(name);
+        return result;
+    }
+    result.db = db;
+    return result;
+}
+
 } // namespace Database

@@ -30,6 +30,13 @@ struct OpenResult
 // was and gives the engine's text.
 OpenResult open(const QString &path, bool readOnly = false);
 
+// A further connection named `name` to the database file `path`, which open() has prepared,
+// for another thread (the gateway's): the same full synchronisation and secure deletion
+// (pragmas belong to a connection), and a busy timeout, so a write waits for the other
+// connection's commit instead of failing. Open, use and remove it on that thread.
+OpenResult openConnection(const QString &path, const QString &name);
+inline constexpr int BusyTimeoutMs = 5000;
+
 // Closes and removes the program's connection (no-op when there is none).
 void close();
 

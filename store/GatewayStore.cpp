@@ -9,6 +9,7 @@
 #include <QSqlError>
 #include <QSqlQuery>
 #include <QVariant>
+#include <algorithm>
 
 namespace {
 
@@ -51,6 +52,9 @@ GatewayPage readPage(const QSqlQuery &q)
     page.dispTime = QDateTime::fromString(q.value(6).toString(), Sql::DateTimeFormat);
     page.holdUntil = readUtcStamp(q.value(7));
     page.login = q.value(8).toString();
+    page.tries = q.value(9).toInt();
+    page.nextTry = readUtcStamp(q.value(10));
+    page.expires = readUtcStamp(q.value(11));
     return page;
 }
 
@@ -84,6 +88,13 @@ QStringList GatewayStore::ensureTables()
         for (QSqlQuery q = run(m_db, Sql::GatewayQueueColumns); q.next();)
             columns << q.value(0).toString();
         for (const auto &[name, statement] : Sql::GatewayQueueAddedColumns()) {
+            if (!columns.contains(name, Qt::CaseInsensitive))
+                run(m_db, statement);
+        }
+        columns.clear();
+        for (QSqlQuery q = run(m_db, Sql::GatewayColumns); q.next();)
+            columns << q.value(0).toString();
+        for (const auto &[name, statement] : Sql::GatewayAddedColumns()) {
             if (!columns.contains(name, Qt::CaseInsensitive))
                 run(m_db, statement);
         }
@@ -133,6 +144,7 @@ GatewaySettings GatewayStore::settings() const
         s.allowed = q.value(QStringLiteral("Allowed")).toString();
         s.login = q.value(QStringLiteral("Login")).toString();
         s.password = q.value(QStringLiteral("Password")).toString();
+        s.expiryMinutes = std::max(0, q.value(QStringLiteral("ExpiryMinutes")).toInt());
     }
     return s;
 }
@@ -143,7 +155,8 @@ void GatewayStore::setSettings(const GatewaySettings &s)
         if (!run(m_db, Sql::SelectGateway).next())
             run(m_db, Sql::InsertGatewayDefaults);
         run(m_db, Sql::UpdateGatewayFirstRow,
-            { s.enabled ? 1 : 0, text(s.address), s.port, text(s.allowed), text(s.login), text(s.password) });
+            { s.enabled ? 1 : 0, text(s.address), s.port, text(s.allowed), text(s.login), text(s.password),
+              s.expiryMinutes });
         return 0;
     });
 }
@@ -200,10 +213,11 @@ bool GatewayStore::insertPages(QList<GatewayPage> &pages)
         if (count() + pages.size() > kQueueLimit)
             return false;
         for (GatewayPage &page : pages) {
-            QSqlQuery q = run(m_db, Sql::InsertGatewayQueue,
-                              { text(page.recipt), text(QString::fromLatin1(page.header)),
-                                text(QString::fromLatin1(page.prefix)), text(QString::fromLatin1(page.body)),
-                                text(page.client), stamp(page.dispTime), utcStamp(page.holdUntil), text(page.login) });
+            QSqlQuery q
+                = run(m_db, Sql::InsertGatewayQueue,
+                      { text(page.recipt), text(QString::fromLatin1(page.header)),
+                        text(QString::fromLatin1(page.prefix)), text(QString::fromLatin1(page.body)), text(page.client),
+                        stamp(page.dispTime), utcStamp(page.holdUntil), text(page.login), utcStamp(page.expires) });
             page.id = q.lastInsertId().toLongLong();
         }
         return true;
@@ -228,15 +242,33 @@ std::optional<GatewayPage> GatewayStore::find(qint64 id) const
 
 std::optional<GatewayPage> GatewayStore::nextDue(const QDateTime &now) const
 {
-    QSqlQuery q = run(m_db, Sql::SelectGatewayQueueDue, { utcStamp(now) });
+    const QVariant bound = utcStamp(now);
+    QSqlQuery q = run(m_db, Sql::SelectGatewayQueueDue, { bound, bound });
     if (!q.next())
         return std::nullopt;
     return readPage(q);
 }
 
-std::optional<QDateTime> GatewayStore::nextHold(const QDateTime &now) const
+QList<GatewayPage> GatewayStore::expired(const QDateTime &now) const
 {
-    QSqlQuery q = run(m_db, Sql::SelectGatewayQueueNextHold, { utcStamp(now) });
+    QList<GatewayPage> pages;
+    for (QSqlQuery q = run(m_db, Sql::SelectGatewayQueueExpired, { utcStamp(now) }); q.next();)
+        pages << readPage(q);
+    return pages;
+}
+
+void GatewayStore::markTried(qint64 id, const QDateTime &nextTry)
+{
+    committed(m_db, [&] {
+        run(m_db, Sql::UpdateGatewayQueueTried, { utcStamp(nextTry), id });
+        return 0;
+    });
+}
+
+std::optional<QDateTime> GatewayStore::nextEvent(const QDateTime &now) const
+{
+    const QVariant bound = utcStamp(now);
+    QSqlQuery q = run(m_db, Sql::SelectGatewayQueueNextEvent, { bound, bound, bound });
     if (!q.next() || q.value(0).isNull())
         return std::nullopt;
     return readUtcStamp(q.value(0));
@@ -270,17 +302,12 @@ void GatewayStore::retryNow(qint64 id)
     });
 }
 
-QList<QueueListingRow> GatewayStore::listing(const QSqlDatabase &db)
+QList<GatewayPage> GatewayStore::listing(const QSqlDatabase &db)
 {
-    QList<QueueListingRow> rows;
+    QList<GatewayPage> rows;
     QSqlQuery q = run(db, Sql::SelectGatewayQueueListing);
     while (q.next()) {
-        QueueListingRow row;
-        row.page = readPage(q);
-        row.tries = q.value(9).toInt();
-        row.nextTry = readUtcStamp(q.value(10));
-        row.expires = readUtcStamp(q.value(11));
-        rows << row;
+        rows << readPage(q);
     }
     return rows;
 }

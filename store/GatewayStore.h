@@ -26,6 +26,7 @@ struct GatewaySettings
     QString allowed = QStringLiteral("127.0.0.1,::1"); // addresses or CIDR ranges, comma-separated
     QString login; // empty: no login needed
     QString password;
+    int expiryMinutes = 60; // "Scadenza (minuti)": how long a page may wait for the link; 0: for ever
 
     bool operator==(const GatewaySettings &) const = default;
 };
@@ -42,15 +43,9 @@ struct GatewayPage
     QString login; // the SNPP login of the session, empty without one
     QDateTime dispTime; // when the page was answered "250"
     QDateTime holdUntil; // not sent before then (HOLD); invalid: at once
-};
-
-// One page as the queue window lists it.
-struct QueueListingRow
-{
-    GatewayPage page;
-    int tries = 0;
-    QDateTime nextTry; // UTC; invalid: due now (or when its hold ends)
-    QDateTime expires; // UTC; invalid: never
+    QDateTime expires; // UTC: given up then, with a row "Scaduta"; invalid: never
+    int tries = 0; // tries that got no answer
+    QDateTime nextTry; // UTC: not tried again before then; invalid: due now (or when its hold ends)
 };
 
 class GatewayStore
@@ -88,8 +83,14 @@ public:
     std::optional<GatewayPage> head() const; // the oldest page
     std::optional<GatewayPage> find(qint64 id) const;
     // The oldest page not held past `now`, and when the first page held past `now` falls due.
+    // The oldest page neither held nor waiting for its next try past `now`; the pages expired
+    // by `now`; and the first time after `now` when one of these changes.
     std::optional<GatewayPage> nextDue(const QDateTime &now) const;
-    std::optional<QDateTime> nextHold(const QDateTime &now) const;
+    QList<GatewayPage> expired(const QDateTime &now) const;
+    std::optional<QDateTime> nextEvent(const QDateTime &now) const;
+    // A try that got no answer: counted, and the page not tried again before `nextTry`.
+    // Throws DataError.
+    void markTried(qint64 id, const QDateTime &nextTry);
     // Takes the page off the queue and stores its report row with the page's client and login
     // (table report_origin), in one transaction; returns the row's num, 0 when the page was no
     // longer queued. A page cancelled by the operator leaves the same way, its row "Annullata".
@@ -100,7 +101,7 @@ public:
 
     // The whole queue in arrival order, read on `db` (the window's own connection). Throws
     // DataError.
-    static QList<QueueListingRow> listing(const QSqlDatabase &db);
+    static QList<GatewayPage> listing(const QSqlDatabase &db);
 
     QSqlDatabase database() const { return m_db; }
 

@@ -25,7 +25,7 @@ private slots:
     {
         GatewayRig rig;
         QVERIFY2(rig.ok, qPrintable(rig.error));
-        rig.gateway->dispatcher().block();
+        rig.arbiter.block();
         rig.addBook();
         rig.stores->groups.save(
             { u"Turno"_s,
@@ -39,8 +39,8 @@ private slots:
         QCOMPARE(client.say("PAGE turno\r\nMESS Allarme\r\nSEND\r\n", 3), (QStringList { "250", "250", "250" }));
         QVERIFY(rig.waitQueued(2));
         QStringList recipts;
-        for (const QueueListingRow &row : GatewayStore::listing(rig.stores->report.database()))
-            recipts << row.page.recipt;
+        for (const GatewayPage &page : GatewayStore::listing(rig.stores->report.database()))
+            recipts << page.recipt;
         QCOMPARE(recipts, (QStringList { u"Anna"_s, u"Carla"_s }));
 
         client.socket.write("PAGE Vuoto\r\n");

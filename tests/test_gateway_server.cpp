@@ -46,7 +46,7 @@ private slots:
         QCOMPARE(page->body, "X"_ba);
         QVERIFY(!page->holdUntil.isValid());
         QCOMPARE(page->login, QString());
-        const QList<QueueListingRow> listed = GatewayStore::listing(rig.stores->report.database());
+        const QList<GatewayPage> listed = GatewayStore::listing(rig.stores->report.database());
         QCOMPARE(listed.size(), 1);
         QCOMPARE(listed.first().tries, 0);
         QVERIFY(!listed.first().nextTry.isValid() && !listed.first().expires.isValid());
@@ -56,7 +56,7 @@ private slots:
     {
         GatewayRig rig;
         QVERIFY(rig.ok);
-        rig.gateway->dispatcher().block();
+        rig.arbiter.block();
         const QDateTime later = rig.clock.now().addSecs(3600);
         SnppTestClient client;
         QVERIFY(client.connectTo(rig.serverPort()));
@@ -68,16 +68,15 @@ private slots:
         GatewayStore &queue = rig.gateway->store();
         QCOMPARE(queue.count(), 2);
         QCOMPARE(queue.nextDue(rig.clock.now())->header, "0004567N12"_ba);
-        QCOMPARE(queue.nextHold(rig.clock.now())->toSecsSinceEpoch(), later.toSecsSinceEpoch());
+        QCOMPARE(queue.nextEvent(rig.clock.now())->toSecsSinceEpoch(), later.toSecsSinceEpoch());
         QCOMPARE(queue.nextDue(later)->header, "0000123A12"_ba);
-        QVERIFY(!queue.nextHold(later));
     }
 
     void dataIsRefusedOrSentWhole()
     {
         GatewayRig rig;
         QVERIFY(rig.ok);
-        rig.gateway->dispatcher().block();
+        rig.arbiter.block();
         SnppTestClient client;
         QVERIFY(client.connectTo(rig.serverPort()));
         client.takeCodes();
@@ -105,7 +104,7 @@ private slots:
     {
         GatewayRig rig;
         QVERIFY2(rig.ok, qPrintable(rig.error));
-        rig.gateway->dispatcher().block();
+        rig.arbiter.block();
         rig.addUser(u"Mario Rossi"_s, u"0000123A12"_s, u"Mario"_s, true);
         SnppTestClient client;
         QVERIFY(client.connectTo(rig.serverPort()));
@@ -135,7 +134,7 @@ private slots:
     {
         GatewayRig rig;
         QVERIFY(rig.ok);
-        rig.gateway->dispatcher().block();
+        rig.arbiter.block();
         GatewayPage page;
         page.header = "0000123A12";
         page.body = "X";
@@ -195,7 +194,7 @@ private slots:
     {
         GatewayRig rig;
         QVERIFY(rig.ok);
-        rig.gateway->dispatcher().block();
+        rig.arbiter.block();
         GatewaySettings s = rig.gateway->settings();
         s.login = u"alarm"_s;
         s.password = u"s3cret"_s;
@@ -218,7 +217,7 @@ private slots:
     {
         GatewayRig rig;
         QVERIFY(rig.ok);
-        rig.gateway->dispatcher().block();
+        rig.arbiter.block();
         // At most eight at once; the ninth is told and closed.
         std::vector<std::unique_ptr<SnppTestClient>> clients;
         for (int i = 0; i < SnppServer::kMaxSessions; ++i) {
@@ -259,7 +258,7 @@ private slots:
     {
         GatewayRig rig;
         QVERIFY(rig.ok);
-        rig.gateway->dispatcher().block();
+        rig.arbiter.block();
         QVERIFY(rig.reapply([](GatewaySettings &s) {
             s.login = u"alarm"_s;
             s.password = u"s3cret"_s;
@@ -290,7 +289,7 @@ private slots:
     {
         GatewayRig rig;
         QVERIFY(rig.ok);
-        rig.gateway->dispatcher().block();
+        rig.arbiter.block();
         rig.gateway->server().setLoginDelayMs(5);
         QVERIFY(rig.reapply([](GatewaySettings &s) {
             s.login = u"alarm"_s;
@@ -335,7 +334,7 @@ private slots:
     {
         GatewayRig rig;
         QVERIFY(rig.ok);
-        rig.gateway->dispatcher().block();
+        rig.arbiter.block();
         QSqlQuery users(rig.stores->report.database());
         QVERIFY(users.exec(u"WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < 20000) "
                            "INSERT INTO recipients (Recipient, PinID, SendName) "
@@ -425,7 +424,7 @@ private slots:
             QSKIP("perl is not installed");
         GatewayRig rig;
         QVERIFY(rig.ok);
-        rig.gateway->dispatcher().block();
+        rig.arbiter.block();
         const QString script = uR"(
 use Net::SNPP;
 my $snpp = Net::SNPP->new('127.0.0.1', Port => $ARGV[0], Timeout => 20) or die "no connection\n";
@@ -446,7 +445,7 @@ print "OK\n";
         const QByteArray out = perl.readAll();
         QVERIFY2(perl.exitCode() == 0 && out.endsWith("OK\n"), out.constData());
         QCOMPARE(rig.queued(), 4);
-        const std::optional<QDateTime> held = rig.gateway->store().nextHold(rig.clock.now());
+        const std::optional<QDateTime> held = rig.gateway->store().nextEvent(rig.clock.now());
         QVERIFY(held);
         QVERIFY(qAbs(rig.clock.now().secsTo(*held) - 3600) < 60);
     }

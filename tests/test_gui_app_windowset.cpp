@@ -100,7 +100,7 @@ private slots:
         const SerialSettings serial = console.stores->serial.read();
         QCOMPARE((QList<int> { serial.port, serial.baud, serial.data }), (QList<int> { 0, 3, 1 }));
         // The first frame is not held back by an old busy estimate.
-        QCOMPARE(console.state.busyDeadline, console.clock.tickMs());
+        QCOMPARE(console.state.busyDeadline.get(), console.clock.tickMs());
 
         TForm1 &form = console.windows->mainWindow();
         form.show();

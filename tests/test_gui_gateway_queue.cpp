@@ -55,10 +55,11 @@ private slots:
     {
         QueueRig rig;
         QVERIFY2(rig.ok, qPrintable(rig.error));
-        rig.gateway->dispatcher().block();
+        rig.arbiter.block();
         QVERIFY(rig.reapply([](GatewaySettings &s) {
             s.login = u"alarm"_s;
             s.password = u"pw"_s;
+            s.expiryMinutes = 0; // never
         }));
         rig.queue->showWindow();
         QVERIFY(rig.submit("LOGI alarm pw\r\nPAGE 123A12\r\nMESS Allarme\r\nSEND\r\n", 4));
@@ -102,7 +103,7 @@ private slots:
     {
         QueueRig rig;
         QVERIFY(rig.ok);
-        rig.gateway->dispatcher().block();
+        rig.arbiter.block();
         QVERIFY(rig.submit("PAGE 123A12\r\nMESS Allarme\r\nSEND\r\n", 3));
         const QDateTime later = QDateTime::currentDateTimeUtc().addSecs(300);
         QSqlQuery q(rig.stores->report.database());

@@ -109,7 +109,7 @@ private slots:
         QVERIFY(console.alerts.alerts.isEmpty());
         QCOMPARE(console.form().statusText(3), u"SNPP: 127.0.0.1:%1, in coda: 0"_s.arg(port));
         QCOMPARE(QAccessible::queryAccessibleInterface(panel)->text(QAccessible::Name), console.form().statusText(3));
-        const GatewaySettings stored = console.windows->gateway().store().settings();
+        const GatewaySettings stored = console.windows->gateway().storedSettings();
         QVERIFY(stored.enabled);
         QCOMPARE(stored.port, int(port));
         QCOMPARE(stored.login, u"alarm"_s);
@@ -215,7 +215,7 @@ private slots:
         });
         QVERIFY(result != int(QDialog::Accepted));
         QCOMPARE(console.alerts.texts(), QStringList { message });
-        QVERIFY(!console.windows->gateway().store().settings().enabled);
+        QVERIFY(!console.windows->gateway().storedSettings().enabled);
     }
 
     void anAddressThatCannotBeBoundIsToldAndTheConsoleGoesOn()

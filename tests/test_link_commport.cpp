@@ -2,7 +2,7 @@
 #include "link/PortNames.h"
 #include "link/TCommPort.h"
 #include "tests/support/RecordingAlertSink.h"
-#include "tests/support/RecordingPageView.h"
+#include "tests/support/RecordingProgress.h"
 #include "tests/support/SessionTerminal.h"
 #include "tests/support/SimulatorProcess.h"
 
@@ -130,20 +130,20 @@ struct LineRig
         port.SetWorkDir(dir.path());
         if (started)
             port.Configure(baud, u"COM1"_s, 1);
-        state.encoderHeader = "0000123A12";
-        state.currentRateCode = "2";
-        state.busyDeadline = clock.tickMs();
+        request.header = "0000123A12";
+        request.rateCode = "2";
+        request.body = u"HI"_s;
+        busy.set(clock.tickMs());
     }
     QTemporaryDir dir;
     SimulatorProcess sim;
     bool started = false;
     TCommPort port;
-    SendingState state;
-    RecordingPageView view;
+    PageRequest request;
+    BusyDeadline busy;
     SteadyClock clock;
     QtEventPump pump;
-    RecordingAlertSink alerts;
-    EncoderLink link { port, state, view, clock, pump, alerts };
+    EncoderLink link { port, busy, clock, pump };
 };
 
 } // namespace
@@ -405,20 +405,23 @@ private slots:
         TCommPort port;
         port.SetWorkDir(dir.path());
         port.Configure(9600, u"COM1"_s, 1);
-        SendingState state;
-        state.encoderHeader = "0000123A12";
-        state.currentRateCode = "2";
-        RecordingPageView view;
+        PageRequest request;
+        request.header = "0000123A12";
+        request.rateCode = "2";
+        request.body = u"HI"_s;
         SteadyClock clock;
-        state.busyDeadline = clock.tickMs();
+        BusyDeadline busy;
+        busy.set(clock.tickMs());
         QtEventPump pump;
-        RecordingAlertSink alerts;
-        EncoderLink link { port, state, view, clock, pump, alerts };
+        RecordingProgress progress;
+        EncoderLink link { port, busy, clock, pump };
+        link.setProgress(&progress);
 
-        const PageResult result = link.SendPage();
+        const PageResult result = link.SendPage(request);
         QVERIFY(result.acknowledged && result.msgText == "HI");
-        view.toneOnly = true;
-        QVERIFY(link.SendPage().acknowledged);
+        QCOMPARE(progress.progressMax, 2);
+        request.body.clear(); // a tone-only page
+        QVERIFY(link.SendPage(request).acknowledged);
         QVERIFY(sim.waitForFrames(2));
         QCOMPARE(sim.frames(),
                  QList<QByteArray>({ QByteArray::fromHex("023030303031323341313248493032383D04"),
@@ -426,7 +429,6 @@ private slots:
         QCOMPARE(sim.badFrames(), 0);
         QVERIFY(sim.logText().contains(u"REPLY 3032383D06 "_s));
         QVERIFY(link.emptyWaits() <= 2);
-        QVERIFY(alerts.alerts.isEmpty());
     }
 
     // On a line at 1200 bit/s a 300-byte frame takes 2.5 s, far longer than the 31 reply
@@ -436,21 +438,19 @@ private slots:
         LineRig rig({}, 1200);
         QVERIFY(rig.started);
         QCOMPARE(rig.port.LineTimeUs(300), 2'500'000);
-        rig.view.message = QByteArray(300 - 16, 'x'); // STX, header, body, checksum, EOT
-        QVERIFY(rig.link.SendPage().acknowledged);
+        rig.request.body = QString(300 - 16, u'x'); // STX, header, body, checksum, EOT
+        QVERIFY(rig.link.SendPage(rig.request).acknowledged);
         QCOMPARE(rig.sim.frames().size(), 1);
         QCOMPARE(rig.sim.frames()[0].size(), 300);
-        QVERIFY(rig.alerts.alerts.isEmpty());
     }
 
-    // A silent encoder on the same line still gets its five tries and the message.
+    // A silent encoder on the same line still gets its five tries.
     void silentEncoderOnASlowLine()
     {
         LineRig rig({ u"--mode"_s, u"silent"_s }, 1200);
         QVERIFY(rig.started);
-        QVERIFY(!rig.link.SendPage().acknowledged);
+        QVERIFY(!rig.link.SendPage(rig.request).acknowledged);
         QCOMPARE(rig.sim.frames().size(), 5);
-        QCOMPARE(rig.alerts.texts(), QStringList { u"Nessun KRV7700!"_s });
     }
 
     // Like a serial device, the simulator's terminal leaves exclusive mode once its last user

@@ -1,7 +1,6 @@
 #include "link/EncoderLink.h"
 #include "tests/support/FakeTime.h"
-#include "tests/support/RecordingAlertSink.h"
-#include "tests/support/RecordingPageView.h"
+#include "tests/support/RecordingProgress.h"
 #include "tests/support/ScriptedPagePort.h"
 
 #include <QRandomGenerator>
@@ -14,30 +13,30 @@ namespace {
 const QByteArray kWorkedFrame = QByteArray::fromHex("023030303031323341313248493032383D04");
 const QByteArray kWorkedAck = QByteArray::fromHex("3032383D06");
 
-// One page's world: port, state, window view, clock, pump, alerts.
+// One page's world: port, busy deadline, the request, clock, pump and the progress shown.
 struct Rig
 {
     Rig()
     {
-        state.encoderHeader = "0000123A12";
-        state.currentRateCode = "2";
-        state.busyDeadline = clock.tick - 1; // the encoder is not busy
+        request.header = "0000123A12";
+        request.rateCode = "2";
+        request.body = u"HI"_s;
+        request.stop = { &stop, &shutdown };
+        busy.set(clock.tick - 1); // the encoder is not busy
+        link.setProgress(&progress);
     }
-    PageResult send() { return link.SendPage(); }
+    PageResult send() { return link.SendPage(request); }
     int busyPauses() const { return static_cast<int>(pump.pauses.count(EncoderLink::kBusyPauseMs)); }
-    bool warnedNoEncoder() const
-    {
-        return alerts.alerts.size() == 1 && alerts.alerts[0].text == u"Nessun KRV7700!"_s
-            && alerts.alerts[0].caption == u"Nota "_s && alerts.alerts[0].icon == AlertIcon::Warning;
-    }
 
     FakeClock clock;
     FakePump pump { clock };
     ScriptedPagePort port { clock };
-    SendingState state;
-    RecordingPageView view;
-    RecordingAlertSink alerts;
-    EncoderLink link { port, state, view, clock, pump, alerts };
+    BusyDeadline busy;
+    std::atomic_bool stop = false;
+    std::atomic_bool shutdown = false;
+    PageRequest request;
+    RecordingProgress progress;
+    EncoderLink link { port, busy, clock, pump };
 };
 
 using Reply = ScriptedPagePort::Reply;
@@ -82,14 +81,14 @@ private slots:
     void goodAnswerRenewsTheDeadline()
     {
         Rig rig;
-        rig.state.pacingLength = 100;
-        rig.view.delayMs = 250;
+        rig.request.pacingLength = 100;
+        rig.request.delayMs = 250;
         rig.port.replies.enqueue({ kWorkedAck, 0 });
         const PageResult result = rig.send();
         QVERIFY(result.acknowledged && !result.refused);
-        QCOMPARE((QList<QByteArray> { result.msgText, rig.state.messageBody }), (QList<QByteArray> { "HI", "HI" }));
-        QCOMPARE(rig.state.busyDeadline, 250 + rig.clock.tick + 1253 + 10000);
-        QCOMPARE((QList<int> { rig.view.progressMax, rig.view.progressPos }), (QList<int> { 2, 0 }));
+        QCOMPARE((QList<QByteArray> { result.msgText, result.body }), (QList<QByteArray> { "HI", "HI" }));
+        QCOMPARE(rig.busy.get(), 250 + rig.clock.tick + 1253 + 10000);
+        QCOMPARE((QList<int> { rig.progress.progressMax, rig.progress.progressPos }), (QList<int> { 2, 0 }));
     }
 
     void encoderBehaviour_data()
@@ -117,7 +116,7 @@ private slots:
         QFETCH(Behaviour, b);
         Rig rig;
         if (b.deadlineAhead >= 0)
-            rig.state.busyDeadline = rig.clock.tick + b.deadlineAhead;
+            rig.busy.set(rig.clock.tick + b.deadlineAhead);
         for (const Reply &reply : b.replies)
             rig.port.replies.enqueue(reply);
 
@@ -129,12 +128,8 @@ private slots:
             QCOMPARE(rig.port.emptyWaits, b.emptyWaits);
         QVERIFY(rig.pump.pumps >= rig.port.emptyWaits); // events are pumped between the waits
         QCOMPARE(rig.busyPauses(), b.pauses);
-        if (b.acknowledged)
-            QVERIFY(rig.alerts.alerts.isEmpty());
-        else
-            QVERIFY(rig.warnedNoEncoder());
         if (b.deadlineAfter >= 0)
-            QCOMPARE(rig.state.busyDeadline, rig.clock.tick + b.deadlineAfter);
+            QCOMPARE(rig.busy.get(), rig.clock.tick + b.deadlineAfter);
     }
 
     // A port whose write returns before the bytes are out, and a frame longer on the line than
@@ -145,8 +140,8 @@ private slots:
         Rig rig;
         rig.port.byteUs = 1042; // 9600 bit/s, 8N1
         rig.port.writeMs = 0;
-        rig.view.message = QByteArray(300, 'x');
-        const QByteArray framed = '\x02' + rig.state.encoderHeader + rig.view.message;
+        rig.request.body = QString(300, u'x');
+        const QByteArray framed = '\x02' + rig.request.header + QByteArray(300, 'x');
         rig.port.replies.enqueue({ EncoderLink::Checksum(framed) + '\x06', 2 });
         const qint64 start = rig.clock.tick;
 
@@ -189,32 +184,32 @@ private slots:
         QCOMPARE(rig.port.inputPurges, 2);
     }
 
-    // Once the program is ending no new try starts and no message box opens.
+    // Once the program is ending no new try starts, and the result says why.
     void noNewTryAfterShutdown()
     {
         Rig rig;
-        rig.state.busyDeadline = rig.clock.tick + 60'000;
+        rig.busy.set(rig.clock.tick + 60'000);
         rig.pump.onPump = [&] {
             if (rig.port.writes.size() == 2)
-                rig.state.shutdown = true;
+                rig.shutdown = true;
         };
-        QVERIFY(!rig.send().acknowledged);
+        const PageResult result = rig.send();
+        QVERIFY(!result.acknowledged && result.shutdown);
         QCOMPARE(rig.port.writes.size(), 2);
-        QVERIFY(rig.alerts.alerts.isEmpty());
     }
 
     void stopRequestFromInsideThePump()
     {
         Rig rig;
-        rig.state.busyDeadline = rig.clock.tick + 600'000;
+        rig.busy.set(rig.clock.tick + 600'000);
         rig.pump.onPump = [&] {
             if (rig.pump.pauses.size() == 2)
-                rig.state.stopRequest = true;
+                rig.stop = true;
         };
-        QVERIFY(!rig.send().acknowledged);
+        const PageResult result = rig.send();
+        QVERIFY(!result.acknowledged && !result.shutdown);
         QCOMPARE(rig.port.writes.size(), 7);
         QCOMPARE(rig.busyPauses(), 2);
-        QVERIFY(rig.warnedNoEncoder());
         QVERIFY(rig.clock.tick < 600'000 + 1'000'000); // left long before the deadline
     }
 
@@ -222,12 +217,11 @@ private slots:
     {
         Rig rig;
         rig.port.open = false;
-        rig.state.busyDeadline = rig.clock.tick + 2000;
+        rig.busy.set(rig.clock.tick + 2000);
         QVERIFY(!rig.send().acknowledged);
         // Nothing written or purged; 700 ms per attempt until the deadline.
         QCOMPARE((QList<qsizetype> { rig.port.writes.size(), rig.port.purges, rig.busyPauses() }),
                  (QList<qsizetype> { 0, 0, 3 }));
-        QVERIFY(rig.warnedNoEncoder());
     }
 
     void portErrorLeavesSendPage()
@@ -241,7 +235,6 @@ private slots:
         } catch (const ECommError &e) {
             QCOMPARE(int(e.Code), 9);
         }
-        QVERIFY(rig.alerts.alerts.isEmpty());
     }
 
     void refusedPages_data()
@@ -261,93 +254,48 @@ private slots:
         QFETCH(int, bodyLength);
         QFETCH(bool, refused);
         Rig rig;
-        rig.state.encoderHeader = header;
-        rig.state.messageBody = "before";
-        rig.state.messageCounter = 3;
-        rig.view.testMode = rig.view.chgMsg = true; // counter "3" adds one byte
-        rig.view.message = QByteArray(bodyLength - 1, 'x');
+        rig.request.header = header;
+        rig.request.counter = 3; // adds one byte
+        rig.request.body = QString(bodyLength - 1, u'x');
         rig.port.repeatReply = ScriptedPagePort::Reply { QByteArray(), 0 };
         const PageResult result = rig.send();
         QCOMPARE(result.refused, refused);
-        if (refused) { // nothing sent, warned or counted; the previous body kept
+        if (refused) { // nothing sent or purged
             QVERIFY(!result.acknowledged);
-            QCOMPARE((QList<qsizetype> { rig.port.writes.size(), rig.port.purges, rig.alerts.alerts.size(),
-                                         qsizetype(rig.state.messageCounter) }),
-                     (QList<qsizetype> { 0, 0, 0, 3 }));
-            QCOMPARE(rig.state.messageBody, QByteArray("before"));
+            QCOMPARE((QList<qsizetype> { rig.port.writes.size(), rig.port.purges }), (QList<qsizetype> { 0, 0 }));
         } else {
             QCOMPARE(rig.port.writes.first().size(), 1 + header.size() + bodyLength + 5);
             QVERIFY(rig.port.writes.first().size() <= EncoderLink::kFrameCapacity);
         }
     }
 
-    void namePrefix_data()
+    void namePrefixAndCounter_data()
     {
-        QTest::addColumn<bool>("sendName");
-        QTest::addColumn<bool>("addressBook");
-        QTest::addColumn<QByteArray>("prefix");
+        QTest::addColumn<QString>("prefix");
+        QTest::addColumn<int>("counter"); // -1: none
         QTest::addColumn<QByteArray>("framed");
-        QTest::newRow("sent") << true << true << QByteArray("Anna:") << QByteArray("Anna:");
-        QTest::newRow("flag off") << false << true << QByteArray("Anna:") << QByteArray();
-        QTest::newRow("direct page") << true << false << QByteArray("Anna:") << QByteArray();
-        QTest::newRow("first name cut to 48") << true << true << QByteArray(60, 'n') + ':' << QByteArray(48, 'n') + ':';
+        QTest::newRow("prefix") << u"Anna:"_s << -1 << QByteArray("Anna:HI");
+        QTest::newRow("prefix without its colon") << u"Anna"_s << -1 << QByteArray("Anna:HI");
+        QTest::newRow("none") << QString() << -1 << QByteArray("HI");
+        QTest::newRow("first name cut to 48") << QString(60, u'n') + u':' << -1 << QByteArray(48, 'n') + ":HI";
+        QTest::newRow("prefix and counter") << u"Bo:"_s << 12 << QByteArray("Bo:12HI");
+        QTest::newRow("counter alone") << QString() << 0 << QByteArray("0HI");
     }
-    void namePrefix()
+    void namePrefixAndCounter()
     {
-        QFETCH(bool, sendName);
-        QFETCH(bool, addressBook);
-        QFETCH(QByteArray, prefix);
+        QFETCH(QString, prefix);
+        QFETCH(int, counter);
         QFETCH(QByteArray, framed);
         Rig rig;
-        rig.state.sendName = sendName;
-        rig.state.namePrefix = prefix;
-        rig.view.addressBook = addressBook;
+        rig.request.namePrefix = prefix;
+        if (counter >= 0)
+            rig.request.counter = quint32(counter);
         rig.port.replies.enqueue({ QByteArray(), 0 });
         const PageResult result = rig.send();
-        QCOMPARE(result.msgText, framed + "HI");
+        QCOMPARE(result.msgText, framed);
         const QByteArray sent = rig.port.writes.first();
-        QCOMPARE(sent.mid(11, sent.size() - 16), framed + "HI");
+        QCOMPARE(sent.mid(11, sent.size() - 16), framed);
         QCOMPARE(sent.right(5), EncoderLink::Checksum(sent.left(sent.size() - 5)) + '\x04');
-    }
-
-    void counterRunsAcrossPages()
-    {
-        Rig rig;
-        rig.view.testMode = rig.view.chgMsg = true;
-        rig.state.sendName = true;
-        rig.state.namePrefix = QStringLiteral("Bo:");
-        QList<QByteArray> texts;
-        for (int i = 0; i < 3; ++i) {
-            rig.port.replies.enqueue({ QByteArray(), 0 });
-            texts << rig.send().msgText;
-        }
-        QCOMPARE(texts, QList<QByteArray>({ "Bo:0HI", "Bo:1HI", "Bo:2HI" }));
-        QCOMPARE(rig.state.messageCounter, 3u);
-        rig.view.chgMsg = false;
-        QCOMPARE(rig.send().msgText, QByteArray("Bo:HI"));
-    }
-
-    void bodyChoice()
-    {
-        Rig rig;
-        rig.view.toneOnly = true;
-        rig.port.repeatReply = ScriptedPagePort::Reply { QByteArray("01?<\x06"), 0 };
-        PageResult result = rig.send();
-        QVERIFY(result.acknowledged);
-        QCOMPARE(rig.port.writes.last(), QByteArray::fromHex("02303030303132334131323031") + "?<\x04");
-        QCOMPARE(rig.state.messageBody, QByteArray());
-
-        rig.state.groupEnd = true; // the last pass of a group carries the text
-        rig.port.repeatReply.reset();
-        rig.port.replies.enqueue({ kWorkedAck, 0 });
-        QVERIFY(rig.send().acknowledged);
-        QCOMPARE(rig.port.writes.last(), kWorkedFrame);
-
-        rig.state.mode = OperatingMode::RangeTest;
-        rig.view.range = "R7";
-        rig.state.messageBody = "kept";
-        QCOMPARE(rig.send().msgText, QByteArray("R7"));
-        QCOMPARE(rig.state.messageBody, QByteArray("kept"));
     }
 
     // Whatever the encoder sends back, a page ends within its bounds and never reads past
@@ -366,7 +314,7 @@ private slots:
             const PageResult result = rig.send();
             QVERIFY(rig.port.writes.size() <= 5);
             QVERIFY(rig.port.reads <= 5 * rig.port.writes.size());
-            QCOMPARE(result.acknowledged, rig.alerts.alerts.isEmpty());
+            QVERIFY(!result.refused && !result.shutdown);
         }
     }
 };

@@ -30,7 +30,7 @@ struct CommandRig : SendRig
     {
         const qint64 before = clock.tickMs();
         command.tbnTransmitClick();
-        return state.busyDeadline >= before + margin && state.busyDeadline <= clock.tickMs() + margin;
+        return state.busyDeadline.get() >= before + margin && state.busyDeadline.get() <= clock.tickMs() + margin;
     }
     bool started = false;
     TransmitCommand command { state, *driver, view, clock, alerts };
@@ -111,12 +111,12 @@ private slots:
         CommandRig rig(false);
         QVERIFY2(rig.started, qPrintable(rig.error));
         rig.stores->serial.write({ 16, 3, 1 });
-        rig.state.busyDeadline = 42;
+        rig.state.busyDeadline.set(42);
 
         rig.command.tbnTransmitClick();
 
         QVERIFY(!rig.state.lastRunResult);
-        QCOMPARE(rig.state.busyDeadline, 42);
+        QCOMPARE(rig.state.busyDeadline.get(), 42);
         QVERIFY(rig.view.transmitEnabled && rig.view.maintenanceEnabled);
     }
 
@@ -146,14 +146,14 @@ private slots:
         QVERIFY(rig.state.lastRunResult);
         QCOMPARE(rig.storedRows().size(), 2);
         QVERIFY(rig.view.transmitEnabled);
-        QVERIFY(rig.state.busyDeadline > rig.clock.tickMs());
+        QVERIFY(rig.state.busyDeadline.get() > rig.clock.tickMs());
 
         // "Cancel" before "Start": nothing ran, so no renewal from an earlier result.
         rig.command.setShowRangeWindow([] {});
-        rig.state.busyDeadline = 5;
+        rig.state.busyDeadline.set(5);
         rig.command.tbnTransmitClick();
         QVERIFY(!rig.state.lastRunResult);
-        QCOMPARE(rig.state.busyDeadline, 5);
+        QCOMPARE(rig.state.busyDeadline.get(), 5);
     }
 
     void closeDuringRunWaitsForTheRun()

@@ -491,7 +491,7 @@ private slots:
         QVERIFY(rig.startSimulator());
         rig.alerts.clear();
         rig.pump.onPump = nullptr;
-        rig.state.busyDeadline = rig.clock.tickMs();
+        rig.state.busyDeadline.set(rig.clock.tickMs());
         QVERIFY(rig.driver->RunTransmission());
         QCOMPARE(rig.column(4).mid(5), QStringList(5, u"OK"_s));
     }

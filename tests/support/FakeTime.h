@@ -4,6 +4,7 @@
 #include "core/EventPump.h"
 
 #include <QList>
+#include <atomic>
 #include <functional>
 
 // A clock that moves only when told, and a pump that moves it: every pause advances the
@@ -15,7 +16,7 @@ public:
     QDateTime now() const override { return base.addMSecs(tick); }
     void advance(qint64 ms) { tick += ms; }
 
-    qint64 tick = 1'000'000;
+    std::atomic<qint64> tick = 1'000'000; // read by the gateway's thread too
     QDateTime base = QDateTime(QDate(2026, 1, 2), QTime(3, 4, 5));
 };
 

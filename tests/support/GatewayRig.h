@@ -4,6 +4,7 @@
 // tables, and SNPP clients on real loopback sockets. Clients never block the event loop, so
 // the server in the same thread keeps answering.
 
+#include "core/LinkArbiter.h"
 #include "gateway/Gateway.h"
 #include "store/GatewayStore.h"
 #include "tests/support/SendRig.h"
@@ -75,7 +76,8 @@ struct GatewayRig : SendRig
     {
         if (!ok)
             return;
-        gateway = std::make_unique<Gateway>(stores->report.database(), *stores, port, state, clock, pump, alerts);
+        gateway = std::make_unique<Gateway>(
+            stores->report.database(), GatewayLinks { port, arbiter, state.busyDeadline, state.shutdown, clock, pump });
         QObject::connect(gateway.get(), &Gateway::statusChanged, [this](const QString &text) { status = text; });
         QObject::connect(gateway.get(), &Gateway::rowPosted, [this] { ++rowsPosted; });
         ok = gateway->start();
@@ -111,6 +113,7 @@ struct GatewayRig : SendRig
         return queued() == n;
     }
 
+    LinkArbiter arbiter;
     std::unique_ptr<Gateway> gateway;
     QString status;
     int rowsPosted = 0;

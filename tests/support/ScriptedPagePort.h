@@ -88,7 +88,7 @@ public:
         ++drains;
         drainedAt.append(m_clock.tick);
         // What is still queued leaves now, as tcdrain would wait for it.
-        m_clock.tick = std::max(m_clock.tick, (m_outUntilUs + 999) / 1000);
+        m_clock.tick = std::max<qint64>(m_clock.tick, (m_outUntilUs + 999) / 1000);
     }
     int BytesWaiting() override
     {
