@@ -1,5 +1,6 @@
 // The console killed with pages queued: after a restart every page accepted with "250" goes
-// out, at most the one that was on the wire twice, and each has exactly one report row.
+// out, at most the one that was on the wire twice, and each has exactly one report row. And
+// SIGTERM during a page: the try on the wire finishes, no other starts, the page stays queued.
 // Runs the real console executable on the encoder simulator.
 
 #include "store/Database.h"
@@ -44,6 +45,61 @@ int scalar(const QString &dbPath, const QString &statement)
     return value;
 }
 
+// A folder with a database whose gateway listens on a free loopback port, and the console
+// started in it as a child process.
+struct GatewayConsole
+{
+    bool prepare()
+    {
+        {
+            QTcpServer probe;
+            if (!probe.listen(QHostAddress::LocalHost))
+                return false;
+            port = probe.serverPort();
+        }
+        {
+            const Database::OpenResult opened = Database::open(dbPath);
+            if (!opened.error.isEmpty())
+                return false;
+            DataStores stores(opened.db);
+            stores.serial.ensureDefaultRow();
+            GatewayStore gateway(opened.db);
+            gateway.ensureTables();
+            GatewaySettings s;
+            s.enabled = true;
+            s.port = port;
+            gateway.setSettings(s);
+        }
+        Database::close();
+        return true;
+    }
+    bool start(QProcess &console)
+    {
+        console.setWorkingDirectory(dir.path());
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert(u"QT_QPA_PLATFORM"_s, u"offscreen"_s);
+        console.setProcessEnvironment(env);
+        console.setProcessChannelMode(QProcess::ForwardedChannels);
+        console.start(consolePath(), {});
+        return console.waitForStarted();
+    }
+    // Connects once the console listens; the greeting is left to be read.
+    bool connect(SnppTestClient &client)
+    {
+        QElapsedTimer waited;
+        waited.start();
+        while (!client.connectTo(port, u"127.0.0.1"_s) && waited.elapsed() < 15000) {
+            client.socket.abort();
+            QTest::qWait(100);
+        }
+        return client.socket.state() == QAbstractSocket::ConnectedState;
+    }
+
+    QTemporaryDir dir;
+    QString dbPath = dir.filePath(u"TALVENK.db"_s);
+    quint16 port = 0;
+};
+
 } // namespace
 
 class TestGatewayDurability : public QObject
@@ -55,50 +111,18 @@ private slots:
     {
         if (!QFile::exists(consolePath()))
             QSKIP("the console is not built");
-        QTemporaryDir dir;
-        const QString dbPath = dir.filePath(u"TALVENK.db"_s);
-        quint16 port = 0;
-        {
-            QTcpServer probe;
-            QVERIFY(probe.listen(QHostAddress::LocalHost));
-            port = probe.serverPort();
-        }
-        {
-            const Database::OpenResult opened = Database::open(dbPath);
-            QVERIFY2(opened.error.isEmpty(), qPrintable(opened.error));
-            DataStores stores(opened.db);
-            stores.serial.ensureDefaultRow();
-            GatewayStore gateway(opened.db);
-            gateway.ensureTables();
-            GatewaySettings s;
-            s.enabled = true;
-            s.port = port;
-            gateway.setSettings(s);
-        }
-        Database::close();
-
-        SimulatorProcess sim(dir.path(), { u"--delay-ms"_s, u"250"_s });
+        GatewayConsole setup;
+        QVERIFY(setup.prepare());
+        const QString &dbPath = setup.dbPath;
+        SimulatorProcess sim(setup.dir.path(), { u"--delay-ms"_s, u"250"_s });
         QVERIFY(sim.start());
-        auto startConsole = [&](QProcess &console) {
-            console.setWorkingDirectory(dir.path());
-            QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-            env.insert(u"QT_QPA_PLATFORM"_s, u"offscreen"_s);
-            console.setProcessEnvironment(env);
-            console.setProcessChannelMode(QProcess::ForwardedChannels);
-            console.start(consolePath(), {});
-            return console.waitForStarted();
-        };
 
         const int pages = 6;
         QProcess first;
-        QVERIFY(startConsole(first));
+        QVERIFY(setup.start(first));
         SnppTestClient client;
+        QVERIFY(setup.connect(client));
         QElapsedTimer waited;
-        waited.start();
-        while (!client.connectTo(port, u"127.0.0.1"_s) && waited.elapsed() < 15000) {
-            client.socket.abort();
-            QTest::qWait(100);
-        }
         QCOMPARE(client.takeCodes(), QStringList { "220" });
         for (int i = 0; i < pages; ++i)
             QCOMPARE(client.say("PAGE 12" + QByteArray::number(i) + "A12\r\nMESS PAGINA " + QByteArray::number(i)
@@ -113,7 +137,7 @@ private slots:
         QVERIFY(sentBefore < pages);
 
         QProcess second;
-        QVERIFY(startConsole(second));
+        QVERIFY(setup.start(second));
         waited.restart();
         while (scalar(dbPath, u"SELECT count(*) FROM gateway_queue"_s) != 0 && waited.elapsed() < 30000)
             QTest::qWait(100);
@@ -143,6 +167,33 @@ private slots:
         QVERIFY2(again.size() <= 1, qPrintable(QString::number(again.size())));
         QCOMPARE(scalar(dbPath, u"SELECT count(*) FROM report WHERE recipt='SNPP  '"_s), pages);
         QCOMPARE(scalar(dbPath, u"SELECT count(DISTINCT msg) FROM report"_s), pages);
+    }
+
+    void sigtermDuringAPageEndsWithTheTryOnTheWire()
+    {
+        if (!QFile::exists(consolePath()))
+            QSKIP("the console is not built");
+        GatewayConsole setup;
+        QVERIFY(setup.prepare());
+        SimulatorProcess sim(setup.dir.path(), { u"--mode"_s, u"silent"_s });
+        QVERIFY(sim.start());
+        QProcess console;
+        QVERIFY(setup.start(console));
+        SnppTestClient client;
+        QVERIFY(setup.connect(client));
+        QCOMPARE(client.takeCodes(), QStringList { "220" });
+        QCOMPARE(client.say("PAGE 123A12\r\nMESS ALLARME\r\nSEND\r\n", 3), (QStringList { "250", "250", "250" }));
+        QVERIFY(sim.waitForFrames(1, 10000));
+        QElapsedTimer ending;
+        ending.start();
+        console.terminate();
+        // A try is its line time and 310 ms of reply waits; the console ends within 2 s more.
+        QVERIFY(console.waitForFinished(5000));
+        QVERIFY2(ending.elapsed() < 2500, qPrintable(QString::number(ending.elapsed())));
+        QCOMPARE(console.exitStatus(), QProcess::NormalExit);
+        QVERIFY2(sim.frames().size() <= 2, qPrintable(QString::number(sim.frames().size())));
+        QCOMPARE(scalar(setup.dbPath, u"SELECT count(*) FROM gateway_queue"_s), 1);
+        QCOMPARE(scalar(setup.dbPath, u"SELECT count(*) FROM report"_s), 0);
     }
 };
 
