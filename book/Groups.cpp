@@ -19,6 +19,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QShowEvent>
+#include <QStyledItemDelegate>
 #include <QTableWidget>
 
 namespace {
@@ -38,6 +39,25 @@ QPushButton *button(const QString &name, const QString &caption, QWidget *parent
     b->setAutoDefault(false);
     return b;
 }
+
+// The duty hours' editor is often empty (always on duty), and an empty line says nothing to a
+// screen reader: it takes its column's caption as its name and the member's name in its
+// description.
+class DutyDelegate final : public QStyledItemDelegate
+{
+public:
+    using QStyledItemDelegate::QStyledItemDelegate;
+    QWidget *createEditor(QWidget *parent, const QStyleOptionViewItem &option, const QModelIndex &index) const override
+    {
+        QWidget *editor = QStyledItemDelegate::createEditor(parent, option, index);
+        if (editor) {
+            editor->setAccessibleName(index.model()->headerData(index.column(), Qt::Horizontal).toString());
+            editor->setAccessibleDescription(
+                QStringLiteral("Turni di %1").arg(index.siblingAtColumn(0).data().toString()));
+        }
+        return editor;
+    }
+};
 
 } // namespace
 
@@ -74,6 +94,7 @@ TfrmGroups::TfrmGroups(DataStores &stores, AlertSink &alerts, const Clock &clock
     grdMembers->setSelectionMode(QAbstractItemView::SingleSelection);
     grdMembers->horizontalHeader()->setStretchLastSection(true);
     grdMembers->verticalHeader()->hide();
+    grdMembers->setItemDelegateForColumn(1, new DutyDelegate(grdMembers));
     grdMembers->setEditTriggers(QAbstractItemView::DoubleClicked | QAbstractItemView::EditKeyPressed
                                 | QAbstractItemView::AnyKeyPressed);
     fields->addWidget(captionFor(grdMembers, QStringLiteral("Membri:"), GroupBox1), 3, 0, Qt::AlignTop);

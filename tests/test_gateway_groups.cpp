@@ -1,7 +1,9 @@
-// PAGE of a group over a real loopback socket: its members on duty become the addressees.
+// PAGE of a group over a real loopback socket: its members on duty become the addressees, and
+// each gets a report row once the encoder simulator has acknowledged its frame.
 
 #include "tests/support/GatewayRig.h"
 
+#include <QTimer>
 #include <QtTest>
 
 using namespace Qt::StringLiterals;
@@ -55,6 +57,38 @@ private slots:
         const QStringList expected
             = QStringList(SnppSession::kMaxAddressees - 1, u"250"_s) + QStringList { u"552"_s, u"250"_s };
         QCOMPARE(client.say(pages + "PAGE Turno\r\nPAGE Anna\r\n", SnppSession::kMaxAddressees + 1), expected);
+    }
+
+    void eachMemberOnDutyGetsARowAfterTheEncodersReply()
+    {
+        GatewayRig rig;
+        QVERIFY2(rig.ok, qPrintable(rig.error));
+        QVERIFY(rig.startSimulator({ u"--delay-ms"_s, u"100"_s }));
+        rig.addBook();
+        rig.stores->groups.save(
+            { u"Turno"_s,
+              QString(),
+              { { u"Carla"_s, QString() }, { u"Bruno"_s, offDutyToday() }, { u"Anna"_s, QString() } } });
+        // Watched from inside the run too: never more rows than replies the simulator wrote.
+        int early = 0;
+        QTimer watch;
+        QObject::connect(&watch, &QTimer::timeout, [&] {
+            if (rig.rowsPosted > rig.sim->entries(u"REPLY"_s).size())
+                ++early;
+        });
+        watch.start(5);
+
+        SnppTestClient client;
+        QVERIFY(client.connectTo(rig.serverPort()));
+        client.takeCodes();
+        QCOMPARE(client.say("PAGE Turno\r\nMESS Allarme\r\nSEND\r\n", 3), (QStringList { "250", "250", "250" }));
+        QTRY_COMPARE(rig.rowsPosted, 2);
+        QVERIFY(rig.waitQueued(0));
+        QCOMPARE(early, 0);
+        QCOMPARE(rig.sim->frames().size(), 2);
+        QCOMPARE(rig.column(1), (QStringList { u"Carla"_s, u"Anna"_s }));
+        QCOMPARE(rig.column(2), (QStringList { u"0000103A12"_s, u"0000101A12"_s }));
+        QCOMPARE(rig.column(4), (QStringList { u"OK"_s, u"OK"_s }));
     }
 };
 

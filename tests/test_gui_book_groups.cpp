@@ -4,6 +4,7 @@
 #include "tests/support/ConsoleFixture.h"
 #include "tests/support/FakeTime.h"
 
+#include <QAccessible>
 #include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -85,6 +86,22 @@ private slots:
         QCOMPARE(stored.members,
                  (QList<GroupMember> { { u"Bruno"_s, QString() }, { u"Anna"_s, u"Lu 08:00-17:00"_s } }));
         QCOMPARE(loads, 1);
+    }
+
+    void theDutyEditorIsNamedByItsColumn()
+    {
+        groups->show();
+        click(groups.get(), "BitBtn1");
+        child<QComboBox>(groups.get(), "cboUser")->setCurrentText(u"Anna"_s);
+        click(groups.get(), "btnAdd");
+        auto *members = child<QTableWidget>(groups.get(), "grdMembers");
+        members->editItem(members->item(0, 1));
+        auto *editor = members->viewport()->findChild<QLineEdit *>();
+        QVERIFY(editor && editor->text().isEmpty());
+        QAccessibleInterface *read = QAccessible::queryAccessibleInterface(editor);
+        QVERIFY(read);
+        QCOMPARE(read->text(QAccessible::Name), u"Turni"_s);
+        QCOMPARE(read->text(QAccessible::Description), u"Turni di Anna"_s);
     }
 
     void refusals_data()
