@@ -51,19 +51,22 @@ void GatewayThread::stop()
 
 void GatewayThread::Worker::run()
 {
-    const Database::OpenResult opened = Database::openConnection(m_host.m_path, kConnectionName);
-    if (opened.error.isEmpty()) {
-        Gateway gateway(opened.db, m_host.m_links);
-        if (m_host.serve(gateway)) {
-            exec();
-            m_host.m_gateway = nullptr;
+    {
+        Database::OpenResult opened = Database::openConnection(m_host.m_path, kConnectionName);
+        if (opened.error.isEmpty()) {
+            Gateway gateway(opened.db, m_host.m_links);
+            if (m_host.serve(gateway)) {
+                exec();
+                m_host.m_gateway = nullptr;
+            }
+        } else {
+            m_host.m_error = opened.error;
+            m_host.m_ready.release();
         }
-    } else {
-        m_host.m_error = opened.error;
-        m_host.m_ready.release();
+        opened.db.close();
     }
-    // The connection goes on the thread that used it, before the thread ends.
-    QSqlDatabase::database(kConnectionName, false).close();
+    // The connection goes on the thread that used it, once nothing holds it, before the thread
+    // ends.
     QSqlDatabase::removeDatabase(kConnectionName);
 }
 
