@@ -33,13 +33,11 @@ TfrmCOM::TfrmCOM(SerialStore &serial, AlertSink &alerts, const QString &workDir,
 
     cboPort = new QComboBox(this);
     cboPort->setObjectName(QStringLiteral("cboPort"));
-    for (int n = 1; n <= 16; ++n)
-        cboPort->addItem(QStringLiteral("COM%1").arg(n));
-    cboPort->addItem(QString());
+    cboPort->addItems(SerialSettings::portNames());
     cboBaud = new QComboBox(this);
     cboBaud->setObjectName(QStringLiteral("cboBaud"));
-    cboBaud->addItems({ QStringLiteral("1200"), QStringLiteral("2400"), QStringLiteral("4800"), QStringLiteral("9600"),
-                        QStringLiteral("19200") });
+    for (const int rate : SerialSettings::baudRates())
+        cboBaud->addItem(QString::number(rate));
     cboData = new QComboBox(this);
     cboData->setObjectName(QStringLiteral("cboData"));
     cboData->addItems({ QStringLiteral("7,E,1"), QStringLiteral("8,N,1") });

@@ -114,16 +114,6 @@ PageResult TransmitDriver::Send()
     return result;
 }
 
-const QStringList &TransmitDriver::PortNames()
-{
-    return SerialSettings::portNames();
-}
-
-const QList<int> &TransmitDriver::BaudRates()
-{
-    return SerialSettings::baudRates();
-}
-
 bool TransmitDriver::RunTransmission()
 {
     FlagScope running(m_state.running, true);

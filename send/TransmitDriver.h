@@ -33,9 +33,6 @@ public:
     // the port is closed after a success, and the link may be given back.
     void setLinkDone(std::function<void(bool ok)> done);
 
-    static const QStringList &PortNames(); // "COM1".."COM16", then the empty name
-    static const QList<int> &BaudRates(); // 1200, 2400, 4800, 9600, 19200
-
 private:
     bool Run();
     // The page of the current pass and addressee, as the window and the run's state say.
