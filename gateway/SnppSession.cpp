@@ -1,8 +1,8 @@
 #include "gateway/SnppSession.h"
 
 #include "link/EncoderLink.h"
+#include "link/MessageFilter.h"
 #include "link/PagerCode.h"
-#include "ui/MessageFilter.h"
 
 #include <QTimeZone>
 #include <algorithm>

@@ -28,17 +28,32 @@ if grep -rnE '^[[:space:]]*#[[:space:]]*include[[:space:]]*"(core|store|link|ui|
     bad=1
 fi
 
-# The headless library (tesma_core) holds every unit of those folders that the top
-# CMakeLists.txt does not name in TESMA_GUI_UNITS, and links neither Qt Gui nor Qt Widgets:
-# none of its files may include a header of either module.
-declare -A gui_unit=() gui_header=()
-mapfile -t gui_units < <(sed -n '/^[[:space:]]*set(TESMA_GUI_UNITS/,/)/p' CMakeLists.txt |
-    sed -e 's/#.*//' -e 's/set(TESMA_GUI_UNITS//' -e 's/)//' | tr -s ' \t' '\n' | grep -v '^$' || true)
-if ((${#gui_units[@]} == 0)); then
-    echo "CMakeLists.txt: no TESMA_GUI_UNITS list found"
-    exit 1
-fi
-for u in "${gui_units[@]}"; do gui_unit[$u]=1; done
+# Each folder's CMakeLists.txt lists its files for the headless library (tesma_core) or for
+# the window library (tesma_gui); every file of the folder is in one list. The headless library
+# links neither Qt Gui nor Qt Widgets: none of its files may include a header of either module.
+declare -A gui_file=() listed=() gui_header=()
+for dir in "${!floor[@]}"; do
+    list=$dir/CMakeLists.txt
+    [[ -f $list ]] || { echo "$list is missing: it lists the folder's files"; bad=1; continue; }
+    target=""
+    while read -r word; do
+        case $word in
+        target_sources\(tesma_core*) target=core ;;
+        target_sources\(tesma_gui*) target=gui ;;
+        \)) target="" ;;
+        *.cpp | *.h)
+            [[ -n $target ]] || continue
+            listed[$dir/$word]=1
+            [[ $target == gui ]] && gui_file[$dir/$word]=1
+            ;;
+        esac
+    done < <(sed -e 's/#.*//' "$list" | tr -s ' \t' '\n' | grep -v '^$')
+    for f in "$dir"/*.cpp "$dir"/*.h; do
+        [[ -e $f && $f != app/main.cpp && -z ${listed[$f]+set} ]] || continue
+        echo "$f is in neither library: list it in $list"
+        bad=1
+    done
+done
 # Header names of both modules, as the installed Qt has them; a short list when Qt is not there.
 qt_headers=$(qtpaths6 --query QT_INSTALL_HEADERS 2>/dev/null || true)
 if [[ -d $qt_headers/QtWidgets && -d $qt_headers/QtGui ]]; then
@@ -51,15 +66,11 @@ else
 fi
 for h in "${gui_headers[@]}"; do gui_header[$h]=1; done
 while IFS=: read -r file line text; do
-    unit=${file##*/}
-    unit=${unit%%.*}
-    [[ $unit == main ]] && continue
-    [[ -n ${gui_unit[$unit]+set} ]] && continue
+    [[ $file == app/main.cpp || -n ${gui_file[$file]+set} ]] && continue
     header=${text#*<}
     header=${header%%>*}
     if [[ $header == QtWidgets/* || $header == QtGui/* || -n ${gui_header[$header]+set} ]]; then
-        echo "$file:$line: $unit belongs to the headless library (tesma_core), which links neither Qt Widgets nor Qt Gui: ${text#"${text%%[![:space:]]*}"}"
-        echo "    (a unit with windows is named in TESMA_GUI_UNITS in CMakeLists.txt)"
+        echo "$file:$line: ${file%%/*}/CMakeLists.txt puts this file in the headless library (tesma_core), which links neither Qt Widgets nor Qt Gui: ${text#"${text%%[![:space:]]*}"}"
         bad=1
     fi
 done < <(grep -rnE '^[[:space:]]*#[[:space:]]*include[[:space:]]*<Q' core store link ui book send gateway app \

@@ -1,11 +1,11 @@
 #include "book/OKBottomDlg.h"
 #include "core/ModalRunner.h"
 #include "link/CapcodeNote.h"
+#include "link/MessageFilter.h"
 #include "link/Pinid.h"
 #include "store/DataStores.h"
 #include "tests/support/ConsoleFixture.h"
 #include "ui/MessageFileFormat.h"
-#include "ui/MessageFilter.h"
 #include "ui/UserListRules.h"
 
 #include <QAction>

@@ -4,11 +4,11 @@
 #include "core/Clock.h"
 #include "core/ModalRunner.h"
 #include "core/SendingState.h"
+#include "link/MessageFilter.h"
 #include "link/PagerCode.h"
 #include "link/Pinid.h"
 #include "store/DataStores.h"
 #include "ui/MessageFiles.h"
-#include "ui/MessageFilter.h"
 #include "ui/ReportModel.h"
 #include "ui/UserListRules.h"
 

@@ -1,6 +1,7 @@
 #pragma once
 
-// The rule of the message box: it only ever holds characters with codes 32 to 127.
+// What may go in a message: the message box, and the gateway for the texts it receives, keep
+// only characters with codes 32 to 127.
 
 #include <QString>
 

@@ -1,4 +1,4 @@
-#include "ui/MessageFilter.h"
+#include "link/MessageFilter.h"
 
 QString MessageFilter::filtered(const QString &text)
 {
