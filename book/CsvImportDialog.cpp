@@ -3,6 +3,7 @@
 #include "book/CsvImport.h"
 #include "core/AlertSink.h"
 #include "core/Csv.h"
+#include "core/DataErrors.h"
 #include "core/ModalRunner.h"
 #include "core/WindowPlacement.h"
 #include "ui/FileDialogs.h"
@@ -71,12 +72,8 @@ bool importFile(QWidget *parent, AlertSink &alerts, CsvImport &import, bool pres
         return false;
     }
     CsvImportPlan plan;
-    try {
-        plan = import.check(bytes, path);
-    } catch (const DataError &failure) {
-        alerts.plain(failure.text());
+    if (!showingDataErrors(alerts, [&] { plan = import.check(bytes, path); }))
         return false;
-    }
     if (!plan.error.isEmpty()) {
         alerts.captioned(plan.error, CsvImportTexts::kCaption, AlertIcon::Warning);
         return false;

@@ -1,6 +1,7 @@
 #include "book/EntryForm.h"
 
 #include "core/AlertSink.h"
+#include "core/DataErrors.h"
 #include "core/Errors.h"
 #include "core/WindowPlacement.h"
 
@@ -126,20 +127,12 @@ void EntryForm::BitBtn3Click()
     if (!requireRecord())
         return;
     QString question;
-    try {
-        question = deleteQuestion(row);
-    } catch (const DataError &error) {
-        m_alerts.plain(error.text());
+    if (!showingDataErrors(m_alerts, [&] { question = deleteQuestion(row); }))
         return;
-    }
     if (!m_alerts.ask(question, QString(), AlertIcon::Information, AlertButtons::YesNo))
         return;
-    try {
-        removeRecord(row);
-    } catch (const DataError &error) {
-        m_alerts.plain(error.text());
+    if (!showingDataErrors(m_alerts, [&] { removeRecord(row); }))
         return;
-    }
     openList(Position::Keep);
 }
 
@@ -208,11 +201,7 @@ void EntryForm::openList(Position position)
 {
     const int keptRow = currentRow();
     QStringList names;
-    try {
-        names = readRecords();
-    } catch (const DataError &error) {
-        m_alerts.plain(error.text());
-    }
+    showingDataErrors(m_alerts, [&] { names = readRecords(); });
     m_model->setRowCount(0);
     for (const QString &name : std::as_const(names)) {
         auto *item = new QStandardItem(name);

@@ -6,6 +6,7 @@
 #include "core/AlertSink.h"
 #include "core/Clock.h"
 #include "core/Csv.h"
+#include "core/DataErrors.h"
 #include "core/ModalRunner.h"
 #include "ui/FileDialogs.h"
 
@@ -152,12 +153,10 @@ void TfrmGroups::BitBtn4Click()
         return;
     const Group group = StoredGroup(groupFromFields());
     GroupRefusal refusal;
-    try {
-        refusal = CheckGroupEntry(m_stores.groups, group, m_editMode == EditMode::New ? QString() : m_previousName);
-    } catch (const DataError &error) {
-        m_alerts.plain(error.text());
+    if (!showingDataErrors(m_alerts, [&] {
+            refusal = CheckGroupEntry(m_stores.groups, group, m_editMode == EditMode::New ? QString() : m_previousName);
+        }))
         return;
-    }
     if (refusal) {
         m_alerts.plain(refusal.text);
         if (refusal.kind == GroupRefusal::BadDuty) {
@@ -168,12 +167,9 @@ void TfrmGroups::BitBtn4Click()
         }
         return;
     }
-    try {
-        m_stores.groups.save(group, m_editMode == EditMode::New ? QString() : m_previousName);
-    } catch (const DataError &error) {
-        m_alerts.plain(error.text());
+    if (!showingDataErrors(
+            m_alerts, [&] { m_stores.groups.save(group, m_editMode == EditMode::New ? QString() : m_previousName); }))
         return;
-    }
     endStoredEntry();
 }
 
@@ -301,12 +297,10 @@ void TfrmGroups::showOnDuty()
 void TfrmGroups::loadUsers()
 {
     cboUser->clear();
-    try {
+    showingDataErrors(m_alerts, [&] {
         for (const Recipient &user : m_stores.recipients.all())
             cboUser->addItem(user.recipient);
-    } catch (const DataError &error) {
-        m_alerts.plain(error.text());
-    }
+    });
 }
 
 void TfrmGroups::btnImportCsvClick()
@@ -329,12 +323,8 @@ void TfrmGroups::btnImportCsvClick()
     }
     GroupCsvImport import(m_stores.report.database()); // the one connection every store holds
     CsvImportPlan plan;
-    try {
-        plan = import.check(bytes, path);
-    } catch (const DataError &failure) {
-        m_alerts.plain(failure.text());
+    if (!showingDataErrors(m_alerts, [&] { plan = import.check(bytes, path); }))
         return;
-    }
     if (!plan.error.isEmpty()) {
         m_alerts.captioned(plan.error, CsvImportTexts::kCaption, AlertIcon::Warning);
         return;
@@ -366,13 +356,11 @@ void TfrmGroups::btnExportCsvClick()
     if (m_entry)
         return;
     QList<Group> groups;
-    try {
-        for (const Group &group : m_stores.groups.all())
-            groups.append(m_stores.groups.find(group.name).value_or(group));
-    } catch (const DataError &error) {
-        m_alerts.plain(error.text());
+    if (!showingDataErrors(m_alerts, [&] {
+            for (const Group &group : m_stores.groups.all())
+                groups.append(m_stores.groups.find(group.name).value_or(group));
+        }))
         return;
-    }
     FileDialogs::Request request;
     request.caption = CsvImportTexts::kExportCaption;
     request.startFolder = QDir::currentPath();

@@ -3,6 +3,7 @@
 #include "book/CsvImport.h"
 #include "book/CsvImportDialog.h"
 #include "core/AlertSink.h"
+#include "core/DataErrors.h"
 
 #include <QDir>
 #include <QGroupBox>
@@ -80,13 +81,11 @@ void TfrmPreMsg::BitBtn4Click()
     // The raw text, filtered again: what is stored never holds a character above 127.
     const QString content = FilterPresetText(DBMemo1->document()->toRawText());
     EntryRefusal refusal;
-    try {
-        refusal
-            = CheckPresetEntry(m_stores.templates, m_editMode, DBEdit0->text().toLongLong(), DBEdit1->text(), content);
-    } catch (const DataError &error) {
-        m_alerts.plain(error.text());
+    if (!showingDataErrors(m_alerts, [&] {
+            refusal = CheckPresetEntry(m_stores.templates, m_editMode, DBEdit0->text().toLongLong(), DBEdit1->text(),
+                                       content);
+        }))
         return;
-    }
     switch (refusal.kind) {
     case EntryRefusal::None:
         break;
@@ -110,15 +109,13 @@ void TfrmPreMsg::BitBtn4Click()
     record.num = DBEdit0->text().toLongLong();
     record.name = DBEdit1->text();
     record.content = content;
-    try {
-        if (m_editMode == EditMode::New)
-            m_stores.templates.insert(record);
-        else
-            m_stores.templates.update(record);
-    } catch (const DataError &error) {
-        m_alerts.plain(error.text());
+    if (!showingDataErrors(m_alerts, [&] {
+            if (m_editMode == EditMode::New)
+                m_stores.templates.insert(record);
+            else
+                m_stores.templates.update(record);
+        }))
         return;
-    }
     endStoredEntry();
 }
 
@@ -201,11 +198,7 @@ void TfrmPreMsg::btnExportCsvClick()
     if (m_entry)
         return;
     QList<PresetMessage> rows;
-    try {
-        rows = m_stores.templates.all();
-    } catch (const DataError &error) {
-        m_alerts.plain(error.text());
+    if (!showingDataErrors(m_alerts, [&] { rows = m_stores.templates.all(); }))
         return;
-    }
     CsvFlows::exportFile(this, m_alerts, PresetCsvImport::exportBytes(rows), rows.size(), true, QDir::currentPath());
 }

@@ -5,6 +5,7 @@
 #include "book/CsvImportDialog.h"
 #include "book/OKBottomDlg.h"
 #include "core/AlertSink.h"
+#include "core/DataErrors.h"
 #include "core/ModalRunner.h"
 #include "link/CapcodeNote.h"
 #include "link/PagerCode.h"
@@ -101,13 +102,11 @@ void TfrmRecpt::BitBtn4Click()
     if (!m_entry)
         return;
     EntryRefusal refusal;
-    try {
-        refusal = CheckRecipientEntry(m_stores.recipients, m_editMode, DBEdit0->text().toLongLong(),
-                                      { DBEdit1->text(), DBEdit2->text(), DBEdit3->text() }, DBEdit7->text());
-    } catch (const DataError &error) {
-        m_alerts.plain(error.text());
+    if (!showingDataErrors(m_alerts, [&] {
+            refusal = CheckRecipientEntry(m_stores.recipients, m_editMode, DBEdit0->text().toLongLong(),
+                                          { DBEdit1->text(), DBEdit2->text(), DBEdit3->text() }, DBEdit7->text());
+        }))
         return;
-    }
     switch (refusal.kind) {
     case EntryRefusal::None:
         break;
@@ -260,12 +259,8 @@ void TfrmRecpt::btnExportCsvClick()
     if (m_entry)
         return;
     QList<Recipient> rows;
-    try {
-        rows = m_stores.recipients.all();
-    } catch (const DataError &error) {
-        m_alerts.plain(error.text());
+    if (!showingDataErrors(m_alerts, [&] { rows = m_stores.recipients.all(); }))
         return;
-    }
     CsvFlows::exportFile(this, m_alerts, RecipientCsvImport::exportBytes(rows), rows.size(), false,
                          QDir::currentPath());
 }

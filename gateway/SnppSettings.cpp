@@ -1,6 +1,7 @@
 #include "gateway/SnppSettings.h"
 
 #include "core/AlertSink.h"
+#include "core/DataErrors.h"
 #include "core/Errors.h"
 #include "core/FormLabels.h"
 #include "core/ModalRunner.h"
@@ -157,12 +158,8 @@ void TfrmGateway::BitBtn1Click()
         edtAllowed->setFocus();
         return;
     }
-    try {
-        m_gateway.storeSettings(s);
-    } catch (const DataError &error) {
-        m_alerts.plain(error.text());
+    if (!showingDataErrors(m_alerts, [&] { m_gateway.storeSettings(s); }))
         return;
-    }
     // Stored either way; when the address cannot be bound the console goes on without it.
     const QString error = m_gateway.apply(s);
     if (!error.isEmpty())

@@ -1,6 +1,7 @@
 #include "link/Serial.h"
 
 #include "core/AlertSink.h"
+#include "core/DataErrors.h"
 #include "core/FormLabels.h"
 #include "core/ModalRunner.h"
 #include "link/PortNames.h"
@@ -80,11 +81,7 @@ int TfrmCOM::showModal()
 
 void TfrmCOM::FormCreate()
 {
-    try {
-        m_serial.ensureDefaultRow();
-    } catch (const DataError &error) {
-        m_alerts.plain(error.text());
-    }
+    showingDataErrors(m_alerts, [&] { m_serial.ensureDefaultRow(); });
 }
 
 void TfrmCOM::showEvent(QShowEvent *event)
@@ -95,14 +92,12 @@ void TfrmCOM::showEvent(QShowEvent *event)
 
 void TfrmCOM::FormShow()
 {
-    try {
+    showingDataErrors(m_alerts, [&] {
         const SerialSettings stored = m_serial.read();
         cboPort->setCurrentIndex(positionOr(stored.port, cboPort->count(), 0));
         cboBaud->setCurrentIndex(positionOr(stored.baud, cboBaud->count(), 3));
         cboData->setCurrentIndex(positionOr(stored.data, cboData->count(), 1));
-    } catch (const DataError &error) {
-        m_alerts.plain(error.text());
-    }
+    });
     cboPortChange();
 }
 
@@ -112,12 +107,8 @@ void TfrmCOM::BitBtn1Click()
     settings.port = cboPort->currentIndex();
     settings.baud = cboBaud->currentIndex();
     settings.data = cboData->currentIndex();
-    try {
-        m_serial.write(settings);
-    } catch (const DataError &error) {
-        m_alerts.plain(error.text());
+    if (!showingDataErrors(m_alerts, [&] { m_serial.write(settings); }))
         return;
-    }
     if (m_refresh)
         m_refresh();
     accept();

@@ -2,6 +2,7 @@
 
 #include "core/AlertSink.h"
 #include "core/Clock.h"
+#include "core/DataErrors.h"
 #include "core/ModalRunner.h"
 #include "core/SendingState.h"
 #include "link/MessageFilter.h"
@@ -614,7 +615,7 @@ void TForm1::advanceProgress(int count)
 
 void TForm1::LoadUserList()
 {
-    try {
+    showingDataErrors(m_alerts, [&] {
         const QList<Group> groups = m_stores.groups.all();
         const QList<Recipient> users = m_stores.recipients.all();
         ListBox1->clear();
@@ -626,31 +627,23 @@ void TForm1::LoadUserList()
         }
         for (const Recipient &user : users)
             ListBox1->addItem(user.recipient);
-    } catch (const DataError &error) {
-        m_alerts.plain(error.text());
-    }
+    });
 }
 
 void TForm1::LoadPresetList()
 {
-    try {
+    showingDataErrors(m_alerts, [&] {
         const QList<PresetMessage> presets = m_stores.templates.all();
         cboPreMsg->clear();
         for (const PresetMessage &preset : presets)
             cboPreMsg->addItem(preset.name);
         cboPreMsg->setCurrentIndex(-1);
-    } catch (const DataError &error) {
-        m_alerts.plain(error.text());
-    }
+    });
 }
 
 void TForm1::ShowSerialStatus()
 {
-    try {
-        setStatusText(1, UserListRules::serialStatusText(m_stores.serial.read()));
-    } catch (const DataError &error) {
-        m_alerts.plain(error.text());
-    }
+    showingDataErrors(m_alerts, [&] { setStatusText(1, UserListRules::serialStatusText(m_stores.serial.read())); });
 }
 
 // --- user lists ---------------------------------------------------------------------------
@@ -677,14 +670,12 @@ void TForm1::Button1Click()
     if (selected.isEmpty())
         return;
     QListWidgetItem *item = selected.first();
-    try {
+    showingDataErrors(m_alerts, [&] {
         if (const QVariant group = item->data(UserListRules::GroupRole); group.isValid())
             moveGroup(group.toString());
         else if (!moveUser(item))
             ++m_refusals;
-    } catch (const DataError &error) {
-        m_alerts.plain(error.text());
-    }
+    });
 }
 
 bool TForm1::moveUser(QListWidgetItem *item)
@@ -919,11 +910,7 @@ void TForm1::showEvent(QShowEvent *event)
     ShowSerialStatus();
     LoadPresetList();
     setWindowState(windowState() | Qt::WindowMaximized);
-    try {
-        reportModel->open(QStringLiteral("num"), false);
-    } catch (const DataError &error) {
-        m_alerts.plain(error.text());
-    }
+    showingDataErrors(m_alerts, [&] { reportModel->open(QStringLiteral("num"), false); });
 }
 
 void TForm1::resizeEvent(QResizeEvent *event)

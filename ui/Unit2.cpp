@@ -1,6 +1,7 @@
 #include "ui/Unit2.h"
 
 #include "core/AlertSink.h"
+#include "core/DataErrors.h"
 #include "store/DataStores.h"
 #include "ui/FileDialogs.h"
 #include "ui/ReportExportRunner.h"
@@ -167,12 +168,8 @@ void TfrmHis::DBGrid1DeleteRecord()
         return;
     if (!m_alerts.ask(QStringLiteral("Delete record?"), kProgramTitle, AlertIcon::None, AlertButtons::OkCancel))
         return;
-    try {
-        m_store.remove(m_model.numAt(row));
-    } catch (const DataError &error) {
-        m_alerts.plain(error.text());
+    if (!showingDataErrors(m_alerts, [&] { m_store.remove(m_model.numAt(row)); }))
         return;
-    }
     m_model.rowRemoved(row);
 }
 
