@@ -1,7 +1,8 @@
 #pragma once
 
-// Data access for the four tables, over the program's one SQLite connection. Every method
-// runs the statement text of app/Statements.h with its values bound as parameters and
+// Data access for the address book, the presets, the serial settings and the report, over one
+// SQLite connection (the window's; the gateway has its own). Every method runs the statement
+// text of store/Statements.h with its values bound as parameters and
 // throws DataError with the engine's text when the statement fails.
 
 #include "core/Errors.h"
