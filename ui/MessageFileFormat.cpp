@@ -18,7 +18,7 @@ QString MessageFileFormat::decode(const QByteArray &bytes)
         } else if (c == '\n') {
             text.append(QLatin1String("\r\n"));
         } else {
-            text.append(QChar(static_cast<uchar>(c)));
+            text.append(QLatin1Char(c));
         }
     }
     return text;
