@@ -1,4 +1,7 @@
 #include "app/Startup.h"
+#include "core/LinkArbiter.h"
+#include "gateway/GatewayThread.h"
+#include "link/TCommPort.h"
 #include "send/TransmitCommand.h"
 #include "store/Compactor.h"
 #include "store/DataStores.h"
@@ -648,6 +651,15 @@ private slots:
         const qint64 fileBefore = QFileInfo(dbPath()).size() + QFileInfo(dbPath() + u"-wal"_s).size();
         QVERIFY(fileBefore > 4'000'000);
 
+        // The gateway's connection on its own thread, as in the console, holds nothing that
+        // keeps the log from being emptied.
+        TCommPort port;
+        LinkArbiter arbiter;
+        SendingState state;
+        SteadyClock clock;
+        QtEventPump pump;
+        GatewayThread gateway(dbPath(), { port, arbiter, state.busyDeadline, state.shutdown, clock, pump });
+        QVERIFY(gateway.start());
         report.clear();
         const qint64 wal = QFileInfo(dbPath() + u"-wal"_s).size();
         QVERIFY2(wal < 64 * 1024, qPrintable(QString::number(wal)));
