@@ -5,22 +5,19 @@
 #include "core/SendingState.h"
 #include "store/Database.h"
 #include "ui/FileDialogs.h"
+#include "ui/StatusBar.h"
 
-#include <QAction>
 #include <QCloseEvent>
 #include <QTimer>
 
 WindowSet::WindowSet(SendingState &state, ModeGuard &guard, DataStores &stores, AlertSink &alerts, TCommPort &port,
                      Clock &clock, EventPump &pump, const QString &workDir)
     : Form1(state, stores, alerts)
-    , frmRecpt(
-          stores, alerts, m_note, OKBottomDlg, frmPinId, [this] { Form1.LoadUserList(); }, &Form1)
-    , frmPreMsg(
-          stores, alerts, [this] { Form1.LoadPresetList(); }, &Form1)
-    , frmGroups(
-          stores, alerts, clock, [this] { Form1.LoadUserList(); }, &Form1)
+    , frmRecpt(stores, alerts, m_note, &Form1)
+    , frmPreMsg(stores, alerts, &Form1)
+    , frmGroups(stores, alerts, clock, &Form1)
     , frmCOM(stores.serial, alerts, workDir, &Form1)
-    , frmHis(*Form1.reportModel, stores.report, alerts, &Form1)
+    , frmHis(*Form1.reportModel(), stores.report, alerts, &Form1)
     , AboutBox(&Form1)
     , PasswordDlg(guard, alerts, &Form1)
     , OKBottomDlg(m_note, &Form1)
@@ -55,33 +52,40 @@ WindowSet::~WindowSet()
 
 void WindowSet::wire()
 {
+    // Windows that open windows created after them.
     Form1.setCapcodeDialog(&frmPinId);
-    frmCOM.setRefresh([this] { Form1.ShowSerialStatus(); });
+    frmRecpt.setDialogs(&OKBottomDlg, &frmPinId);
     m_reportPane.setHistoryWindow(&frmHis);
-
     m_view.setRangeWindow(&frmRange);
-    m_command.setShowRangeWindow([this] { frmRange.showModal(); });
-    frmRange.setRunTransmission([this] { return m_command.startRangeRun(); });
-    m_command.setCloseAfterRun([this] { Form1.close(); });
 
-    connect(Form1.tbnTransmit, &QAction::triggered, this, [this] { m_command.tbnTransmitClick(); });
-    connect(Form1.mnuTransmit, &QAction::triggered, this, [this] { m_command.tbnTransmitClick(); });
-    connect(Form1.Recipient1, &QAction::triggered, this, [this] { ModalRunner::exec(&frmRecpt); });
-    connect(Form1.mnuGroups, &QAction::triggered, this, [this] { ModalRunner::exec(&frmGroups); });
-    connect(Form1.mnuPreMsg, &QAction::triggered, this, [this] { ModalRunner::exec(&frmPreMsg); });
-    connect(Form1.COMPort1, &QAction::triggered, this, [this] { showSettings(&frmCOM); });
+    // What the windows tell each other.
+    connect(&frmRecpt, &EntryForm::recordsChanged, &Form1, &TForm1::LoadUserList);
+    connect(&frmGroups, &EntryForm::recordsChanged, &Form1, &TForm1::LoadUserList);
+    connect(&frmPreMsg, &EntryForm::recordsChanged, &Form1, &TForm1::LoadPresetList);
+    connect(&frmCOM, &TfrmCOM::settingsStored, &Form1, &TForm1::ShowSerialStatus);
+    connect(&m_command, &TransmitCommand::rangeWindowRequested, &frmRange, &TfrmRange::showModal);
+    connect(&frmRange, &TfrmRange::startRequested, &m_command, &TransmitCommand::startRangeRun);
+    connect(&m_command, &TransmitCommand::deferredCloseDue, &Form1, &QWidget::close);
+
+    // The main window's commands.
+    connect(&Form1, &TForm1::transmitChosen, &m_command, &TransmitCommand::tbnTransmitClick);
+    connect(&Form1, &TForm1::recipientsChosen, this, [this] { ModalRunner::exec(&frmRecpt); });
+    connect(&Form1, &TForm1::groupsChosen, this, [this] { ModalRunner::exec(&frmGroups); });
+    connect(&Form1, &TForm1::presetsChosen, this, [this] { ModalRunner::exec(&frmPreMsg); });
+    connect(&Form1, &TForm1::comPortChosen, this, [this] { showSettings(&frmCOM); });
     frmGateway.setPasswordDialog(&PasswordDlg);
-    connect(Form1.mnuGateway, &QAction::triggered, this, [this] {
+    connect(&Form1, &TForm1::gatewayChosen, this, [this] {
         if (frmGateway.askPassword())
             showSettings(&frmGateway);
     });
     // Not modal: pages go on being sent while the operator looks at the queue.
-    connect(Form1.mnuQueue, &QAction::triggered, this, [this] { frmQueue.showWindow(); });
-    connect(Form1.About1, &QAction::triggered, this, [this] { ModalRunner::exec(&AboutBox); });
+    connect(&Form1, &TForm1::queueChosen, &frmQueue, &TfrmQueue::showWindow);
+    connect(&Form1, &TForm1::aboutChosen, this, [this] { ModalRunner::exec(&AboutBox); });
 
+    // The gateway. GatewayThread re-emits its gateway's signals on the window's thread (queued
+    // across, with itself as the context), so these run on the window's thread.
     m_command.setArbiter(&m_arbiter);
-    connect(&m_gateway, &GatewayControl::statusChanged, this,
-            [this](const QString &text) { Form1.setStatusText(3, text); });
+    connect(&m_gateway, &GatewayControl::statusChanged, &Form1.status(), &StatusBar::setGatewayText);
     connect(&m_gateway, &GatewayControl::rowPosted, this, [this] { m_view.reportRowPosted(); });
 
     Form1.installEventFilter(this);
@@ -90,7 +94,7 @@ void WindowSet::wire()
 void WindowSet::startGateway()
 {
     if (!m_gateway.start()) {
-        Form1.setStatusText(3, m_gateway.statusText());
+        Form1.status().setGatewayText(m_gateway.statusText());
         return;
     }
     const QString error = m_gateway.apply(m_gateway.settings());

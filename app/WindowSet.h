@@ -55,6 +55,7 @@ protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
+    // Connects the windows and collaborators once all of them exist.
     void wire();
     void startGateway();
     // Shows a settings window of the link or the gateway; no page starts while it is open.
@@ -62,9 +63,9 @@ private:
 
     CapcodeNote m_note;
 
-    // The windows, in the order they are created. Members are constructed in declaration
-    // order; the recipients window only keeps references to the note and capcode dialogs
-    // that are created after it, and uses them when it is shown.
+    // The windows, in the order they are created (members are constructed in declaration
+    // order). No window's constructor is given one declared after it: wire() introduces
+    // them to each other once all exist.
     TForm1 Form1;
     TfrmRecpt frmRecpt;
     TfrmPreMsg frmPreMsg;

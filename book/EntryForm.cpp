@@ -26,11 +26,9 @@ QPushButton *makeButton(const QString &name, const QString &caption, QWidget *pa
 
 } // namespace
 
-EntryForm::EntryForm(AlertSink &alerts, std::function<void()> reloadMainList, const QString &listHeading,
-                     const QString &fieldsCaption, QWidget *parent)
+EntryForm::EntryForm(AlertSink &alerts, const QString &listHeading, const QString &fieldsCaption, QWidget *parent)
     : QDialog(parent)
     , m_alerts(alerts)
-    , m_reloadMainList(std::move(reloadMainList))
 {
     WindowPlacement::setFixedFrame(this, WindowPlacement::TitleButtons::Close);
 
@@ -193,8 +191,7 @@ void EntryForm::keyPressEvent(QKeyEvent *event)
 
 void EntryForm::reloadMainList()
 {
-    if (m_reloadMainList)
-        m_reloadMainList();
+    emit recordsChanged();
 }
 
 void EntryForm::openList(Position position)

@@ -9,7 +9,6 @@
 #include "book/EntryChecks.h"
 
 #include <QDialog>
-#include <functional>
 
 class AlertSink;
 class QKeyEvent;
@@ -60,6 +59,11 @@ public:
 public slots:
     void done(int result) override;
 
+signals:
+    // The records may have changed: after a stored record and when the window closes. The
+    // main window reloads the list that shows them.
+    void recordsChanged();
+
 protected:
     enum class Position
     {
@@ -68,10 +72,7 @@ protected:
         Keep
     };
 
-    // reloadMainList refills the main window's list that shows these records; it runs after a
-    // stored record and when the window closes.
-    EntryForm(AlertSink &alerts, std::function<void()> reloadMainList, const QString &listHeading,
-              const QString &fieldsCaption, QWidget *parent);
+    EntryForm(AlertSink &alerts, const QString &listHeading, const QString &fieldsCaption, QWidget *parent);
 
     // Adds the button row below the two groups. Called by each window once its fields are in
     // GroupBox1, so the tab order runs list, fields, buttons.
@@ -103,6 +104,5 @@ protected:
     bool m_entry = false;
 
 private:
-    std::function<void()> m_reloadMainList;
     QStandardItemModel *m_model = nullptr;
 };

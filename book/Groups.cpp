@@ -62,9 +62,8 @@ public:
 
 } // namespace
 
-TfrmGroups::TfrmGroups(DataStores &stores, AlertSink &alerts, const Clock &clock, std::function<void()> loadUserList,
-                       QWidget *parent)
-    : EntryForm(alerts, std::move(loadUserList), QStringLiteral("Gruppi"), QStringLiteral("Dati gruppo"), parent)
+TfrmGroups::TfrmGroups(DataStores &stores, AlertSink &alerts, const Clock &clock, QWidget *parent)
+    : EntryForm(alerts, QStringLiteral("Gruppi"), QStringLiteral("Dati gruppo"), parent)
     , m_stores(stores)
     , m_clock(clock)
 {

@@ -20,10 +20,7 @@ class TfrmGroups : public EntryForm
     Q_OBJECT
 
 public:
-    // loadUserList is the main window's loader of its user list; it runs after a stored group
-    // and when this window closes.
-    TfrmGroups(DataStores &stores, AlertSink &alerts, const Clock &clock, std::function<void()> loadUserList,
-               QWidget *parent = nullptr);
+    TfrmGroups(DataStores &stores, AlertSink &alerts, const Clock &clock, QWidget *parent = nullptr);
 
     void BitBtn1Click() override; // "Nuovo"
     void BitBtn2Click() override; // "Modifica"

@@ -17,8 +17,8 @@
 #include <QTextDocument>
 #include <QVBoxLayout>
 
-TfrmPreMsg::TfrmPreMsg(DataStores &stores, AlertSink &alerts, std::function<void()> loadPresetList, QWidget *parent)
-    : EntryForm(alerts, std::move(loadPresetList), QStringLiteral("Messaggi"), QStringLiteral("Messaggio"), parent)
+TfrmPreMsg::TfrmPreMsg(DataStores &stores, AlertSink &alerts, QWidget *parent)
+    : EntryForm(alerts, QStringLiteral("Messaggi"), QStringLiteral("Messaggio"), parent)
     , m_stores(stores)
 {
     setObjectName(QStringLiteral("frmPreMsg"));

@@ -13,9 +13,9 @@ class TfrmPreMsg : public EntryForm
     Q_OBJECT
 
 public:
-    // loadPresetList is the main window's loader of its preset selector; it runs when this
-    // window is shown, after a stored preset and when the window closes.
-    TfrmPreMsg(DataStores &stores, AlertSink &alerts, std::function<void()> loadPresetList, QWidget *parent = nullptr);
+    // recordsChanged() also comes when this window is shown, so the main window's preset
+    // selector follows it.
+    TfrmPreMsg(DataStores &stores, AlertSink &alerts, QWidget *parent = nullptr);
 
     void FormShow();
     void BitBtn1Click() override; // "Nuovo"

@@ -41,13 +41,10 @@ QLineEdit *addField(QGridLayout *grid, int row, const QString &name, const QStri
 
 } // namespace
 
-TfrmRecpt::TfrmRecpt(DataStores &stores, AlertSink &alerts, CapcodeNote &note, TOKBottomDlg &noteDialog,
-                     TfrmPinId &pinId, std::function<void()> loadUserList, QWidget *parent)
-    : EntryForm(alerts, std::move(loadUserList), QStringLiteral("Utenti"), QStringLiteral("Dati utente"), parent)
+TfrmRecpt::TfrmRecpt(DataStores &stores, AlertSink &alerts, CapcodeNote &note, QWidget *parent)
+    : EntryForm(alerts, QStringLiteral("Utenti"), QStringLiteral("Dati utente"), parent)
     , m_stores(stores)
     , m_note(note)
-    , m_noteDialog(noteDialog)
-    , m_pinId(pinId)
 {
     setObjectName(QStringLiteral("frmRecpt"));
     setWindowTitle(QStringLiteral("Database utenti"));
@@ -130,7 +127,8 @@ void TfrmRecpt::BitBtn4Click()
     case EntryRefusal::BadCode:
     case EntryRefusal::EmptyContent:
         m_note.text = refusal.text;
-        ModalRunner::exec(&m_noteDialog);
+        if (m_noteDialog)
+            ModalRunner::exec(m_noteDialog);
         DBEdit7->setFocus();
         return;
     }
@@ -170,10 +168,18 @@ void TfrmRecpt::BitBtn4Click()
     endStoredEntry();
 }
 
+void TfrmRecpt::setDialogs(TOKBottomDlg *noteDialog, TfrmPinId *pinId)
+{
+    m_noteDialog = noteDialog;
+    m_pinId = pinId;
+}
+
 void TfrmRecpt::Button1Click()
 {
-    m_pinId.setTarget(DBEdit7);
-    ModalRunner::exec(&m_pinId);
+    if (!m_pinId)
+        return;
+    m_pinId->setTarget(DBEdit7);
+    ModalRunner::exec(m_pinId);
 }
 
 void TfrmRecpt::showEvent(QShowEvent *event)

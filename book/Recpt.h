@@ -18,10 +18,11 @@ class TfrmRecpt : public EntryForm
     Q_OBJECT
 
 public:
-    // loadUserList is the main window's loader of its user list (it also empties the send
-    // list); it runs after a stored user and when this window closes.
-    TfrmRecpt(DataStores &stores, AlertSink &alerts, CapcodeNote &note, TOKBottomDlg &noteDialog, TfrmPinId &pinId,
-              std::function<void()> loadUserList, QWidget *parent = nullptr);
+    TfrmRecpt(DataStores &stores, AlertSink &alerts, CapcodeNote &note, QWidget *parent = nullptr);
+
+    // The dialogs this window opens: the note on a refused pager code and the capcode
+    // window of "[...]". Both are created after this window and set once they exist.
+    void setDialogs(TOKBottomDlg *noteDialog, TfrmPinId *pinId);
 
     void BitBtn1Click() override; // "Nuovo"
     void BitBtn2Click() override; // "Modifica"
@@ -53,7 +54,7 @@ private:
 
     DataStores &m_stores;
     CapcodeNote &m_note;
-    TOKBottomDlg &m_noteDialog;
-    TfrmPinId &m_pinId;
+    TOKBottomDlg *m_noteDialog = nullptr;
+    TfrmPinId *m_pinId = nullptr;
     QList<Recipient> m_rows; // the list as last read from the table
 };

@@ -109,8 +109,7 @@ void TfrmCOM::BitBtn1Click()
     settings.data = cboData->currentIndex();
     if (!showingDataErrors(m_alerts, [&] { m_serial.write(settings); }))
         return;
-    if (m_refresh)
-        m_refresh();
+    emit settingsStored();
     accept();
 }
 

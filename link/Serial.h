@@ -5,7 +5,6 @@
 // settings take effect at the next send run.
 
 #include <QDialog>
-#include <functional>
 
 class AlertSink;
 class QComboBox;
@@ -21,12 +20,23 @@ public:
     // Creating the window is FormCreate: an empty table serial gets its default row.
     TfrmCOM(SerialStore &serial, AlertSink &alerts, const QString &workDir, QWidget *parent = nullptr);
 
-    // Called after OK has stored the settings (the main window's ShowSerialStatus).
-    void setRefresh(std::function<void()> refresh) { m_refresh = std::move(refresh); }
-
     // Shows the window modally through ModalRunner and returns its result.
     int showModal();
 
+    void FormCreate();
+    void FormShow();
+    void BitBtn1Click();
+    void BitBtn2Click();
+    void cboPortChange();
+
+signals:
+    // OK has stored the settings (the main window shows them in its status bar).
+    void settingsStored();
+
+protected:
+    void showEvent(QShowEvent *event) override;
+
+private:
     QLabel *Label1 = nullptr; // "Porta"
     QComboBox *cboPort = nullptr;
     QLabel *lblDevice = nullptr; // the device the chosen name resolves to
@@ -37,18 +47,7 @@ public:
     QPushButton *BitBtn1 = nullptr; // "OK"
     QPushButton *BitBtn2 = nullptr; // "Cancel"
 
-    void FormCreate();
-    void FormShow();
-    void BitBtn1Click();
-    void BitBtn2Click();
-    void cboPortChange();
-
-protected:
-    void showEvent(QShowEvent *event) override;
-
-private:
     SerialStore &m_serial;
     AlertSink &m_alerts;
     QString m_workDir;
-    std::function<void()> m_refresh;
 };

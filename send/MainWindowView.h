@@ -5,8 +5,9 @@
 class TForm1;
 class TfrmRange;
 
-// The transmit run's view of the main window: reads and writes TForm1's public controls,
-// and forwards the range text and the countdown to the range-test window when one is set.
+// The transmit run's view of the main window: asks TForm1 for what a run is made of and tells
+// it the run's progress, and forwards the range text and the countdown to the range-test
+// window when one is set.
 class MainWindowView final : public TransmitView
 {
 public:

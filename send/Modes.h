@@ -1,8 +1,8 @@
 #pragma once
 
 // The operating modes chosen in the main window's menu "Sistema": normal, test (guarded
-// by the password dialog) and range test. Applies each mode to the main window's check
-// marks, panels and run fields, and sets the program-wide operating mode.
+// by the password dialog) and range test. Has the main window show each mode's check marks,
+// rows and run fields, and sets the program-wide operating mode.
 
 #include "core/SendingState.h"
 
@@ -28,7 +28,6 @@ public:
 private:
     void enterTestMode();
     void enterNormalMode(bool emptyMessage);
-    void showCheckMarks(OperatingMode mode);
 
     TForm1 &m_form;
     SendingState &m_state;

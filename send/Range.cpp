@@ -67,6 +67,16 @@ void TfrmRange::setSources(std::function<QString()> message, std::function<QStri
     m_period = std::move(period);
 }
 
+void TfrmRange::showRangeText(const QString &text)
+{
+    edtMsg->setText(text);
+}
+
+void TfrmRange::showCountdown(const QString &text)
+{
+    lblSec->setText(text);
+}
+
 void TfrmRange::showModal()
 {
     ModalRunner::exec(this);
@@ -110,7 +120,9 @@ void TfrmRange::Button2Click()
             window.done(result ? QDialog::Accepted : QDialog::Rejected);
         }
     } finish { *this, result };
-    result = m_run ? m_run() : false;
+    m_state.lastRunResult = false;
+    emit startRequested();
+    result = m_state.lastRunResult;
 }
 
 void TfrmRange::Button1Click()

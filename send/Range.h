@@ -19,16 +19,14 @@ class TfrmRange : public QDialog
 public:
     explicit TfrmRange(SendingState &state, QWidget *parent = nullptr);
 
-    QLabel *Label1 = nullptr; // "Sending Message : "
-    QLineEdit *edtMsg = nullptr; // range text of the current pass, read-only (written by the driver)
-    QLabel *Label2 = nullptr; // "Count Down Second : "
-    QLabel *lblSec = nullptr; // seconds left in the pause (written by the driver)
-    QPushButton *Button2 = nullptr; // "Start"
-    QPushButton *Button1 = nullptr; // "Cancel"
+    // What the run shows while it goes on: the range text of the current pass and the seconds
+    // left in the pause.
+    void showRangeText(const QString &text);
+    void showCountdown(const QString &text);
 
-    // Where the window takes its message and period when shown, and the run "Start" starts.
+    // Where the window takes its message and period when shown: questions asked at each
+    // opening, so functions rather than signals.
     void setSources(std::function<QString()> message, std::function<QString()> period);
-    void setRunTransmission(std::function<bool()> run) { m_run = std::move(run); }
 
     // Shows the window modally (through ModalRunner) and returns when it has closed.
     void showModal();
@@ -40,14 +38,25 @@ public:
 public slots:
     void reject() override;
 
+signals:
+    // "Start": one run is to be made now, connected directly; the run's result is the one it
+    // leaves in SendingState::lastRunResult. The window closes once the slot has returned.
+    void startRequested();
+
 protected:
     void showEvent(QShowEvent *event) override;
     void closeEvent(QCloseEvent *event) override;
 
 private:
+    QLabel *Label1 = nullptr; // "Sending Message : "
+    QLineEdit *edtMsg = nullptr; // range text of the current pass, read-only
+    QLabel *Label2 = nullptr; // "Count Down Second : "
+    QLabel *lblSec = nullptr; // seconds left in the pause
+    QPushButton *Button2 = nullptr; // "Start"
+    QPushButton *Button1 = nullptr; // "Cancel"
+
     SendingState &m_state;
     std::function<QString()> m_message;
     std::function<QString()> m_period;
-    std::function<bool()> m_run;
     bool m_running = false;
 };

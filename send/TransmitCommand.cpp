@@ -22,7 +22,7 @@ TransmitCommand::TransmitCommand(SendingState &state, TransmitDriver &driver, Tr
     // Outside range tests the link is given back before the run's closing message, so a page
     // from another system need not wait for the operator to read it. A range test holds the
     // link until its window has closed.
-    m_driver.setLinkDone([this](bool ok) {
+    connect(&m_driver, &TransmitDriver::linkDone, this, [this](bool ok) {
         if (m_state.mode != OperatingMode::RangeTest)
             GiveLinkBack(ok);
     });
@@ -69,8 +69,7 @@ void TransmitCommand::tbnTransmitClick()
             m_state.rangeCounter = 0;
             // A window closed with "Cancel" before "Start" ran nothing: no deadline renewal.
             m_state.lastRunResult = false;
-            if (m_showRangeWindow)
-                m_showRangeWindow();
+            emit rangeWindowRequested();
         } else {
             m_state.lastRunResult = m_driver.RunTransmission();
         }
@@ -85,8 +84,7 @@ void TransmitCommand::tbnTransmitClick()
 
     if (m_closePending) {
         m_closePending = false;
-        if (m_closeAfterRun)
-            m_closeAfterRun();
+        emit deferredCloseDue();
     }
 }
 

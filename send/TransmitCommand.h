@@ -5,6 +5,8 @@
 #include "core/LinkArbiter.h"
 #include "core/SendingState.h"
 
+#include <QObject>
+
 #include <functional>
 
 class TransmitDriver;
@@ -14,20 +16,19 @@ class TransmitView;
 // mode, opens the range-test window whose "Start" runs it), renews the encoder busy deadline
 // after a good run, gives the link back (before the run's closing message, outside range
 // tests) and enables itself again.
-class TransmitCommand
+class TransmitCommand : public QObject
 {
+    Q_OBJECT
+
 public:
     // Status text while "Invia" waits for a page from another system to leave the line.
     static const QString kWaitingForGatewayPage;
 
     TransmitCommand(SendingState &state, TransmitDriver &driver, TransmitView &view, Clock &clock, AlertSink &alerts);
 
-    // Opens the range-test window modally; its "Start" calls startRangeRun().
-    void setShowRangeWindow(std::function<void()> show) { m_showRangeWindow = std::move(show); }
-    // Called once a command has returned after requestCloseDuringRun() deferred a close.
-    void setCloseAfterRun(std::function<void()> close) { m_closeAfterRun = std::move(close); }
     // Asked before every run, before the port opens: a text that is not empty refuses it and
-    // is shown (the report rows could not be stored, so no page may go out).
+    // is shown (the report rows could not be stored, so no page may go out). A question with
+    // an answer, asked of whoever knows the report's state: a function, not a signal.
     void setRefusal(std::function<QString()> refusal) { m_refusal = std::move(refusal); }
 
     // Asked before every command: with a page from another system on the wire, the command
@@ -40,11 +41,19 @@ public:
     bool startRangeRun();
 
     // The main window is being closed. While a command is going on this raises the stop
-    // request and returns true: the close must wait, and the close-after-run callback ends
+    // request and returns true: the close must wait, and deferredCloseDue() ends
     // the program once the run has returned. Returns false when nothing is running.
     bool requestCloseDuringRun();
 
     bool busy() const { return m_busy; }
+
+signals:
+    // A range test is starting: the range-test window is to be shown modally; its "Start"
+    // calls startRangeRun(). Connected directly, so the command goes on once it has closed.
+    void rangeWindowRequested();
+    // The command has returned after requestCloseDuringRun() deferred a close: the main
+    // window may close now.
+    void deferredCloseDue();
 
 private:
     void RenewBusyDeadline();
@@ -56,8 +65,6 @@ private:
     TransmitView &m_view;
     Clock &m_clock;
     AlertSink &m_alerts;
-    std::function<void()> m_showRangeWindow;
-    std::function<void()> m_closeAfterRun;
     std::function<QString()> m_refusal;
     LinkArbiter *m_arbiter = nullptr;
     bool m_busy = false;

@@ -69,17 +69,6 @@ TransmitDriver::TransmitDriver(SendingState &state, DataStores &stores, TCommPor
     m_link.setProgress(&view);
 }
 
-void TransmitDriver::setLinkDone(std::function<void(bool)> done)
-{
-    m_linkDone = std::move(done);
-}
-
-void TransmitDriver::LinkDone(bool ok)
-{
-    if (m_linkDone)
-        m_linkDone(ok);
-}
-
 PageRequest TransmitDriver::Request() const
 {
     PageRequest request;
@@ -146,7 +135,7 @@ void TransmitDriver::EndAfterError(const QString &text)
     m_row.reset();
     m_view.setStatusText(kReady);
     m_view.setProgress(1, 0);
-    LinkDone(false);
+    emit linkDone(false);
     m_alerts.plain(text);
 }
 
@@ -266,7 +255,7 @@ void TransmitDriver::PostRow(const QString &status, const QString &msg)
 void TransmitDriver::ReportFailure()
 {
     m_view.setStatusText(kReady);
-    LinkDone(false);
+    emit linkDone(false);
     m_alerts.captioned(QStringLiteral("Invio fallito!"), kCaptionError, AlertIcon::Information);
 }
 
@@ -439,7 +428,7 @@ bool TransmitDriver::FinishNormally()
         closeProblem = PortErrorText(error);
     }
     // The port is closed: pages from other systems may go out while the box is open.
-    LinkDone(true);
+    emit linkDone(true);
     m_alerts.captioned(QStringLiteral("Invio corretto!  "), QStringLiteral("Message"), AlertIcon::Information);
     if (!closeProblem.isEmpty())
         m_alerts.plain(closeProblem);

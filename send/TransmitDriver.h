@@ -8,7 +8,8 @@
 #include "send/RunChecks.h"
 #include "store/DataStores.h"
 
-#include <functional>
+#include <QObject>
+
 #include <optional>
 
 class TCommPort;
@@ -18,8 +19,10 @@ class TransmitView;
 // code (direct mode) or to every user of the send list (address-book mode), stores one report
 // row per frame and ends with the operator's message. Runs on the window's thread and keeps
 // the window alive through the event pump.
-class TransmitDriver
+class TransmitDriver : public QObject
 {
+    Q_OBJECT
+
 public:
     TransmitDriver(SendingState &state, DataStores &stores, TCommPort &port, TransmitView &view, Clock &clock,
                    EventPump &pump, AlertSink &alerts);
@@ -28,10 +31,11 @@ public:
     // false when it did not get to sending or a frame failed. Never throws.
     bool RunTransmission();
 
-    // Called once a run no longer needs the link, before its closing message ("Invio
-    // corretto!  ", "Invio fallito!" or the error that ended it), with whether it succeeded:
-    // the port is closed after a success, and the link may be given back.
-    void setLinkDone(std::function<void(bool ok)> done);
+signals:
+    // A run no longer needs the link, before its closing message ("Invio corretto!  ",
+    // "Invio fallito!" or the error that ended it), with whether it succeeded: the port is
+    // closed after a success, and the link may be given back.
+    void linkDone(bool ok);
 
 private:
     bool Run();
@@ -39,7 +43,6 @@ private:
     PageRequest Request() const;
     // Sends it; says "Nessun KRV7700!" when the encoder never acknowledged it.
     PageResult Send();
-    void LinkDone(bool ok);
     bool OpenPort();
     bool DirectPasses(const RunParameters &p);
     bool AddressBookPasses(const RunParameters &p);
@@ -67,7 +70,6 @@ private:
     EventPump &m_pump;
     AlertSink &m_alerts;
     EncoderLink m_link;
-    std::function<void(bool)> m_linkDone;
 
     std::optional<ReportRow> m_row; // the row of the frame being handled, not yet stored
     QString m_passBody; // what a row that is not transmitted records in msg

@@ -1,7 +1,9 @@
 #include "app/WindowSet.h"
 #include "core/ModalRunner.h"
 #include "tests/support/AssembledConsole.h"
+#include "tests/support/Controls.h"
 #include "ui/FileDialogs.h"
+#include "ui/StatusBar.h"
 #include "ui/Unit2.h"
 
 #include <QAbstractButton>
@@ -79,7 +81,7 @@ private slots:
             }
             return int(QDialog::Rejected);
         });
-        console.form().OpenHistory1->trigger();
+        control<QAction>(console.form(), "OpenHistory1")->trigger();
 
         QCOMPARE(console.alerts.texts(), QStringList(FileDialogs::RefusalText.arg(chosen)));
         QCOMPARE(console.alerts.alerts.first().caption, QStringLiteral("Esporta CSV"));
@@ -105,9 +107,9 @@ private slots:
         TForm1 &form = console.windows->mainWindow();
         form.show();
         QVERIFY(QTest::qWaitForWindowExposed(&form));
-        QVERIFY(form.statusText(1).contains(QStringLiteral("COM1")));
-        QVERIFY(form.statusText(1).contains(QStringLiteral("9600")));
-        QCOMPARE(form.statusText(2), QStringLiteral("Pronto"));
+        QVERIFY(form.status().portText().contains(QStringLiteral("COM1")));
+        QVERIFY(form.status().portText().contains(QStringLiteral("9600")));
+        QCOMPARE(form.status().stateText(), QStringLiteral("Pronto"));
     }
 
     void theMenusOpenTheirWindows()
@@ -120,7 +122,9 @@ private slots:
             opened << QString::fromLatin1(dialog->metaObject()->className());
             return int(QDialog::Rejected);
         });
-        for (QAction *action : { form.Recipient1, form.mnuPreMsg, form.COMPort1, form.OpenHistory1, form.About1 })
+        for (QAction *action : { control<QAction>(form, "Recipient1"), control<QAction>(form, "mnuPreMsg"),
+                                 control<QAction>(form, "COMPort1"), control<QAction>(form, "OpenHistory1"),
+                                 control<QAction>(form, "About1") })
             action->trigger();
         QCOMPARE(opened,
                  (QStringList { QStringLiteral("TfrmRecpt"), QStringLiteral("TfrmPreMsg"), QStringLiteral("TfrmCOM"),
@@ -185,10 +189,10 @@ private slots:
         Console console;
         QVERIFY(console.start());
         TForm1 &form = console.windows->mainWindow();
-        form.memMsg->setPlainText(QStringLiteral("Ciao"));
-        form.setStatusText(2, QStringLiteral("Invio fallito!"));
-        QCOMPARE(nameOf(form.lblLength), QStringLiteral("4"));
-        QCOMPARE(textOf(form.lblLength, QAccessible::Description), QStringLiteral("N° car."));
+        control<QPlainTextEdit>(form, "memMsg")->setPlainText(QStringLiteral("Ciao"));
+        form.status().setStateText(QStringLiteral("Invio fallito!"));
+        QCOMPARE(nameOf(control<QLabel>(form, "lblLength")), QStringLiteral("4"));
+        QCOMPARE(textOf(control<QLabel>(form, "lblLength"), QAccessible::Description), QStringLiteral("N° car."));
         QCOMPARE(nameOf(form.findChild<QLabel *>(QStringLiteral("StatusPanel2"))), QStringLiteral("Invio fallito!"));
 
         QWidget *range = nullptr;

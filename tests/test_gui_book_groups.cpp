@@ -48,7 +48,8 @@ private slots:
         loads = 0;
         book = std::make_unique<BookWindows>(
             *fx, [this] { ++loads; }, [] {});
-        groups = std::make_unique<TfrmGroups>(*fx->stores, fx->alerts, clock, [this] { ++loads; });
+        groups = std::make_unique<TfrmGroups>(*fx->stores, fx->alerts, clock);
+        connect(groups.get(), &EntryForm::recordsChanged, this, [this] { ++loads; });
         ModalRunner::setInterceptor([](QDialog *) { return int(QDialog::Accepted); });
         fx->addUser(u"Anna"_s, u"0000101A12"_s);
         fx->addUser(u"Bruno"_s, u"0000102A12"_s);

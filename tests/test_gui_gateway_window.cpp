@@ -5,6 +5,8 @@
 #include "app/WindowSet.h"
 #include "core/ModalRunner.h"
 #include "tests/support/AssembledConsole.h"
+#include "tests/support/Controls.h"
+#include "ui/StatusBar.h"
 
 #include <QAccessible>
 #include <QCheckBox>
@@ -42,12 +44,12 @@ struct Console : AssembledConsole
                 return int(QDialog::Rejected);
             window->show();
             fill(*window);
-            window->BitBtn1->click();
+            control<QPushButton>(*window, "BitBtn1")->click();
             result = window->result();
             window->hide();
             return result;
         });
-        form().mnuGateway->trigger();
+        control<QAction>(form(), "mnuGateway")->trigger();
         ModalRunner::clearInterceptor();
         return result;
     }
@@ -88,7 +90,7 @@ private slots:
     {
         Console console;
         QVERIFY(console.start());
-        QCOMPARE(console.form().statusText(3), u"SNPP: spento"_s);
+        QCOMPARE(console.form().status().gatewayText(), u"SNPP: spento"_s);
         // The panel's text is what a screen reader reads.
         auto *panel = console.form().findChild<QLabel *>(u"StatusPanel3"_s);
         QVERIFY(panel);
@@ -96,19 +98,22 @@ private slots:
 
         const quint16 port = freePort();
         const int result = console.editSettings([&](TfrmGateway &w) {
-            QCOMPARE(w.edtAddress->text(), u"127.0.0.1"_s);
-            QCOMPARE(w.edtPort->text(), u"4444"_s);
-            QCOMPARE(w.edtAllowed->text(), u"127.0.0.1,::1"_s);
-            QCOMPARE(QAccessible::queryAccessibleInterface(w.edtAllowed)->text(QAccessible::Name), u"Client ammessi"_s);
-            w.chkEnabled->setChecked(true);
-            w.edtPort->setText(QString::number(port));
-            w.edtLogin->setText(u"alarm"_s);
-            w.edtPassword->setText(u"pw"_s);
+            QCOMPARE(control<QLineEdit>(w, "edtAddress")->text(), u"127.0.0.1"_s);
+            QCOMPARE(control<QLineEdit>(w, "edtPort")->text(), u"4444"_s);
+            QCOMPARE(control<QLineEdit>(w, "edtAllowed")->text(), u"127.0.0.1,::1"_s);
+            QCOMPARE(
+                QAccessible::queryAccessibleInterface(control<QLineEdit>(w, "edtAllowed"))->text(QAccessible::Name),
+                u"Client ammessi"_s);
+            control<QCheckBox>(w, "chkEnabled")->setChecked(true);
+            control<QLineEdit>(w, "edtPort")->setText(QString::number(port));
+            control<QLineEdit>(w, "edtLogin")->setText(u"alarm"_s);
+            control<QLineEdit>(w, "edtPassword")->setText(u"pw"_s);
         });
         QCOMPARE(result, int(QDialog::Accepted));
         QVERIFY(console.alerts.alerts.isEmpty());
-        QCOMPARE(console.form().statusText(3), u"SNPP: 127.0.0.1:%1, in coda: 0"_s.arg(port));
-        QCOMPARE(QAccessible::queryAccessibleInterface(panel)->text(QAccessible::Name), console.form().statusText(3));
+        QCOMPARE(console.form().status().gatewayText(), u"SNPP: 127.0.0.1:%1, in coda: 0"_s.arg(port));
+        QCOMPARE(QAccessible::queryAccessibleInterface(panel)->text(QAccessible::Name),
+                 console.form().status().gatewayText());
         const GatewaySettings stored = console.windows->gateway().storedSettings();
         QVERIFY(stored.enabled);
         QCOMPARE(stored.port, int(port));
@@ -120,8 +125,8 @@ private slots:
         QVERIFY(client.readLine().startsWith("220"));
 
         // Switched off: it stops listening.
-        console.editSettings([](TfrmGateway &w) { w.chkEnabled->setChecked(false); });
-        QCOMPARE(console.form().statusText(3), u"SNPP: spento"_s);
+        console.editSettings([](TfrmGateway &w) { control<QCheckBox>(w, "chkEnabled")->setChecked(false); });
+        QCOMPARE(console.form().status().gatewayText(), u"SNPP: spento"_s);
     }
 
     // Three wrong passwords close the dialog; the window stays shut, test mode and its own
@@ -134,7 +139,7 @@ private slots:
         for (const QStringList &typed : { QStringList { u"Mint_Owl"_s }, QStringList { u"sbagliata"_s } }) {
             ModalRunner::setInterceptor(
                 [&](QDialog *dialog) { return Console::typePasswords(*qobject_cast<TPasswordDlg *>(dialog), typed); });
-            console.form().TestMode1->trigger();
+            control<QAction>(console.form(), "TestMode1")->trigger();
         }
         QCOMPARE(console.state.mode, OperatingMode::Test);
         QCOMPARE(console.guard.passwordFailures, 1);
@@ -147,11 +152,11 @@ private slots:
             return password ? Console::typePasswords(*password, { u"uno"_s, u"due"_s, u"tre"_s, u"Mint_Owl"_s })
                             : int(QDialog::Rejected);
         });
-        console.form().mnuGateway->trigger();
+        control<QAction>(console.form(), "mnuGateway")->trigger();
         QCOMPARE(opened, QStringList { u"TPasswordDlg"_s });
         QCOMPARE(console.alerts.texts(), QStringList(3, u"Password errata"_s));
         QCOMPARE(console.state.mode, OperatingMode::Test);
-        QVERIFY(console.form().TestMode1->isChecked());
+        QVERIFY(control<QAction>(console.form(), "TestMode1")->isChecked());
         QCOMPARE(console.guard.passwordFailures, 1);
 
         // A wrong one counts for the window only; the right one then opens it.
@@ -161,7 +166,7 @@ private slots:
             auto *password = qobject_cast<TPasswordDlg *>(dialog);
             return password ? Console::typePasswords(*password, { u"uno"_s, u"Mint_Owl"_s }) : int(QDialog::Rejected);
         });
-        console.form().mnuGateway->trigger();
+        control<QAction>(console.form(), "mnuGateway")->trigger();
         QCOMPARE(opened, (QStringList { u"TPasswordDlg"_s, u"TfrmGateway"_s }));
         QCOMPARE(console.guard.passwordFailures, 1);
         QCOMPARE(console.state.mode, OperatingMode::Test);
@@ -173,13 +178,13 @@ private slots:
         Console console;
         QVERIFY(console.start());
         ModalRunner::setInterceptor([](QDialog *) { return int(QDialog::Rejected); });
-        QCOMPARE(console.form().mnuQueue->text(), u"Coda SNPP..."_s);
-        QCOMPARE(console.form().mnuQueue->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_G));
-        console.form().mnuQueue->trigger();
+        QCOMPARE(control<QAction>(console.form(), "mnuQueue")->text(), u"Coda SNPP..."_s);
+        QCOMPARE(control<QAction>(console.form(), "mnuQueue")->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_G));
+        control<QAction>(console.form(), "mnuQueue")->trigger();
         auto *queue = console.form().findChild<TfrmQueue *>(u"frmQueue"_s);
         QVERIFY(queue && queue->isVisible() && !queue->isModal());
-        QCOMPARE(queue->lblCount->text(), u"Pagine in coda: 0"_s);
-        queue->btnClose->click();
+        QCOMPARE(control<QLabel>(*queue, "lblCount")->text(), u"Pagine in coda: 0"_s);
+        control<QPushButton>(*queue, "btnClose")->click();
         QVERIFY(!queue->isVisible());
     }
 
@@ -210,7 +215,7 @@ private slots:
         Console console;
         QVERIFY(console.start());
         const int result = console.editSettings([&](TfrmGateway &w) {
-            w.chkEnabled->setChecked(true);
+            control<QCheckBox>(w, "chkEnabled")->setChecked(true);
             w.findChild<QLineEdit *>(field)->setText(value);
         });
         QVERIFY(result != int(QDialog::Accepted));
@@ -225,14 +230,14 @@ private slots:
         Console console;
         QVERIFY(console.start());
         const int result = console.editSettings([&](TfrmGateway &w) {
-            w.chkEnabled->setChecked(true);
-            w.edtPort->setText(QString::number(taken.serverPort()));
+            control<QCheckBox>(w, "chkEnabled")->setChecked(true);
+            control<QLineEdit>(w, "edtPort")->setText(QString::number(taken.serverPort()));
         });
         QCOMPARE(result, int(QDialog::Accepted));
         QCOMPARE(console.alerts.alerts.size(), 1);
         QVERIFY(console.alerts.texts().first().startsWith(
             u"Impossibile attivare il gateway SNPP su 127.0.0.1, porta %1: "_s.arg(taken.serverPort())));
-        QCOMPARE(console.form().statusText(3), u"SNPP: spento"_s);
+        QCOMPARE(console.form().status().gatewayText(), u"SNPP: spento"_s);
     }
 };
 

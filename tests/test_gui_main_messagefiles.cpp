@@ -1,5 +1,6 @@
 #include "core/ModalRunner.h"
 #include "tests/support/ConsoleFixture.h"
+#include "tests/support/Controls.h"
 #include "ui/FileDialogs.h"
 
 #include <QAction>
@@ -65,12 +66,12 @@ class TestGuiMainMessageFiles : public QObject
     void exportAs(const QString &name)
     {
         FileDialogs::setNextFileName(name);
-        form->mnuExport->trigger();
+        control<QAction>(*form, "mnuExport")->trigger();
     }
     void importFrom(const QString &name)
     {
         FileDialogs::setNextFileName(name);
-        form->mnuImport->trigger();
+        control<QAction>(*form, "mnuImport")->trigger();
     }
 
 private slots:
@@ -89,7 +90,7 @@ private slots:
 
     void exportWritesTheBytesExactly()
     {
-        form->memMsg->setPlainText(u"Test 1"_s);
+        control<QPlainTextEdit>(*form, "memMsg")->setPlainText(u"Test 1"_s);
         exportAs(path(u"six.te2"_s));
         QCOMPARE(readBytes(path(u"six.te2"_s)), QByteArray("\x54\x65\x73\x74\x20\x31"));
 
@@ -101,12 +102,12 @@ private slots:
         QVERIFY(asked->confirmOverwrite);
 
         // An empty message gives an empty file, replacing the old content.
-        form->memMsg->clear();
+        control<QPlainTextEdit>(*form, "memMsg")->clear();
         exportAs(path(u"six.te2"_s));
         QCOMPARE(readBytes(path(u"six.te2"_s)), QByteArray());
 
         // A name typed without an extension gets ".te2".
-        form->memMsg->setPlainText(u"x"_s);
+        control<QPlainTextEdit>(*form, "memMsg")->setPlainText(u"x"_s);
         exportAs(path(u"senza"_s));
         QCOMPARE(readBytes(path(u"senza.te2"_s)), QByteArray("x"));
         QVERIFY(!QFile::exists(path(u"senza"_s)));
@@ -115,10 +116,10 @@ private slots:
 
     void cancelledDialogsChangeNothing()
     {
-        form->memMsg->setPlainText(u"keep"_s);
+        control<QPlainTextEdit>(*form, "memMsg")->setPlainText(u"keep"_s);
         importFrom(QString());
         exportAs(QString());
-        QCOMPARE(form->memMsg->toPlainText(), u"keep"_s);
+        QCOMPARE(control<QPlainTextEdit>(*form, "memMsg")->toPlainText(), u"keep"_s);
         QVERIFY(fx->alerts.alerts.isEmpty());
     }
 
@@ -136,17 +137,17 @@ private slots:
         QFETCH(QByteArray, bytes);
         QFETCH(QString, message);
         writeBytes(path(u"in.te2"_s), bytes);
-        form->memMsg->setPlainText(u"previous"_s);
+        control<QPlainTextEdit>(*form, "memMsg")->setPlainText(u"previous"_s);
         importFrom(path(u"in.te2"_s));
-        QCOMPARE(form->memMsg->toPlainText(), message);
-        QCOMPARE(form->lblLength->text(), QString::number(message.size()));
+        QCOMPARE(control<QPlainTextEdit>(*form, "memMsg")->toPlainText(), message);
+        QCOMPARE(control<QLabel>(*form, "lblLength")->text(), QString::number(message.size()));
         QVERIFY(FileDialogs::lastRequest()->mustExist);
         QVERIFY(fx->alerts.alerts.isEmpty());
     }
 
     void refusedFilesKeepTheMessage()
     {
-        form->memMsg->setPlainText(u"mine"_s);
+        control<QPlainTextEdit>(*form, "memMsg")->setPlainText(u"mine"_s);
         const QString missing = path(u"missing.te2"_s);
         importFrom(missing);
         QCOMPARE(fx->alerts.lastText(), u"Cannot open file "_s + missing);
@@ -154,7 +155,7 @@ private slots:
         writeBytes(path(u"big.te2"_s), QByteArray(1024 * 1024 + 1, 'a'));
         importFrom(path(u"big.te2"_s));
         QCOMPARE(fx->alerts.lastText(), u"Text exceeds memo capacity"_s);
-        QCOMPARE(form->memMsg->toPlainText(), u"mine"_s);
+        QCOMPARE(control<QPlainTextEdit>(*form, "memMsg")->toPlainText(), u"mine"_s);
         QCOMPARE(fx->alerts.alerts.size(), 2);
         QCOMPARE(fx->alerts.alerts.first().kind, RecordingAlertSink::Alert::Plain);
     }
@@ -202,7 +203,7 @@ private slots:
         QVERIFY(QDir().mkdir(locked));
         writeBytes(locked + u"/old.te2"_s, "old");
         QFile::setPermissions(locked, QFileDevice::ReadOwner | QFileDevice::ExeOwner);
-        form->memMsg->setPlainText(u"new"_s);
+        control<QPlainTextEdit>(*form, "memMsg")->setPlainText(u"new"_s);
         exportAs(locked + u"/old.te2"_s);
         exportAs(locked + u"/other.te2"_s);
         QFile::setPermissions(locked, QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);

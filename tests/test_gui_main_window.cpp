@@ -5,7 +5,9 @@
 #include "link/Pinid.h"
 #include "store/DataStores.h"
 #include "tests/support/ConsoleFixture.h"
+#include "tests/support/Controls.h"
 #include "ui/MessageFileFormat.h"
+#include "ui/StatusBar.h"
 #include "ui/UserListRules.h"
 
 #include <QAction>
@@ -25,6 +27,7 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QStatusBar>
+#include <QSystemTrayIcon>
 #include <QTabWidget>
 #include <QTableView>
 #include <QTemporaryDir>
@@ -85,10 +88,10 @@ private slots:
         fx->addUser(u"Bianchi"_s, u"0001235A53"_s);
         fx->addPreset(u"Saluto"_s, u"Buongiorno"_s);
         TForm1 &form = shownForm();
-        QCOMPARE(rows(form.ListBox1), (QStringList { u"Rossi"_s, u"Bianchi"_s }));
-        QCOMPARE(form.cboPreMsg->count(), 1);
-        QCOMPARE(form.statusText(1), u" Porta: COM1    Baudrate:   9600    Parametri: 8,N,1     "_s);
-        QCOMPARE(form.statusText(2), u"Pronto"_s);
+        QCOMPARE(rows(control<QListWidget>(form, "ListBox1")), (QStringList { u"Rossi"_s, u"Bianchi"_s }));
+        QCOMPARE(control<QComboBox>(form, "cboPreMsg")->count(), 1);
+        QCOMPARE(form.status().portText(), u" Porta: COM1    Baudrate:   9600    Parametri: 8,N,1     "_s);
+        QCOMPARE(form.status().stateText(), u"Pronto"_s);
         QVERIFY(form.windowState() & Qt::WindowMaximized);
         QVERIFY(fx->alerts.alerts.isEmpty());
     }
@@ -101,9 +104,9 @@ private slots:
         fx->addUser(u"D"_s, u"0001237A51"_s);
         TForm1 &form = shownForm();
 
-        form.Button2->click();
-        QCOMPARE(rows(form.ListBox2), (QStringList { u"A"_s, u"C"_s }));
-        QCOMPARE(rows(form.ListBox1), (QStringList { u"B"_s, u"D"_s }));
+        control<QPushButton>(form, "Button2")->click();
+        QCOMPARE(rows(control<QListWidget>(form, "ListBox2")), (QStringList { u"A"_s, u"C"_s }));
+        QCOMPARE(rows(control<QListWidget>(form, "ListBox1")), (QStringList { u"B"_s, u"D"_s }));
         QCOMPARE(fx->alerts.texts(),
                  (QStringList { u"The B's baud rate is difference!"_s, u"The D's baud rate is difference!"_s }));
         QCOMPARE(fx->alerts.alerts.first().kind, RecordingAlertSink::Alert::Captioned);
@@ -113,23 +116,23 @@ private slots:
         QCOMPARE(fx->state.currentRateCode, QByteArray("5")); // stored on every attempt, refused too
 
         // "<" puts the user back at the end, not at its former place.
-        select(form.ListBox2, u"C"_s);
-        form.Button3->click();
-        QCOMPARE(rows(form.ListBox1), (QStringList { u"B"_s, u"D"_s, u"C"_s }));
+        select(control<QListWidget>(form, "ListBox2"), u"C"_s);
+        control<QPushButton>(form, "Button3")->click();
+        QCOMPARE(rows(control<QListWidget>(form, "ListBox1")), (QStringList { u"B"_s, u"D"_s, u"C"_s }));
 
         // Without a selected row ">" and "<" do nothing.
-        form.ListBox1->clearSelection();
-        form.ListBox2->clearSelection();
+        control<QListWidget>(form, "ListBox1")->clearSelection();
+        control<QListWidget>(form, "ListBox2")->clearSelection();
         fx->alerts.clear();
-        form.Button1->click();
-        form.Button3->click();
-        QCOMPARE(rows(form.ListBox2), QStringList { u"A"_s });
+        control<QPushButton>(form, "Button1")->click();
+        control<QPushButton>(form, "Button3")->click();
+        QCOMPARE(rows(control<QListWidget>(form, "ListBox2")), QStringList { u"A"_s });
         QVERIFY(fx->alerts.alerts.isEmpty());
 
         // "<<" returns everyone, in list order.
-        form.Button5->click();
-        QVERIFY(rows(form.ListBox2).isEmpty());
-        QCOMPARE(rows(form.ListBox1).last(), u"A"_s);
+        control<QPushButton>(form, "Button5")->click();
+        QVERIFY(rows(control<QListWidget>(form, "ListBox2")).isEmpty());
+        QCOMPARE(rows(control<QListWidget>(form, "ListBox1")).last(), u"A"_s);
     }
 
     void singleMovesAndTheRateOfAnEmptySendList()
@@ -140,30 +143,30 @@ private slots:
         TForm1 &form = shownForm();
 
         // A name with an apostrophe is an ordinary name for the lookup.
-        select(form.ListBox1, u"D'Angelo"_s);
-        form.Button1->click();
-        QCOMPARE(rows(form.ListBox2), QStringList { u"D'Angelo"_s });
+        select(control<QListWidget>(form, "ListBox1"), u"D'Angelo"_s);
+        control<QPushButton>(form, "Button1")->click();
+        QCOMPARE(rows(control<QListWidget>(form, "ListBox2")), QStringList { u"D'Angelo"_s });
         QCOMPARE(form.dataRate(), 512);
 
-        select(form.ListBox1, u"Verdi"_s);
-        form.Button1->click();
+        select(control<QListWidget>(form, "ListBox1"), u"Verdi"_s);
+        control<QPushButton>(form, "Button1")->click();
         QCOMPARE(fx->alerts.lastText(), u"The Verdi's baud rate is difference!"_s);
         QCOMPARE(form.refusalCount(), 1);
         QCOMPARE(fx->state.currentRateCode, QByteArray("1"));
 
         // A code shorter than two characters gives the empty rate: R 2400 on an empty list.
-        form.Button5->click();
-        select(form.ListBox1, u"Short"_s);
-        form.Button1->click();
-        QCOMPARE(rows(form.ListBox2), QStringList { u"Short"_s });
+        control<QPushButton>(form, "Button5")->click();
+        select(control<QListWidget>(form, "ListBox1"), u"Short"_s);
+        control<QPushButton>(form, "Button1")->click();
+        QCOMPARE(rows(control<QListWidget>(form, "ListBox2")), QStringList { u"Short"_s });
         QCOMPARE(form.dataRate(), 2400);
         QVERIFY(fx->state.currentRateCode.isEmpty());
 
         // The double-clicks move as the buttons do.
-        QListWidgetItem *back = form.ListBox2->item(0);
-        form.ListBox2->setCurrentItem(back);
-        emit form.ListBox2->itemDoubleClicked(back);
-        QVERIFY(rows(form.ListBox2).isEmpty());
+        QListWidgetItem *back = control<QListWidget>(form, "ListBox2")->item(0);
+        control<QListWidget>(form, "ListBox2")->setCurrentItem(back);
+        emit control<QListWidget>(form, "ListBox2")->itemDoubleClicked(back);
+        QVERIFY(rows(control<QListWidget>(form, "ListBox2")).isEmpty());
     }
 
     // Taking a row out of a list must not choose the next one: a second press moves nobody.
@@ -174,32 +177,33 @@ private slots:
         fx->addUser(u"E"_s, u"0001235A53"_s); // refused beside the others
         TForm1 &form = shownForm();
         const auto nothingChosen = [&form] {
-            for (const QListWidget *list : { form.ListBox1, form.ListBox2 })
+            for (const QListWidget *list :
+                 { control<QListWidget>(form, "ListBox1"), control<QListWidget>(form, "ListBox2") })
                 if (!list->selectedItems().isEmpty() || list->currentRow() != -1)
                     return false;
             return true;
         };
 
-        select(form.ListBox1, u"A"_s);
-        form.Button1->click();
+        select(control<QListWidget>(form, "ListBox1"), u"A"_s);
+        control<QPushButton>(form, "Button1")->click();
         QVERIFY(nothingChosen());
-        form.Button1->click();
-        QCOMPARE(rows(form.ListBox2), QStringList { u"A"_s });
+        control<QPushButton>(form, "Button1")->click();
+        QCOMPARE(rows(control<QListWidget>(form, "ListBox2")), QStringList { u"A"_s });
 
-        select(form.ListBox1, u"B"_s);
-        form.Button1->click();
-        select(form.ListBox2, u"A"_s);
-        form.Button3->click();
+        select(control<QListWidget>(form, "ListBox1"), u"B"_s);
+        control<QPushButton>(form, "Button1")->click();
+        select(control<QListWidget>(form, "ListBox2"), u"A"_s);
+        control<QPushButton>(form, "Button3")->click();
         QVERIFY(nothingChosen());
-        form.Button3->click();
-        QCOMPARE(rows(form.ListBox2), QStringList { u"B"_s });
+        control<QPushButton>(form, "Button3")->click();
+        QCOMPARE(rows(control<QListWidget>(form, "ListBox2")), QStringList { u"B"_s });
 
         // ">>" chooses its candidates itself; the refused one is not left chosen.
-        form.Button2->click();
-        QCOMPARE(rows(form.ListBox1), QStringList { u"E"_s });
+        control<QPushButton>(form, "Button2")->click();
+        QCOMPARE(rows(control<QListWidget>(form, "ListBox1")), QStringList { u"E"_s });
         QVERIFY(nothingChosen());
-        select(form.ListBox1, u"E"_s);
-        form.Button5->click();
+        select(control<QListWidget>(form, "ListBox1"), u"E"_s);
+        control<QPushButton>(form, "Button5")->click();
         QVERIFY(nothingChosen());
     }
 
@@ -208,11 +212,11 @@ private slots:
         fx->addUser(u"A"_s, u"0001234A13"_s);
         fx->addUser(u"B"_s, u"0001235A13"_s);
         TForm1 &form = shownForm();
-        select(form.ListBox1, u"B"_s);
-        form.Button1->click();
+        select(control<QListWidget>(form, "ListBox1"), u"B"_s);
+        control<QPushButton>(form, "Button1")->click();
         form.LoadUserList();
-        QVERIFY(rows(form.ListBox2).isEmpty());
-        QCOMPARE(rows(form.ListBox1), (QStringList { u"A"_s, u"B"_s }));
+        QVERIFY(rows(control<QListWidget>(form, "ListBox2")).isEmpty());
+        QCOMPARE(rows(control<QListWidget>(form, "ListBox1")), (QStringList { u"A"_s, u"B"_s }));
         QCOMPARE(fx->state.currentRateCode, QByteArray("1")); // not reset by the reload
         QCOMPARE(form.dataRate(), 1200);
     }
@@ -220,12 +224,12 @@ private slots:
     void filterAndCounter()
     {
         TForm1 &form = shownForm();
-        QPlainTextEdit *memo = form.memMsg;
+        QPlainTextEdit *memo = control<QPlainTextEdit>(form, "memMsg");
 
         QTest::keyClicks(memo, u"Caff"_s);
         QTest::sendKeyEvent(QTest::Click, memo, Qt::Key_Egrave, u"è"_s, Qt::NoModifier);
         QCOMPARE(memo->toPlainText(), u"Caff"_s);
-        QCOMPARE(form.lblLength->text(), u"4"_s);
+        QCOMPARE(control<QLabel>(form, "lblLength")->text(), u"4"_s);
         QCOMPARE(memo->textCursor().position(), 0);
 
         // Nothing removed: the cursor stays where typing left it.
@@ -234,22 +238,22 @@ private slots:
         QCOMPARE(memo->textCursor().position(), 5);
 
         memo->clear();
-        QCOMPARE(form.lblLength->text(), u"0"_s);
+        QCOMPARE(control<QLabel>(form, "lblLength")->text(), u"0"_s);
         QApplication::clipboard()->setText(u"ab\ncd"_s);
         memo->paste();
         QCOMPARE(memo->toPlainText(), u"abcd"_s);
-        QCOMPARE(form.lblLength->text(), u"4"_s);
+        QCOMPARE(control<QLabel>(form, "lblLength")->text(), u"4"_s);
 
         memo->setPlainText(QString(QChar(127)));
         QCOMPARE(memo->toPlainText(), QString(QChar(127)));
-        QCOMPARE(form.lblLength->text(), u"1"_s);
+        QCOMPARE(control<QLabel>(form, "lblLength")->text(), u"1"_s);
         memo->setPlainText(u"a\tb"_s + QChar(0xA0) + u"c"_s);
         QCOMPARE(memo->toPlainText(), u"abc"_s);
 
         const QString longText = QString(20000, QLatin1Char('x'));
         memo->setPlainText(longText + u"\n"_s);
         QCOMPARE(memo->toPlainText(), longText);
-        QCOMPARE(form.lblLength->text(), u"20000"_s);
+        QCOMPARE(control<QLabel>(form, "lblLength")->text(), u"20000"_s);
     }
 
     void presetIsAppendedEveryTime()
@@ -257,59 +261,59 @@ private slots:
         fx->addPreset(u"Vuoto"_s, QString());
         fx->addPreset(u"Saluto"_s, u"Buongiorno"_s);
         TForm1 &form = shownForm();
-        form.memMsg->setPlainText(u"Ciao "_s);
-        form.memMsg->moveCursor(QTextCursor::End);
+        control<QPlainTextEdit>(form, "memMsg")->setPlainText(u"Ciao "_s);
+        control<QPlainTextEdit>(form, "memMsg")->moveCursor(QTextCursor::End);
 
-        const int saluto = form.cboPreMsg->findText(u"Saluto"_s);
-        form.cboPreMsg->setCurrentIndex(saluto);
-        emit form.cboPreMsg->activated(saluto);
-        QCOMPARE(form.memMsg->toPlainText(), u"Ciao Buongiorno"_s);
-        QCOMPARE(form.memMsg->textCursor().position(), 0);
-        emit form.cboPreMsg->activated(saluto);
-        QCOMPARE(form.memMsg->toPlainText(), u"Ciao BuongiornoBuongiorno"_s);
-        QCOMPARE(form.lblLength->text(), u"25"_s);
-        QCOMPARE(form.cboPreMsg->currentText(), u"Saluto"_s);
+        const int saluto = control<QComboBox>(form, "cboPreMsg")->findText(u"Saluto"_s);
+        control<QComboBox>(form, "cboPreMsg")->setCurrentIndex(saluto);
+        emit control<QComboBox>(form, "cboPreMsg")->activated(saluto);
+        QCOMPARE(control<QPlainTextEdit>(form, "memMsg")->toPlainText(), u"Ciao Buongiorno"_s);
+        QCOMPARE(control<QPlainTextEdit>(form, "memMsg")->textCursor().position(), 0);
+        emit control<QComboBox>(form, "cboPreMsg")->activated(saluto);
+        QCOMPARE(control<QPlainTextEdit>(form, "memMsg")->toPlainText(), u"Ciao BuongiornoBuongiorno"_s);
+        QCOMPARE(control<QLabel>(form, "lblLength")->text(), u"25"_s);
+        QCOMPARE(control<QComboBox>(form, "cboPreMsg")->currentText(), u"Saluto"_s);
 
         // An empty preset changes neither text nor cursor.
-        form.memMsg->moveCursor(QTextCursor::End);
-        const int vuoto = form.cboPreMsg->findText(u"Vuoto"_s);
-        form.cboPreMsg->setCurrentIndex(vuoto);
-        emit form.cboPreMsg->activated(vuoto);
-        QCOMPARE(form.memMsg->textCursor().position(), 25);
+        control<QPlainTextEdit>(form, "memMsg")->moveCursor(QTextCursor::End);
+        const int vuoto = control<QComboBox>(form, "cboPreMsg")->findText(u"Vuoto"_s);
+        control<QComboBox>(form, "cboPreMsg")->setCurrentIndex(vuoto);
+        emit control<QComboBox>(form, "cboPreMsg")->activated(vuoto);
+        QCOMPARE(control<QPlainTextEdit>(form, "memMsg")->textCursor().position(), 25);
     }
 
     void enterMovesTheFocusAndAddsNothing()
     {
         TForm1 &form = shownForm();
         activate(form);
-        form.memMsg->setFocus();
-        QTest::keyClicks(form.memMsg, u"ab"_s);
-        QTest::keyClick(form.memMsg, Qt::Key_Return);
-        QCOMPARE(form.memMsg->toPlainText(), u"ab"_s);
-        QTRY_COMPARE(QApplication::focusWidget(), static_cast<QWidget *>(form.Edit1));
-        form.memMsg->setFocus();
-        QTest::keyClick(form.memMsg, Qt::Key_Enter, Qt::KeypadModifier);
-        QCOMPARE(form.memMsg->toPlainText(), u"ab"_s);
+        control<QPlainTextEdit>(form, "memMsg")->setFocus();
+        QTest::keyClicks(control<QPlainTextEdit>(form, "memMsg"), u"ab"_s);
+        QTest::keyClick(control<QPlainTextEdit>(form, "memMsg"), Qt::Key_Return);
+        QCOMPARE(control<QPlainTextEdit>(form, "memMsg")->toPlainText(), u"ab"_s);
+        QTRY_COMPARE(QApplication::focusWidget(), static_cast<QWidget *>(control<QLineEdit>(form, "Edit1")));
+        control<QPlainTextEdit>(form, "memMsg")->setFocus();
+        QTest::keyClick(control<QPlainTextEdit>(form, "memMsg"), Qt::Key_Enter, Qt::KeypadModifier);
+        QCOMPARE(control<QPlainTextEdit>(form, "memMsg")->toPlainText(), u"ab"_s);
     }
 
     void ctrlVAndCtrlXRunTheMenuInTheMessageBox()
     {
         TForm1 &form = shownForm();
         activate(form);
-        QSignalSpy showReport(form.mnuShowReport, &QAction::triggered);
-        QSignalSpy exit(form.mnuExit, &QAction::triggered);
+        QSignalSpy showReport(control<QAction>(form, "mnuShowReport"), &QAction::triggered);
+        QSignalSpy exit(control<QAction>(form, "mnuExit"), &QAction::triggered);
         QApplication::clipboard()->setText(u"pasted"_s);
-        form.memMsg->setPlainText(u"abc"_s);
-        form.memMsg->setFocus();
-        form.memMsg->selectAll();
+        control<QPlainTextEdit>(form, "memMsg")->setPlainText(u"abc"_s);
+        control<QPlainTextEdit>(form, "memMsg")->setFocus();
+        control<QPlainTextEdit>(form, "memMsg")->selectAll();
 
-        QTest::keyClick(form.memMsg, Qt::Key_V, Qt::ControlModifier);
+        QTest::keyClick(control<QPlainTextEdit>(form, "memMsg"), Qt::Key_V, Qt::ControlModifier);
         QCOMPARE(showReport.count(), 1);
-        QCOMPARE(form.memMsg->toPlainText(), u"abc"_s);
+        QCOMPARE(control<QPlainTextEdit>(form, "memMsg")->toPlainText(), u"abc"_s);
 
-        QTest::keyClick(form.memMsg, Qt::Key_X, Qt::ControlModifier);
+        QTest::keyClick(control<QPlainTextEdit>(form, "memMsg"), Qt::Key_X, Qt::ControlModifier);
         QCOMPARE(exit.count(), 1);
-        QCOMPARE(form.memMsg->toPlainText(), u"abc"_s);
+        QCOMPARE(control<QPlainTextEdit>(form, "memMsg")->toPlainText(), u"abc"_s);
         QVERIFY(!form.isVisible()); // "Esci (&X)" closed the window
     }
 
@@ -322,11 +326,11 @@ private slots:
         settings.data = 0;
         fx->stores->serial.write(settings);
         form.ShowSerialStatus();
-        QCOMPARE(form.statusText(1), u" Porta: COM12    Baudrate:   1200    Parametri: 7,E,1     "_s);
+        QCOMPARE(form.status().portText(), u" Porta: COM12    Baudrate:   1200    Parametri: 7,E,1     "_s);
         settings.port = 16;
         fx->stores->serial.write(settings);
         form.ShowSerialStatus();
-        QCOMPARE(form.statusText(1), u" Porta: impostazione non valida"_s);
+        QCOMPARE(form.status().portText(), u" Porta: impostazione non valida"_s);
     }
 
     void proportionalLayoutOnTheOuterSize()
@@ -338,19 +342,20 @@ private slots:
         form.resize(1032 - frameExtra, 700);
         QTRY_COMPARE(form.frameGeometry().width(), 1032);
         const int height = form.frameGeometry().height();
-        QCOMPARE(form.GroupBox1->width(), 474);
-        QCOMPARE(form.GroupBox3->width(), 474);
-        QCOMPARE(form.PageControl1->height(), int(height * 0.25));
-        QHeaderView *header = form.DBGrid1->horizontalHeader();
+        QCOMPARE(control<QGroupBox>(form, "GroupBox1")->width(), 474);
+        QCOMPARE(control<QGroupBox>(form, "GroupBox3")->width(), 474);
+        QCOMPARE(control<QTabWidget>(form, "PageControl1")->height(), int(height * 0.25));
+        QHeaderView *header = control<QTableView>(form, "DBGrid1")->horizontalHeader();
         const QList<int> expected { 72, 103, 103, 165, 72, 165, 92, 206 };
         for (int column = 0; column < expected.size(); ++column)
             QCOMPARE(header->sectionSize(column), expected.at(column));
 
         // The arrow buttons are centred in the panel between the lists.
-        QTRY_COMPARE(form.Button1->x(), (form.pnlBtn->width() - form.Button1->width()) / 2);
-        QCOMPARE(form.Button5->x(), form.Button1->x());
-        QVERIFY(form.Button5->y() > form.Button3->y());
-        QTRY_VERIFY(qAbs(form.tbxPnl->height() - int(height * 0.37)) <= 2);
+        QTRY_COMPARE(control<QPushButton>(form, "Button1")->x(),
+                     (control<QWidget>(form, "pnlBtn")->width() - control<QPushButton>(form, "Button1")->width()) / 2);
+        QCOMPARE(control<QPushButton>(form, "Button5")->x(), control<QPushButton>(form, "Button1")->x());
+        QVERIFY(control<QPushButton>(form, "Button5")->y() > control<QPushButton>(form, "Button3")->y());
+        QTRY_VERIFY(qAbs(control<QDockWidget>(form, "tbxPnl")->height() - int(height * 0.37)) <= 2);
     }
 
     void capcodeDialogAndMinimising()
@@ -361,60 +366,62 @@ private slots:
             shown << dialog;
             return int(QDialog::Rejected);
         });
-        form.btnHlp->click(); // no capcode dialog set yet: nothing to show
+        control<QPushButton>(form, "btnHlp")->click(); // no capcode dialog set yet: nothing to show
         CapcodeNote note;
         TOKBottomDlg noteDialog(note);
         TfrmPinId pinId(fx->alerts, note, noteDialog);
         form.setCapcodeDialog(&pinId);
-        form.btnHlp->click();
+        control<QPushButton>(form, "btnHlp")->click();
         ModalRunner::clearInterceptor();
         QCOMPARE(shown, QList<QDialog *> { &pinId });
 
         // Without a notification area the minimised window stays reachable on the task bar.
-        if (form.TrayIcon1)
+        if (form.findChild<QSystemTrayIcon *>(u"TrayIcon1"_s))
             QSKIP("this desktop has a tray");
         form.showMinimized();
         QTest::qWait(20);
         QVERIFY(form.isVisible());
-        form.Restore1->trigger();
+        control<QAction>(form, "Restore1")->trigger();
         QVERIFY(!form.isMinimized());
     }
 
     void progressBarIsClamped()
     {
         TForm1 &form = shownForm();
-        form.setProgress(0, 5);
-        QCOMPARE(form.PB1->maximum(), 1);
-        QCOMPARE(form.PB1->value(), 1);
-        form.setProgress(40, 10);
-        form.advanceProgress(100);
-        QCOMPARE(form.PB1->value(), 40);
-        form.advanceProgress(-100);
-        QCOMPARE(form.PB1->value(), 0);
+        form.status().setProgress(0, 5);
+        QCOMPARE(control<QProgressBar>(form, "PB1")->maximum(), 1);
+        QCOMPARE(control<QProgressBar>(form, "PB1")->value(), 1);
+        form.status().setProgress(40, 10);
+        form.status().advanceProgress(100);
+        QCOMPARE(control<QProgressBar>(form, "PB1")->value(), 40);
+        form.status().advanceProgress(-100);
+        QCOMPARE(control<QProgressBar>(form, "PB1")->value(), 0);
     }
 
     void testRowsWaitHiddenAndTheFocusSinkIsFirst()
     {
         TForm1 &form = fx->makeForm();
         // A control without a caption of its own is named after its label.
-        QCOMPARE(form.edtID->accessibleName(), u"Codifica capcode"_s);
+        QCOMPARE(control<QLineEdit>(form, "edtID")->accessibleName(), u"Codifica capcode"_s);
 
         form.show();
-        QVERIFY(!form.Panel5->isVisible());
-        QVERIFY(!form.Panel3->isVisible());
-        QVERIFY(form.pnlPreMsg->isVisible());
-        QVERIFY(form.tbxPnl->isVisible());
-        QVERIFY(form.NormalMode1->isChecked());
+        QVERIFY(!control<QWidget>(form, "Panel5")->isVisible());
+        QVERIFY(!control<QWidget>(form, "Panel3")->isVisible());
+        QVERIFY(control<QWidget>(form, "pnlPreMsg")->isVisible());
+        QVERIFY(control<QDockWidget>(form, "tbxPnl")->isVisible());
+        QVERIFY(control<QAction>(form, "NormalMode1")->isChecked());
 
         // The focus sink is first in the tab order and covered by the message group.
         QWidget *first = form.nextInFocusChain();
         while (first != &form && !(first->isVisible() && (first->focusPolicy() & Qt::TabFocus)))
             first = first->nextInFocusChain();
-        QCOMPARE(first, static_cast<QWidget *>(form.Edit1));
-        QTRY_VERIFY(form.GroupBox2->geometry().contains(form.Edit1->geometry()));
-        QWidget *onTop = form.centralWidget()->childAt(form.Edit1->geometry().center());
-        QVERIFY(onTop && onTop != form.Edit1 && form.GroupBox2->isAncestorOf(onTop));
-        QVERIFY(form.Edit1->isVisible());
+        QCOMPARE(first, static_cast<QWidget *>(control<QLineEdit>(form, "Edit1")));
+        QTRY_VERIFY(
+            control<QGroupBox>(form, "GroupBox2")->geometry().contains(control<QLineEdit>(form, "Edit1")->geometry()));
+        QWidget *onTop = form.centralWidget()->childAt(control<QLineEdit>(form, "Edit1")->geometry().center());
+        QVERIFY(onTop && onTop != control<QLineEdit>(form, "Edit1")
+                && control<QGroupBox>(form, "GroupBox2")->isAncestorOf(onTop));
+        QVERIFY(control<QLineEdit>(form, "Edit1")->isVisible());
     }
 
     void filterKeepsOnly32To127_data()

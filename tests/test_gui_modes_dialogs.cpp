@@ -3,6 +3,7 @@
 #include "send/Password.h"
 #include "send/PasswordCheck.h"
 #include "send/Range.h"
+#include "tests/support/Controls.h"
 #include "tests/support/RecordingAlertSink.h"
 
 #include <QLabel>
@@ -74,12 +75,12 @@ private slots:
         const Qt::WindowFlags flags = range.windowFlags();
         QVERIFY(flags & Qt::CustomizeWindowHint);
         QVERIFY(!(flags & (Qt::WindowCloseButtonHint | Qt::WindowMinMaxButtonsHint | Qt::WindowSystemMenuHint)));
-        range.Button2->setEnabled(false);
+        control<QPushButton>(range, "Button2")->setEnabled(false);
         range.show();
-        QVERIFY(range.Button2->isEnabled());
-        QCOMPARE(range.edtMsg->text(), u"Range Test"_s);
-        QVERIFY(range.edtMsg->isReadOnly());
-        QCOMPARE(range.lblSec->text(), u"30"_s);
+        QVERIFY(control<QPushButton>(range, "Button2")->isEnabled());
+        QCOMPARE(control<QLineEdit>(range, "edtMsg")->text(), u"Range Test"_s);
+        QVERIFY(control<QLineEdit>(range, "edtMsg")->isReadOnly());
+        QCOMPARE(control<QLabel>(range, "lblSec")->text(), u"30"_s);
         // Until "Start" runs, this opening has no run result of its own.
         QVERIFY(!state.lastRunResult);
     }
@@ -92,26 +93,26 @@ private slots:
         bool visibleAfterCancel = false;
         bool startEnabledDuringRun = true;
         int passes = 0;
-        range.setRunTransmission([&] {
+        QObject::connect(&range, &TfrmRange::startRequested, [&] {
             // Plays the driver: clears the stop request, then writes each pass and pumps
             // events until "Cancel" (pressed from the event queue) asks it to stop.
             state.stopRequest = false;
-            startEnabledDuringRun = range.Button2->isEnabled();
+            startEnabledDuringRun = control<QPushButton>(range, "Button2")->isEnabled();
             QTimer::singleShot(30, &range, [&] {
                 QTest::keyClick(&range, Qt::Key_Escape); // ignored while the run goes on
-                range.Button1->click();
+                control<QPushButton>(range, "Button1")->click();
             });
             QDeadlineTimer limit(10000);
             while (!state.stopRequest && !limit.hasExpired()) {
                 ++passes;
-                range.edtMsg->setText(u"Range Test %1"_s.arg(passes));
-                range.lblSec->setText(u"1"_s);
+                control<QLineEdit>(range, "edtMsg")->setText(u"Range Test %1"_s.arg(passes));
+                control<QLabel>(range, "lblSec")->setText(u"1"_s);
                 QTest::qWait(5);
             }
             visibleAfterCancel = range.isVisible();
-            return true;
+            state.lastRunResult = true;
         });
-        QTimer::singleShot(0, &range, [&] { range.Button2->click(); });
+        QTimer::singleShot(0, &range, [&] { control<QPushButton>(range, "Button2")->click(); });
         range.showModal();
 
         QVERIFY(state.stopRequest);
@@ -120,7 +121,7 @@ private slots:
         QVERIFY(visibleAfterCancel);
         QVERIFY(state.lastRunResult);
         QVERIFY(!range.isVisible());
-        QCOMPARE(range.edtMsg->text(), u"Range Test %1"_s.arg(passes));
+        QCOMPARE(control<QLineEdit>(range, "edtMsg")->text(), u"Range Test %1"_s.arg(passes));
     }
 
     void onlyTheExactTextMatches_data()

@@ -3,6 +3,7 @@
 #include "send/Password.h"
 #include "send/Range.h"
 #include "tests/support/ConsoleFixture.h"
+#include "tests/support/Controls.h"
 
 #include <QAction>
 #include <QCheckBox>
@@ -61,44 +62,48 @@ class TestGuiModesWindow : public QObject
             if (c->password.isVisible())
                 c->password.CancelBtn->click();
         });
-        c->form.TestMode1->trigger();
+        control<QAction>(c->form, "TestMode1")->trigger();
         QVERIFY(!c->password.isVisible());
     }
 
     QString checkMarks() const
     {
         QString marks;
-        marks += c->form.NormalMode1->isChecked() ? QLatin1Char('N') : QLatin1Char('-');
-        marks += c->form.TestMode1->isChecked() ? QLatin1Char('T') : QLatin1Char('-');
-        marks += c->form.RangeTest1->isChecked() ? QLatin1Char('R') : QLatin1Char('-');
+        marks += control<QAction>(c->form, "NormalMode1")->isChecked() ? QLatin1Char('N') : QLatin1Char('-');
+        marks += control<QAction>(c->form, "TestMode1")->isChecked() ? QLatin1Char('T') : QLatin1Char('-');
+        marks += control<QAction>(c->form, "RangeTest1")->isChecked() ? QLatin1Char('R') : QLatin1Char('-');
         return marks;
     }
     bool shown(QWidget *widget) const { return widget->isVisibleTo(&c->form); }
-    QStringList runFields() const { return { c->form.Edit5->text(), c->form.Edit11->text(), c->form.Edit3->text() }; }
+    QStringList runFields() const
+    {
+        return { control<QLineEdit>(c->form, "Edit5")->text(), control<QLineEdit>(c->form, "Edit11")->text(),
+                 control<QLineEdit>(c->form, "Edit3")->text() };
+    }
     void setRunFields(const QString &times, const QString &delay, const QString &autoInc)
     {
-        c->form.Edit5->setText(times);
-        c->form.Edit11->setText(delay);
-        c->form.Edit3->setText(autoInc);
+        control<QLineEdit>(c->form, "Edit5")->setText(times);
+        control<QLineEdit>(c->form, "Edit11")->setText(delay);
+        control<QLineEdit>(c->form, "Edit3")->setText(autoInc);
     }
 
     void verifyNormalLayout()
     {
         QCOMPARE(c->state.mode, OperatingMode::Normal);
         QCOMPARE(checkMarks(), u"N--"_s);
-        QVERIFY(!shown(c->form.Panel5));
-        QVERIFY(!shown(c->form.Panel3));
-        QVERIFY(shown(c->form.memMsg));
-        QVERIFY(shown(c->form.pnlPreMsg));
+        QVERIFY(!shown(control<QWidget>(c->form, "Panel5")));
+        QVERIFY(!shown(control<QWidget>(c->form, "Panel3")));
+        QVERIFY(shown(control<QPlainTextEdit>(c->form, "memMsg")));
+        QVERIFY(shown(control<QWidget>(c->form, "pnlPreMsg")));
         QCOMPARE(runFields(), (QStringList { "1", "0", "1" }));
     }
     void verifyTestLayout()
     {
         QCOMPARE(c->state.mode, OperatingMode::Test);
         QCOMPARE(checkMarks(), u"-T-"_s);
-        QVERIFY(shown(c->form.Panel5));
-        QVERIFY(!shown(c->form.Panel3));
-        QVERIFY(shown(c->form.memMsg));
+        QVERIFY(shown(control<QWidget>(c->form, "Panel5")));
+        QVERIFY(!shown(control<QWidget>(c->form, "Panel3")));
+        QVERIFY(shown(control<QPlainTextEdit>(c->form, "memMsg")));
     }
 
 private slots:
@@ -118,18 +123,18 @@ private slots:
     void rightPasswordEntersTestModeAndEmptiesTheMessageEachTime()
     {
         setRunFields(u"-1"_s, u"250"_s, u"3"_s);
-        c->form.memMsg->setPlainText(u"primo"_s);
+        control<QPlainTextEdit>(c->form, "memMsg")->setPlainText(u"primo"_s);
         c->guard.passwordFailures = 1;
         chooseTestMode({ u"Mint_Owl"_s });
         verifyTestLayout();
-        QVERIFY(c->form.memMsg->toPlainText().isEmpty());
+        QVERIFY(control<QPlainTextEdit>(c->form, "memMsg")->toPlainText().isEmpty());
         QCOMPARE(c->guard.passwordFailures, 0);
         QCOMPARE(runFields(), (QStringList { "-1", "250", "3" })); // entering test mode keeps them
 
-        c->form.memMsg->setPlainText(u"secondo"_s);
+        control<QPlainTextEdit>(c->form, "memMsg")->setPlainText(u"secondo"_s);
         chooseTestMode({ u"Mint_Owl"_s });
         verifyTestLayout();
-        QVERIFY(c->form.memMsg->toPlainText().isEmpty());
+        QVERIFY(control<QPlainTextEdit>(c->form, "memMsg")->toPlainText().isEmpty());
         QVERIFY(c->alerts.alerts.isEmpty());
     }
 
@@ -141,7 +146,7 @@ private slots:
         QCOMPARE(checkMarks(), u"N--"_s);
         QCOMPARE(c->state.mode, OperatingMode::Normal);
 
-        c->form.RangeTest1->trigger();
+        control<QAction>(c->form, "RangeTest1")->trigger();
         chooseTestMode({});
         QCOMPARE(checkMarks(), u"--R"_s);
         QCOMPARE(c->state.mode, OperatingMode::RangeTest);
@@ -151,7 +156,7 @@ private slots:
     {
         chooseTestMode({ u"Mint_Owl"_s });
         setRunFields(u"-1"_s, u"500"_s, u"4"_s);
-        c->form.memMsg->setPlainText(u"da tenere"_s);
+        control<QPlainTextEdit>(c->form, "memMsg")->setPlainText(u"da tenere"_s);
 
         chooseTestMode({ u"mint_owl"_s, u"MINT_OWL"_s }); // then "Cancella"
         QCOMPARE(c->guard.passwordFailures, 2);
@@ -162,22 +167,22 @@ private slots:
         QCOMPARE(c->guard.passwordFailures, 0);
         // The window follows the mode: no hidden "Times" of -1 is left behind.
         verifyNormalLayout();
-        QCOMPARE(c->form.memMsg->toPlainText(), u"da tenere"_s);
+        QCOMPARE(control<QPlainTextEdit>(c->form, "memMsg")->toPlainText(), u"da tenere"_s);
     }
 
     void leavingTestModeResetsTheRunFieldsAndEmptiesTheMessage()
     {
         chooseTestMode({ u"Mint_Owl"_s });
         setRunFields(u"7"_s, u"500"_s, u"3"_s);
-        c->form.chkChgCap->setChecked(true);
-        c->form.chkTone->setChecked(true);
-        c->form.memMsg->setPlainText(u"prova"_s);
+        control<QCheckBox>(c->form, "chkChgCap")->setChecked(true);
+        control<QCheckBox>(c->form, "chkTone")->setChecked(true);
+        control<QPlainTextEdit>(c->form, "memMsg")->setPlainText(u"prova"_s);
 
-        c->form.NormalMode1->trigger();
+        control<QAction>(c->form, "NormalMode1")->trigger();
         verifyNormalLayout();
-        QVERIFY(c->form.memMsg->toPlainText().isEmpty());
-        QVERIFY(c->form.chkChgCap->isChecked()); // the options keep their state
-        QVERIFY(c->form.chkTone->isChecked());
+        QVERIFY(control<QPlainTextEdit>(c->form, "memMsg")->toPlainText().isEmpty());
+        QVERIFY(control<QCheckBox>(c->form, "chkChgCap")->isChecked()); // the options keep their state
+        QVERIFY(control<QCheckBox>(c->form, "chkTone")->isChecked());
 
         chooseTestMode({ u"Mint_Owl"_s });
         QCOMPARE(runFields(), (QStringList { "1", "0", "1" }));
@@ -199,16 +204,16 @@ private slots:
                 return false;
             }
         } watch;
-        watch.other = c->form.Panel5;
-        c->form.Panel3->installEventFilter(&watch);
+        watch.other = control<QWidget>(c->form, "Panel5");
+        control<QWidget>(c->form, "Panel3")->installEventFilter(&watch);
         c->form.show();
         QVERIFY(QTest::qWaitForWindowExposed(&c->form));
         chooseTestMode({ u"Mint_Owl"_s });
-        QVERIFY(c->form.Panel5->isVisible());
-        c->form.RangeTest1->trigger();
-        QVERIFY(c->form.Panel3->isVisible());
+        QVERIFY(control<QWidget>(c->form, "Panel5")->isVisible());
+        control<QAction>(c->form, "RangeTest1")->trigger();
+        QVERIFY(control<QWidget>(c->form, "Panel3")->isVisible());
         QVERIFY(!watch.together);
-        c->form.Panel3->removeEventFilter(&watch);
+        control<QWidget>(c->form, "Panel3")->removeEventFilter(&watch);
     }
 
     void rangeTestShowsItsPanel_data()
@@ -225,58 +230,58 @@ private slots:
         QFETCH(QString, period);
         QFETCH(QString, expected);
         chooseTestMode({ u"Mint_Owl"_s });
-        c->form.memMsg->setPlainText(u"resta"_s);
-        c->form.PageControl1->setCurrentWidget(c->form.TabSheet1);
-        c->form.edtHeartbeat->setText(period);
-        c->form.Edit2->setText(u"altro"_s);
+        control<QPlainTextEdit>(c->form, "memMsg")->setPlainText(u"resta"_s);
+        control<QTabWidget>(c->form, "PageControl1")->setCurrentWidget(control<QWidget>(c->form, "TabSheet1"));
+        control<QLineEdit>(c->form, "edtHeartbeat")->setText(period);
+        control<QLineEdit>(c->form, "Edit2")->setText(u"altro"_s);
 
-        c->form.RangeTest1->trigger();
+        control<QAction>(c->form, "RangeTest1")->trigger();
         QCOMPARE(c->state.mode, OperatingMode::RangeTest);
         QCOMPARE(checkMarks(), u"--R"_s);
-        QVERIFY(shown(c->form.Panel3));
-        QVERIFY(!shown(c->form.memMsg));
-        QVERIFY(!shown(c->form.pnlPreMsg));
-        QVERIFY(!shown(c->form.Panel5));
-        QCOMPARE(c->form.edtHeartbeat->text(), expected);
-        QCOMPARE(c->form.Edit2->text(), u"Range Test"_s);
-        QCOMPARE(c->form.PageControl1->currentWidget(), c->form.TabSheet2);
-        QCOMPARE(c->form.memMsg->toPlainText(), u"resta"_s);
+        QVERIFY(shown(control<QWidget>(c->form, "Panel3")));
+        QVERIFY(!shown(control<QPlainTextEdit>(c->form, "memMsg")));
+        QVERIFY(!shown(control<QWidget>(c->form, "pnlPreMsg")));
+        QVERIFY(!shown(control<QWidget>(c->form, "Panel5")));
+        QCOMPARE(control<QLineEdit>(c->form, "edtHeartbeat")->text(), expected);
+        QCOMPARE(control<QLineEdit>(c->form, "Edit2")->text(), u"Range Test"_s);
+        QCOMPARE(control<QTabWidget>(c->form, "PageControl1")->currentWidget(), control<QWidget>(c->form, "TabSheet2"));
+        QCOMPARE(control<QPlainTextEdit>(c->form, "memMsg")->toPlainText(), u"resta"_s);
 
-        c->form.NormalMode1->trigger();
+        control<QAction>(c->form, "NormalMode1")->trigger();
         verifyNormalLayout();
-        QVERIFY(c->form.memMsg->toPlainText().isEmpty());
+        QVERIFY(control<QPlainTextEdit>(c->form, "memMsg")->toPlainText().isEmpty());
     }
 
     void escOnlyRaisesTheStopRequest()
     {
         chooseTestMode({ u"Mint_Owl"_s });
-        c->form.Button6->click();
+        control<QPushButton>(c->form, "Button6")->click();
         QVERIFY(c->state.stopRequest);
         verifyTestLayout();
     }
 
     void rangeFieldsTakeAtMostThreeDigitsAndTwentyCharacters()
     {
-        c->form.RangeTest1->trigger();
-        c->form.edtHeartbeat->clear();
-        QTest::keyClicks(c->form.edtHeartbeat, u"1-2a45"_s);
-        QCOMPARE(c->form.edtHeartbeat->text(), u"124"_s);
-        c->form.Edit2->clear();
-        QTest::keyClicks(c->form.Edit2, u"abcdefghijklmnopqrstuvwxyz"_s);
-        QCOMPARE(c->form.Edit2->text(), u"abcdefghijklmnopqrst"_s);
+        control<QAction>(c->form, "RangeTest1")->trigger();
+        control<QLineEdit>(c->form, "edtHeartbeat")->clear();
+        QTest::keyClicks(control<QLineEdit>(c->form, "edtHeartbeat"), u"1-2a45"_s);
+        QCOMPARE(control<QLineEdit>(c->form, "edtHeartbeat")->text(), u"124"_s);
+        control<QLineEdit>(c->form, "Edit2")->clear();
+        QTest::keyClicks(control<QLineEdit>(c->form, "Edit2"), u"abcdefghijklmnopqrstuvwxyz"_s);
+        QCOMPARE(control<QLineEdit>(c->form, "Edit2")->text(), u"abcdefghijklmnopqrst"_s);
     }
 
     void rangeWindowShowsTheFormsFieldsAndCancelsBeforeStart()
     {
-        c->form.RangeTest1->trigger();
-        c->form.Edit2->setText(u"Prova"_s);
-        c->form.edtHeartbeat->setText(u"7"_s);
+        control<QAction>(c->form, "RangeTest1")->trigger();
+        control<QLineEdit>(c->form, "Edit2")->setText(u"Prova"_s);
+        control<QLineEdit>(c->form, "edtHeartbeat")->setText(u"7"_s);
         int runs = 0;
-        c->range.setRunTransmission([&runs] { return ++runs > 0; });
+        QObject::connect(&c->range, &TfrmRange::startRequested, [&runs] { ++runs; });
         QTimer::singleShot(0, &c->range, [this] {
-            QCOMPARE(c->range.edtMsg->text(), u"Prova"_s);
-            QCOMPARE(c->range.lblSec->text(), u"7"_s);
-            c->range.Button1->click();
+            QCOMPARE(control<QLineEdit>(c->range, "edtMsg")->text(), u"Prova"_s);
+            QCOMPARE(control<QLabel>(c->range, "lblSec")->text(), u"7"_s);
+            control<QPushButton>(c->range, "Button1")->click();
         });
         c->range.showModal(); // "Cancel" before "Start"
         QCOMPARE(runs, 0);

@@ -1,6 +1,7 @@
 // The COM settings window over a real table serial, and what the next run opens with it.
 
 #include "link/Serial.h"
+#include "tests/support/Controls.h"
 #include "tests/support/SendRig.h"
 
 #include <QComboBox>
@@ -20,7 +21,8 @@ QList<int> stored(SendRig &rig)
 
 QList<int> shown(const TfrmCOM &com)
 {
-    return { com.cboPort->currentIndex(), com.cboBaud->currentIndex(), com.cboData->currentIndex() };
+    return { control<QComboBox>(com, "cboPort")->currentIndex(), control<QComboBox>(com, "cboBaud")->currentIndex(),
+             control<QComboBox>(com, "cboData")->currentIndex() };
 }
 
 // A rig (database opened, simulator not started) with the COM window over its table, shown.
@@ -51,10 +53,12 @@ private slots:
         TfrmCOM com(rig.stores->serial, rig.alerts, rig.dirPath);
         QCOMPARE(stored(rig), (QList<int> { 0, 3, 1 }));
         com.show();
-        QCOMPARE((QStringList { com.cboPort->currentText(), com.cboBaud->currentText(), com.cboData->currentText() }),
+        QCOMPARE((QStringList { control<QComboBox>(com, "cboPort")->currentText(),
+                                control<QComboBox>(com, "cboBaud")->currentText(),
+                                control<QComboBox>(com, "cboData")->currentText() }),
                  (QStringList { u"COM1"_s, u"9600"_s, u"8,N,1"_s }));
-        QCOMPARE(com.cboPort->count(), 17);
-        QCOMPARE(com.cboPort->itemText(16), QString());
+        QCOMPARE(control<QComboBox>(com, "cboPort")->count(), 17);
+        QCOMPARE(control<QComboBox>(com, "cboPort")->itemText(16), QString());
         QVERIFY(rig.alerts.alerts.isEmpty());
     }
 
@@ -63,11 +67,11 @@ private slots:
         ComRig rig;
         TfrmCOM &com = rig.com;
         int refreshed = 0;
-        com.setRefresh([&] { ++refreshed; });
-        com.cboPort->setCurrentIndex(com.cboPort->findText(u"COM12"_s));
-        com.cboBaud->setCurrentIndex(com.cboBaud->findText(u"19200"_s));
-        com.cboData->setCurrentIndex(com.cboData->findText(u"7,E,1"_s));
-        QTest::mouseClick(com.BitBtn1, Qt::LeftButton);
+        QObject::connect(&com, &TfrmCOM::settingsStored, [&] { ++refreshed; });
+        control<QComboBox>(com, "cboPort")->setCurrentIndex(control<QComboBox>(com, "cboPort")->findText(u"COM12"_s));
+        control<QComboBox>(com, "cboBaud")->setCurrentIndex(control<QComboBox>(com, "cboBaud")->findText(u"19200"_s));
+        control<QComboBox>(com, "cboData")->setCurrentIndex(control<QComboBox>(com, "cboData")->findText(u"7,E,1"_s));
+        QTest::mouseClick(control<QPushButton>(com, "BitBtn1"), Qt::LeftButton);
 
         QCOMPARE(com.result(), int(QDialog::Accepted));
         QCOMPARE(refreshed, 1);
@@ -87,7 +91,7 @@ private slots:
     void emptyEntryStoresSixteen()
     {
         ComRig rig;
-        rig.com.cboPort->setCurrentIndex(16);
+        control<QComboBox>(rig.com, "cboPort")->setCurrentIndex(16);
         rig.com.BitBtn1Click();
         QCOMPARE(stored(rig).first(), 16); // what a run then refuses: see the driver's port tests
     }
@@ -98,13 +102,13 @@ private slots:
         TfrmCOM &com = rig.com;
         rig.stores->serial.write({ 4, 1, 0 });
         int refreshed = 0;
-        com.setRefresh([&] { ++refreshed; });
+        QObject::connect(&com, &TfrmCOM::settingsStored, [&] { ++refreshed; });
         rig.reshow();
-        QCOMPARE(com.cboPort->currentText(), u"COM5"_s);
-        com.cboPort->setCurrentIndex(0);
-        com.cboBaud->setCurrentIndex(4);
-        com.cboData->setCurrentIndex(1);
-        QTest::mouseClick(com.BitBtn2, Qt::LeftButton);
+        QCOMPARE(control<QComboBox>(com, "cboPort")->currentText(), u"COM5"_s);
+        control<QComboBox>(com, "cboPort")->setCurrentIndex(0);
+        control<QComboBox>(com, "cboBaud")->setCurrentIndex(4);
+        control<QComboBox>(com, "cboData")->setCurrentIndex(1);
+        QTest::mouseClick(control<QPushButton>(com, "BitBtn2"), Qt::LeftButton);
 
         QCOMPARE(com.result(), int(QDialog::Rejected));
         QCOMPARE(refreshed, 0);
@@ -135,12 +139,13 @@ private slots:
         ComRig rig;
         TfrmCOM &com = rig.com;
         QVERIFY(QFile::link(u"/dev/null"_s, rig.dirPath + u"/COM3"_s));
-        QVERIFY2(com.lblDevice->text().contains(u"/dev/ttyS0"_s), qPrintable(com.lblDevice->text()));
-        com.cboPort->setCurrentIndex(2);
-        QVERIFY(com.lblDevice->text().contains(rig.dirPath + u"/COM3"_s));
-        com.cboPort->setCurrentIndex(16);
-        QCOMPARE(com.lblDevice->text(), u"nessun dispositivo"_s);
-        QCOMPARE(com.cboPort->accessibleName(), u"Porta"_s);
+        QVERIFY2(control<QLabel>(com, "lblDevice")->text().contains(u"/dev/ttyS0"_s),
+                 qPrintable(control<QLabel>(com, "lblDevice")->text()));
+        control<QComboBox>(com, "cboPort")->setCurrentIndex(2);
+        QVERIFY(control<QLabel>(com, "lblDevice")->text().contains(rig.dirPath + u"/COM3"_s));
+        control<QComboBox>(com, "cboPort")->setCurrentIndex(16);
+        QCOMPARE(control<QLabel>(com, "lblDevice")->text(), u"nessun dispositivo"_s);
+        QCOMPARE(control<QComboBox>(com, "cboPort")->accessibleName(), u"Porta"_s);
     }
 };
 

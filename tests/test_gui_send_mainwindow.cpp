@@ -9,8 +9,10 @@
 #include "send/Password.h"
 #include "send/Range.h"
 #include "send/TransmitCommand.h"
+#include "tests/support/Controls.h"
 #include "tests/support/SendRig.h"
 #include "ui/ReportModel.h"
+#include "ui/StatusBar.h"
 #include "ui/Unit1.h"
 
 #include <QAction>
@@ -54,24 +56,25 @@ struct RangeConsole : Window
         , modes(form, rig.state, password, range)
     {
         view.setRangeWindow(&range);
-        command.setShowRangeWindow([this] { range.showModal(); });
-        range.setRunTransmission([this] { return command.startRangeRun(); });
-        QObject::connect(form.tbnTransmit, &QAction::triggered, [this] { command.tbnTransmitClick(); });
+        QObject::connect(&command, &TransmitCommand::rangeWindowRequested, &range, &TfrmRange::showModal);
+        QObject::connect(&range, &TfrmRange::startRequested, &command, &TransmitCommand::startRangeRun);
+        QObject::connect(control<QAction>(form, "tbnTransmit"), &QAction::triggered,
+                         [this] { command.tbnTransmitClick(); });
     }
 
     // "Range Test" from the menu with a one-second period, then "Invia" to the typed code;
     // "Start" is pressed as soon as the range-test window is open.
     void runRangeTest()
     {
-        form.RangeTest1->trigger();
-        form.edtHeartbeat->setText(u"1"_s);
-        form.edtID->setText(u"123A12"_s);
+        control<QAction>(form, "RangeTest1")->trigger();
+        control<QLineEdit>(form, "edtHeartbeat")->setText(u"1"_s);
+        control<QLineEdit>(form, "edtID")->setText(u"123A12"_s);
         QTimer::singleShot(0, &range, [this] {
-            shownMessage = range.edtMsg->text();
-            shownPeriod = range.lblSec->text();
-            range.Button2->click();
+            shownMessage = control<QLineEdit>(range, "edtMsg")->text();
+            shownPeriod = control<QLabel>(range, "lblSec")->text();
+            control<QPushButton>(range, "Button2")->click();
         });
-        form.tbnTransmit->trigger();
+        control<QAction>(form, "tbnTransmit")->trigger();
     }
 
     ModeGuard guard;
@@ -91,10 +94,10 @@ QByteArray frameOf(const QByteArray &header, const QByteArray &text)
 QList<QStringList> shownRows(const TForm1 &form, const QList<int> &columns)
 {
     QList<QStringList> out;
-    for (int r = 0; r < form.reportModel->rowCount(); ++r) {
+    for (int r = 0; r < form.reportModel()->rowCount(); ++r) {
         QStringList row;
         for (int c : columns)
-            row << form.reportModel->index(r, c).data().toString();
+            row << form.reportModel()->index(r, c).data().toString();
         out << row;
     }
     return out;
@@ -117,20 +120,23 @@ private slots:
         QVERIFY(rig.startSimulator());
         Window w(rig);
         TForm1 &f = w.form;
-        f.PageControl1->setCurrentIndex(1);
-        f.edtID->setText(u"123A12"_s);
-        f.memMsg->setPlainText(u"HI"_s);
-        f.Edit5->setText(u"2"_s);
+        control<QTabWidget>(f, "PageControl1")->setCurrentIndex(1);
+        control<QLineEdit>(f, "edtID")->setText(u"123A12"_s);
+        control<QPlainTextEdit>(f, "memMsg")->setPlainText(u"HI"_s);
+        control<QLineEdit>(f, "Edit5")->setText(u"2"_s);
         const auto controls = [&f] {
-            return QList<bool> { f.tbnTransmit->isEnabled(),  f.mnuTransmit->isEnabled(), f.Recipient1->isEnabled(),
-                                 f.OpenHistory1->isEnabled(), f.NormalMode1->isEnabled(), f.RangeTest1->isEnabled(),
-                                 f.TestMode1->isEnabled() };
+            return QList<bool> {
+                control<QAction>(f, "tbnTransmit")->isEnabled(), control<QAction>(f, "mnuTransmit")->isEnabled(),
+                control<QAction>(f, "Recipient1")->isEnabled(),  control<QAction>(f, "OpenHistory1")->isEnabled(),
+                control<QAction>(f, "NormalMode1")->isEnabled(), control<QAction>(f, "RangeTest1")->isEnabled(),
+                control<QAction>(f, "TestMode1")->isEnabled()
+            };
         };
         QList<bool> controlsDuringRun;
         QString statusDuringRun;
         rig.pump.onPump = [&] {
             controlsDuringRun = controls();
-            statusDuringRun = f.statusText(2);
+            statusDuringRun = f.status().stateText();
         };
 
         w.command.tbnTransmitClick();
@@ -138,7 +144,8 @@ private slots:
         QVERIFY(rig.state.lastRunResult);
         QCOMPARE(controlsDuringRun, QList<bool>(7, false));
         QCOMPARE(controls(), QList<bool>(7, true));
-        QCOMPARE((QStringList { statusDuringRun, f.statusText(2), f.edtID->text(), f.Label20->text() }),
+        QCOMPARE((QStringList { statusDuringRun, f.status().stateText(), control<QLineEdit>(f, "edtID")->text(),
+                                control<QLabel>(f, "Label20")->text() }),
                  (QStringList { u" Sending......"_s, u"Pronto"_s, u"0000123A12"_s, u"2"_s }));
         QCOMPARE(rig.alerts.texts(), QStringList { u"Invio corretto!  "_s });
         QCOMPARE(shownRows(f, { ReportModel::Status }), QList<QStringList>(2, { u"OK"_s }));
@@ -152,13 +159,13 @@ private slots:
         rig.addBook();
         Window w(rig);
         TForm1 &f = w.form;
-        f.PageControl1->setCurrentIndex(0);
-        f.ListBox2->addItems({ u"Anna"_s, u"Bruno"_s });
-        f.memMsg->setPlainText(u"CIAO"_s);
+        control<QTabWidget>(f, "PageControl1")->setCurrentIndex(0);
+        control<QListWidget>(f, "ListBox2")->addItems({ u"Anna"_s, u"Bruno"_s });
+        control<QPlainTextEdit>(f, "memMsg")->setPlainText(u"CIAO"_s);
         QString statusDuringFrame;
         rig.pump.onPump = [&] {
             if (statusDuringFrame.isEmpty())
-                statusDuringFrame = f.statusText(2);
+                statusDuringFrame = f.status().stateText();
         };
 
         w.command.tbnTransmitClick();
@@ -167,7 +174,7 @@ private slots:
         QCOMPARE(statusDuringFrame, u" Invio...     "_s);
         QCOMPARE(shownRows(f, { ReportModel::Recipt, ReportModel::Msg }),
                  (QList<QStringList> { { u"Anna"_s, u"Anna:CIAO"_s }, { u"Bruno"_s, u"CIAO"_s } }));
-        QCOMPARE(f.Label20->text(), u"1"_s);
+        QCOMPARE(control<QLabel>(f, "Label20")->text(), u"1"_s);
     }
 
     void threePassesUntilCancel()
@@ -178,12 +185,12 @@ private slots:
         QStringList textsSeen;
         bool visibleAtCancel = false;
         rig.pump.onPump = [&] {
-            const QString text = c.range.edtMsg->text();
+            const QString text = control<QLineEdit>(c.range, "edtMsg")->text();
             if (textsSeen.isEmpty() || textsSeen.last() != text)
                 textsSeen << text;
             if (rig.state.rangeCounter == 3 && !rig.state.stopRequest) {
                 visibleAtCancel = c.range.isVisible();
-                c.range.Button1->click(); // "Cancel" while the third pass is going on
+                control<QPushButton>(c.range, "Button1")->click(); // "Cancel" while the third pass is going on
             }
         };
 
@@ -203,7 +210,8 @@ private slots:
             frames << frameOf("0000123A12", text.toLatin1());
         QVERIFY(rig.sim->waitForFrames(3));
         QCOMPARE(rig.sim->frames(), frames);
-        QVERIFY(c.form.tbnTransmit->isEnabled() && c.form.mnuTransmit->isEnabled());
+        QVERIFY(control<QAction>(c.form, "tbnTransmit")->isEnabled()
+                && control<QAction>(c.form, "mnuTransmit")->isEnabled());
     }
 
     void aFrameFailureEndsTheRunAndClosesTheWindow()
@@ -226,7 +234,7 @@ private slots:
         QVERIFY(!rig.state.lastRunResult);
         QCOMPARE(rig.column(4), (QStringList { u"OK"_s, u"OK"_s, u"NoTX"_s }));
         QCOMPARE(rig.column(5), kRangeTexts);
-        QVERIFY(c.form.tbnTransmit->isEnabled());
+        QVERIFY(control<QAction>(c.form, "tbnTransmit")->isEnabled());
     }
 
     void aBadCodeOpensNoWindow()
@@ -238,9 +246,9 @@ private slots:
             ++opened;
             return 0;
         });
-        c.form.RangeTest1->trigger();
-        c.form.edtID->setText(u"7A12"_s); // capcode below 8
-        c.form.tbnTransmit->trigger();
+        control<QAction>(c.form, "RangeTest1")->trigger();
+        control<QLineEdit>(c.form, "edtID")->setText(u"7A12"_s); // capcode below 8
+        control<QAction>(c.form, "tbnTransmit")->trigger();
         ModalRunner::clearInterceptor();
         QCOMPARE(opened, 0);
         QCOMPARE(rig.alerts.alerts.size(), 1);

@@ -4,6 +4,7 @@
 #include "core/Errors.h"
 #include "core/SendingState.h"
 #include "send/Range.h"
+#include "tests/support/Controls.h"
 
 #include <QLabel>
 #include <QPushButton>
@@ -19,7 +20,7 @@ private slots:
     {
         SendingState state;
         TfrmRange range(state);
-        range.setRunTransmission([]() -> bool { throw DataError(QStringLiteral("disk I/O error")); });
+        QObject::connect(&range, &TfrmRange::startRequested, [] { throw DataError(QStringLiteral("disk I/O error")); });
         range.show();
         QVERIFY(QTest::qWaitForWindowExposed(&range));
         bool thrown = false;
@@ -33,7 +34,7 @@ private slots:
         QVERIFY(!state.lastRunResult);
 
         range.show();
-        QVERIFY(range.Button2->isEnabled());
+        QVERIFY(control<QPushButton>(range, "Button2")->isEnabled());
         QTest::keyClick(&range, Qt::Key_Escape);
         QVERIFY(!range.isVisible());
     }
@@ -45,13 +46,13 @@ private slots:
         SendingState state;
         TfrmRange range(state);
         bool visibleAfterEscape = false, visibleAfterClose = false;
-        range.setRunTransmission([&] {
+        QObject::connect(&range, &TfrmRange::startRequested, [&] {
             QTest::keyClick(&range, Qt::Key_Escape);
             visibleAfterEscape = range.isVisible() && state.stopRequest;
             state.stopRequest = false;
             range.close();
             visibleAfterClose = range.isVisible() && state.stopRequest;
-            return true;
+            state.lastRunResult = true;
         });
         range.show();
         QVERIFY(QTest::qWaitForWindowExposed(&range));

@@ -129,7 +129,7 @@ private slots:
         rig.view.period = u"1"_s;
         int shown = 0;
         bool lockedWhileShown = false;
-        rig.command.setShowRangeWindow([&] {
+        auto show = QObject::connect(&rig.command, &TransmitCommand::rangeWindowRequested, [&] {
             ++shown;
             lockedWhileShown = !rig.view.transmitEnabled;
             QCOMPARE(rig.state.rangeCounter, 0u);
@@ -149,7 +149,7 @@ private slots:
         QVERIFY(rig.state.busyDeadline.get() > rig.clock.tickMs());
 
         // "Cancel" before "Start": nothing ran, so no renewal from an earlier result.
-        rig.command.setShowRangeWindow([] {});
+        QObject::disconnect(show);
         rig.state.busyDeadline.set(5);
         rig.command.tbnTransmitClick();
         QVERIFY(!rig.state.lastRunResult);
@@ -164,7 +164,7 @@ private slots:
         rig.testRun(u"-1"_s, u"1000"_s);
         int closes = 0;
         bool deferred = false;
-        rig.command.setCloseAfterRun([&] {
+        QObject::connect(&rig.command, &TransmitCommand::deferredCloseDue, [&] {
             ++closes;
             QVERIFY(!rig.command.busy());
         });

@@ -24,9 +24,7 @@ QList<Qt::Alignment> ReportPane::cellAlignments()
 }
 
 ReportPane::ReportPane(TForm1 &form, AlertSink &alerts)
-    : ReportPane(
-        Widgets { form.tbxPnl, form.DBGrid1, form.DBMemo1, form.ToolButton1, form.mnuShowReport, form.OpenHistory1 },
-        *form.reportModel, alerts, &form)
+    : ReportPane(form.reportPaneParts(), *form.reportModel(), alerts, &form)
 {
 }
 

@@ -17,24 +17,26 @@ class QTableView;
 class ReportGrid;
 class TForm1;
 
+// The widgets and actions a report pane is made of.
+struct ReportPaneParts
+{
+    QDockWidget *tbxPnl = nullptr;
+    QTableView *DBGrid1 = nullptr;
+    QPlainTextEdit *DBMemo1 = nullptr;
+    QAction *ToolButton1 = nullptr; // "Report"
+    QAction *mnuShowReport = nullptr; // "Mostra report", checkable
+    QAction *OpenHistory1 = nullptr; // "Apri report..."
+};
+
 class ReportPane : public QObject
 {
     Q_OBJECT
 
 public:
-    struct Widgets
-    {
-        QDockWidget *tbxPnl = nullptr;
-        QTableView *DBGrid1 = nullptr;
-        QPlainTextEdit *DBMemo1 = nullptr;
-        QAction *ToolButton1 = nullptr; // "Report"
-        QAction *mnuShowReport = nullptr; // "Mostra report", checkable
-        QAction *OpenHistory1 = nullptr; // "Apri report..."
-    };
+    using Widgets = ReportPaneParts;
 
     ReportPane(const Widgets &widgets, ReportModel &model, AlertSink &alerts, QObject *parent = nullptr);
-    // The main window's pane (its members tbxPnl, DBGrid1, DBMemo1, ToolButton1,
-    // mnuShowReport, OpenHistory1 and reportModel).
+    // The main window's pane (TForm1::reportPaneParts() over its reportModel()).
     ReportPane(TForm1 &form, AlertSink &alerts);
 
     // The report window opened by "Apri report..." (TfrmHis).

@@ -11,6 +11,8 @@
 #include "store/DataStores.h"
 #include "ui/MessageFiles.h"
 #include "ui/ReportModel.h"
+#include "ui/ReportPane.h"
+#include "ui/StatusBar.h"
 #include "ui/UserListRules.h"
 
 #include <QAction>
@@ -31,9 +33,8 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QPlainTextEdit>
-#include <QProgressBar>
 #include <QPushButton>
-#include <QStatusBar>
+#include <QRegularExpressionValidator>
 #include <QStyle>
 #include <QSystemTrayIcon>
 #include <QTabWidget>
@@ -190,8 +191,22 @@ TForm1::TForm1(SendingState &state, DataStores &stores, AlertSink &alerts, QWidg
     connect(tbnSave, &QAction::triggered, this, &TForm1::tbnSaveClick);
     connect(mnuExport, &QAction::triggered, this, &TForm1::tbnSaveClick);
 
-    reportModel = new ReportModel(m_stores.report.database(), this);
-    DBGrid1->setModel(reportModel);
+    connect(tbnTransmit, &QAction::triggered, this, &TForm1::transmitChosen);
+    connect(mnuTransmit, &QAction::triggered, this, &TForm1::transmitChosen);
+    connect(Recipient1, &QAction::triggered, this, &TForm1::recipientsChosen);
+    connect(mnuGroups, &QAction::triggered, this, &TForm1::groupsChosen);
+    connect(mnuPreMsg, &QAction::triggered, this, &TForm1::presetsChosen);
+    connect(COMPort1, &QAction::triggered, this, &TForm1::comPortChosen);
+    connect(mnuGateway, &QAction::triggered, this, &TForm1::gatewayChosen);
+    connect(mnuQueue, &QAction::triggered, this, &TForm1::queueChosen);
+    connect(About1, &QAction::triggered, this, &TForm1::aboutChosen);
+    connect(NormalMode1, &QAction::triggered, this, &TForm1::normalModeChosen);
+    connect(TestMode1, &QAction::triggered, this, &TForm1::testModeChosen);
+    connect(RangeTest1, &QAction::triggered, this, &TForm1::rangeTestChosen);
+    connect(Button6, &QPushButton::clicked, this, &TForm1::stopChosen);
+
+    m_reportModel = new ReportModel(m_stores.report.database(), this);
+    DBGrid1->setModel(m_reportModel);
 }
 
 TForm1::~TForm1()
@@ -459,8 +474,12 @@ QWidget *TForm1::buildHeaderRow()
     // Range-test row, shown in place of the message box and the preset row.
     Panel3 = rowPanel(QStringLiteral("Panel3"), Panel2);
     auto *range = static_cast<QHBoxLayout *>(Panel3->layout());
+    // The range period is a whole number of seconds, at most three digits; the range text
+    // starts with at most 20 characters. An empty period is refused when a run starts.
     edtHeartbeat = lineEdit(QStringLiteral("edtHeartbeat"), QStringLiteral("0"), 40, Panel3);
     edtHeartbeat->setMaxLength(3);
+    edtHeartbeat->setValidator(
+        new QRegularExpressionValidator(QRegularExpression(QStringLiteral("[0-9]{0,3}")), edtHeartbeat));
     Edit2 = lineEdit(QStringLiteral("Edit2"), QString(), 170, Panel3);
     Edit2->setMaxLength(20);
     lblCount = new QLabel(QStringLiteral("00"), Panel3);
@@ -513,41 +532,8 @@ void TForm1::buildReportPane()
 
 void TForm1::buildStatusBar()
 {
-    StatusBar1 = statusBar();
-    StatusBar1->setObjectName(QStringLiteral("StatusBar1"));
-    StatusBar1->setAccessibleName(QStringLiteral("StatusBar1"));
-    StatusBar1->setSizeGripEnabled(false);
-
-    PB1 = new QProgressBar(StatusBar1);
-    PB1->setObjectName(QStringLiteral("PB1"));
-    PB1->setAccessibleName(QStringLiteral("PB1"));
-    PB1->setRange(0, 100);
-    PB1->setValue(0);
-    PB1->setTextVisible(false);
-    PB1->setFixedWidth(370);
-
-    auto panel = [this](const QString &name, const QString &text) {
-        auto *label = new QLabel(text, StatusBar1);
-        label->setObjectName(name); // no accessible name: a screen reader reads the panel's text
-        label->setFrameShape(QFrame::StyledPanel);
-        label->setFrameShadow(QFrame::Sunken);
-        return label;
-    };
-    m_statusPanel1 = panel(QStringLiteral("StatusPanel1"), QString());
-    // 300 pixels, or the width of the settings text where the font needs more.
-    m_statusPanel1->setMinimumWidth(300);
-    m_statusPanel2 = panel(QStringLiteral("StatusPanel2"), QStringLiteral("Pronto"));
-
-    StatusBar1->addWidget(PB1);
-    StatusBar1->addWidget(m_statusPanel1);
-    StatusBar1->addWidget(m_statusPanel2, 1);
-
-    // The gateway's panel reads its current text: no fixed accessible name.
-    m_statusPanel3 = new QLabel(QStringLiteral("SNPP: spento"), StatusBar1);
-    m_statusPanel3->setObjectName(QStringLiteral("StatusPanel3"));
-    m_statusPanel3->setFrameShape(QFrame::StyledPanel);
-    m_statusPanel3->setFrameShadow(QFrame::Sunken);
-    StatusBar1->addPermanentWidget(m_statusPanel3);
+    StatusBar1 = new StatusBar(this);
+    setStatusBar(StatusBar1);
 }
 
 void TForm1::buildTray()
@@ -574,41 +560,160 @@ void TForm1::buildTray()
     TrayIcon1->show();
 }
 
-// --- status bar ---------------------------------------------------------------------------
+// --- what the collaborators ask of the window ---------------------------------------------
 
-void TForm1::setStatusText(int panel, const QString &text)
+ReportPaneParts TForm1::reportPaneParts() const
 {
-    if (panel == 1)
-        m_statusPanel1->setText(text);
-    else if (panel == 2)
-        m_statusPanel2->setText(text);
-    else if (panel == 3)
-        m_statusPanel3->setText(text);
+    return { tbxPnl, DBGrid1, DBMemo1, ToolButton1, mnuShowReport, OpenHistory1 };
 }
 
-QString TForm1::statusText(int panel) const
+void TForm1::showModeRows(OperatingMode mode)
 {
-    if (panel == 1)
-        return m_statusPanel1->text();
-    if (panel == 2)
-        return m_statusPanel2->text();
-    if (panel == 3)
-        return m_statusPanel3->text();
-    return {};
+    // Hide before showing: the test row beside the range row is wider than a screen, and
+    // even a moment of that would push a maximised window out to the larger width.
+    if (mode != OperatingMode::Test)
+        Panel5->hide();
+    if (mode != OperatingMode::RangeTest)
+        Panel3->hide();
+    if (mode == OperatingMode::RangeTest) {
+        memMsg->hide();
+        pnlPreMsg->hide();
+        Panel3->show();
+        return;
+    }
+    if (mode == OperatingMode::Test)
+        Panel5->show();
+    memMsg->show();
+    pnlPreMsg->show();
 }
 
-void TForm1::setProgress(int maximum, int position)
+void TForm1::showModeChecks(OperatingMode mode)
 {
-    // A range of 0..0 would show a busy animation, and values above the maximum are ignored.
-    const int top = qMax(1, maximum);
-    PB1->setRange(0, top);
-    PB1->setValue(qBound(0, position, top));
+    NormalMode1->setChecked(mode == OperatingMode::Normal);
+    TestMode1->setChecked(mode == OperatingMode::Test);
+    RangeTest1->setChecked(mode == OperatingMode::RangeTest);
 }
 
-void TForm1::advanceProgress(int count)
+void TForm1::clearMessage()
 {
-    const qint64 next = qint64(PB1->value()) + count;
-    PB1->setValue(static_cast<int>(qBound(qint64(0), next, qint64(PB1->maximum()))));
+    memMsg->clear();
+}
+
+void TForm1::resetRunFields()
+{
+    Edit5->setText(QStringLiteral("1"));
+    Edit11->setText(QStringLiteral("0"));
+    Edit3->setText(QStringLiteral("1"));
+}
+
+void TForm1::prepareRangeTest()
+{
+    if (edtHeartbeat->text() == QLatin1String("0"))
+        edtHeartbeat->setText(QStringLiteral("30"));
+    Edit2->setText(QStringLiteral("Range Test"));
+    PageControl1->setCurrentWidget(TabSheet2);
+}
+
+int TForm1::pageIndex() const
+{
+    return PageControl1->currentIndex();
+}
+
+bool TForm1::testModeChecked() const
+{
+    return TestMode1->isChecked();
+}
+
+bool TForm1::changeMessageChecked() const
+{
+    return chkChgMsg->isChecked();
+}
+
+bool TForm1::changeCodeChecked() const
+{
+    return chkChgCap->isChecked();
+}
+
+bool TForm1::toneOnlyChecked() const
+{
+    return chkTone->isChecked();
+}
+
+QString TForm1::messageText() const
+{
+    return memMsg->toPlainText();
+}
+
+QString TForm1::timesText() const
+{
+    return Edit5->text();
+}
+
+QString TForm1::delayText() const
+{
+    return Edit11->text();
+}
+
+QString TForm1::autoIncText() const
+{
+    return Edit3->text();
+}
+
+QString TForm1::rangePeriodText() const
+{
+    return edtHeartbeat->text();
+}
+
+QString TForm1::rangeMessageText() const
+{
+    return Edit2->text();
+}
+
+int TForm1::sendListCount() const
+{
+    return ListBox2->count();
+}
+
+QString TForm1::sendListEntry(int index) const
+{
+    const QListWidgetItem *item = ListBox2->item(index);
+    return item ? item->text() : QString();
+}
+
+QString TForm1::codeText() const
+{
+    return edtID->text();
+}
+
+void TForm1::setCodeText(const QString &text)
+{
+    edtID->setText(text);
+}
+
+void TForm1::focusCode()
+{
+    edtID->setFocus();
+}
+
+void TForm1::setPassCount(const QString &text)
+{
+    Label20->setText(text);
+}
+
+void TForm1::setTransmitEnabled(bool enabled)
+{
+    tbnTransmit->setEnabled(enabled);
+    mnuTransmit->setEnabled(enabled);
+}
+
+void TForm1::setMaintenanceEnabled(bool enabled)
+{
+    Recipient1->setEnabled(enabled);
+    mnuGroups->setEnabled(enabled);
+    OpenHistory1->setEnabled(enabled);
+    // A mode chosen mid-run would empty the message or hide the panel that holds "ESC".
+    for (QAction *mode : { NormalMode1, RangeTest1, TestMode1 })
+        mode->setEnabled(enabled);
 }
 
 // --- loaders ------------------------------------------------------------------------------
@@ -643,7 +748,8 @@ void TForm1::LoadPresetList()
 
 void TForm1::ShowSerialStatus()
 {
-    showingDataErrors(m_alerts, [&] { setStatusText(1, UserListRules::serialStatusText(m_stores.serial.read())); });
+    showingDataErrors(m_alerts,
+                      [&] { StatusBar1->setPortText(UserListRules::serialStatusText(m_stores.serial.read())); });
 }
 
 // --- user lists ---------------------------------------------------------------------------
@@ -910,7 +1016,7 @@ void TForm1::showEvent(QShowEvent *event)
     ShowSerialStatus();
     LoadPresetList();
     setWindowState(windowState() | Qt::WindowMaximized);
-    showingDataErrors(m_alerts, [&] { reportModel->open(QStringLiteral("num"), false); });
+    showingDataErrors(m_alerts, [&] { m_reportModel->open(QStringLiteral("num"), false); });
 }
 
 void TForm1::resizeEvent(QResizeEvent *event)

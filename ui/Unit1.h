@@ -1,8 +1,11 @@
 #pragma once
 
-// The main window: the operator's working surface. Its controls are public members under
-// their designer names, so the collaborators that own a piece of behaviour (the transmit
-// command, the operating modes, the report views, the dialogs) connect to them directly.
+// The main window: the operator's working surface. Its controls are private members under
+// their designer names (and objectNames); the collaborators that own a piece of behaviour (the
+// transmit command, the operating modes, the report views, the dialogs) hear its commands as
+// signals and ask for what they need through its methods.
+
+#include "core/SendingState.h"
 
 #include <QMainWindow>
 
@@ -19,7 +22,6 @@ class QMenu;
 class QPlainTextEdit;
 class QProgressBar;
 class QPushButton;
-class QStatusBar;
 class QSystemTrayIcon;
 class QTabWidget;
 class QTableView;
@@ -29,6 +31,8 @@ class AlertSink;
 class Clock;
 class MessageFiles;
 class ReportModel;
+class StatusBar;
+struct ReportPaneParts;
 class TfrmPinId;
 struct DataStores;
 struct SendingState;
@@ -41,6 +45,101 @@ public:
     TForm1(SendingState &state, DataStores &stores, AlertSink &alerts, QWidget *parent = nullptr);
     ~TForm1() override;
 
+    // --- what the collaborators ask of the window ------------------------------------------
+    StatusBar &status() const { return *StatusBar1; }
+    ReportModel *reportModel() const { return m_reportModel; }
+    // The pane's grid, memo and commands, for the report views that give them their behaviour.
+    ReportPaneParts reportPaneParts() const;
+
+    // The rows of the message area each mode shows (test row, range row, message box), and
+    // the check marks of the menu "Sistema".
+    void showModeRows(OperatingMode mode);
+    void showModeChecks(OperatingMode mode);
+    void clearMessage();
+    // "Times" 1, "Ritardo" 0 and "Auto Inc" 1, as a normal-mode run needs them.
+    void resetRunFields();
+    // A range test starts on the direct page, with a period of 30 s where none was set and
+    // the range text "Range Test".
+    void prepareRangeTest();
+
+    // What a run is made of, read from the controls.
+    int pageIndex() const; // 0 address book, 1 direct
+    bool testModeChecked() const;
+    bool changeMessageChecked() const; // "Chg Msg"
+    bool changeCodeChecked() const; // "Chg CAP"
+    bool toneOnlyChecked() const; // "Tone Only"
+    QString messageText() const;
+    QString timesText() const; // "Times"
+    QString delayText() const; // "Ritardo", in ms
+    QString autoIncText() const; // "Auto Inc"
+    QString rangePeriodText() const; // "Periodo Range Test", in s
+    QString rangeMessageText() const; // the range test's "Messaggio"
+    int sendListCount() const;
+    QString sendListEntry(int index) const;
+    QString codeText() const;
+    void setCodeText(const QString &text);
+    void focusCode();
+    void setPassCount(const QString &text); // the test row's count of passes done
+
+    // "Invia" (tool bar and menu) on or off while a run goes on; and the commands that must
+    // wait for it: the address book, the report window and the modes.
+    void setTransmitEnabled(bool enabled);
+    void setMaintenanceEnabled(bool enabled);
+
+    // --- loaders ---------------------------------------------------------------------------
+    void LoadUserList();
+    void LoadPresetList();
+    void ShowSerialStatus();
+
+    // The clock that says who of a group is on duty when ">" moves it.
+    void setClock(const Clock *clock) { m_clock = clock; }
+
+    // The capcode dialog opened by "[...]".
+    void setCapcodeDialog(TfrmPinId *dialog) { m_pinId = dialog; }
+
+    // The working directory recorded at creation (start folder of the file dialogs).
+    QString startFolder() const { return m_startFolder; }
+
+    // --- handlers ----------------------------------------------------------------------------
+    void Button1Click();
+    void Button2Click();
+    void Button3Click();
+    void Button5Click();
+    void memMsgChange();
+    void cboPreMsgClick();
+    void btnHlpClick();
+    void tbnExitClick();
+    void Restore1Click();
+    void mnuExit1Click();
+    void tbnOpenClick();
+    void tbnSaveClick();
+    void FormResize();
+
+    int refusalCount() const { return m_refusals; }
+    int dataRate() const { return m_dataRate; }
+
+signals:
+    // The commands of the menus and the tool bar that other windows and collaborators carry out.
+    void transmitChosen(); // "Invia", tool bar and menu (F10)
+    void recipientsChosen(); // "Database utenti" (F7)
+    void groupsChosen(); // "Database gruppi" (F6)
+    void presetsChosen(); // "Database messaggi" (F8)
+    void comPortChosen(); // "Porta COM" (F9)
+    void gatewayChosen(); // "Gateway SNPP"
+    void queueChosen(); // "Coda SNPP..." (Ctrl+G)
+    void aboutChosen(); // "Info"
+    void normalModeChosen(); // "Modalità normale"
+    void testModeChosen(); // "Test Mode"
+    void rangeTestChosen(); // "Range Test"
+    void stopChosen(); // the test row's "ESC"
+
+protected:
+    void showEvent(QShowEvent *event) override; // FormShow
+    void resizeEvent(QResizeEvent *event) override;
+    void changeEvent(QEvent *event) override; // minimise to the tray
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
+private:
     // --- tool bar and menus -------------------------------------------------------------
     QToolBar *ToolBar1 = nullptr;
     QAction *tbnOpen = nullptr; // "Apri", hidden
@@ -110,63 +209,15 @@ public:
     QDockWidget *tbxPnl = nullptr; // "Report"
     QTableView *DBGrid1 = nullptr;
     QPlainTextEdit *DBMemo1 = nullptr;
-    ReportModel *reportModel = nullptr; // the report data set, owned by this window
+    ReportModel *m_reportModel = nullptr; // the report data set, owned by this window
 
     // --- status bar and tray --------------------------------------------------------------
-    QStatusBar *StatusBar1 = nullptr;
-    QProgressBar *PB1 = nullptr;
+    StatusBar *StatusBar1 = nullptr; // progress, serial settings, sending state, gateway
     QSystemTrayIcon *TrayIcon1 = nullptr; // null where the desktop has no tray
     QMenu *PopupMenu2 = nullptr;
     QAction *Restore1 = nullptr; // "&Restore"
     QAction *mnuExit1 = nullptr; // "E&sci"
 
-    // Status bar panels 1 (serial settings), 2 (sending state) and 3 (SNPP gateway).
-    void setStatusText(int panel, const QString &text);
-    QString statusText(int panel) const;
-
-    // Progress bar of the frame being sent; values are clamped, the maximum kept >= 1.
-    void setProgress(int maximum, int position);
-    void advanceProgress(int count);
-
-    // --- loaders ---------------------------------------------------------------------------
-    void LoadUserList();
-    void LoadPresetList();
-    void ShowSerialStatus();
-
-    // The clock that says who of a group is on duty when ">" moves it.
-    void setClock(const Clock *clock) { m_clock = clock; }
-
-    // The capcode dialog opened by "[...]".
-    void setCapcodeDialog(TfrmPinId *dialog) { m_pinId = dialog; }
-
-    // The working directory recorded at creation (start folder of the file dialogs).
-    QString startFolder() const { return m_startFolder; }
-
-    // --- handlers ----------------------------------------------------------------------------
-    void Button1Click();
-    void Button2Click();
-    void Button3Click();
-    void Button5Click();
-    void memMsgChange();
-    void cboPreMsgClick();
-    void btnHlpClick();
-    void tbnExitClick();
-    void Restore1Click();
-    void mnuExit1Click();
-    void tbnOpenClick();
-    void tbnSaveClick();
-    void FormResize();
-
-    int refusalCount() const { return m_refusals; }
-    int dataRate() const { return m_dataRate; }
-
-protected:
-    void showEvent(QShowEvent *event) override; // FormShow
-    void resizeEvent(QResizeEvent *event) override;
-    void changeEvent(QEvent *event) override; // minimise to the tray
-    bool eventFilter(QObject *watched, QEvent *event) override;
-
-private:
     SendingState &m_state;
     DataStores &m_stores;
     AlertSink &m_alerts;
@@ -176,9 +227,6 @@ private:
     int m_refusals = 0;
     int m_dataRate = 2400;
     bool m_shownOnce = false;
-    QLabel *m_statusPanel1 = nullptr;
-    QLabel *m_statusPanel2 = nullptr;
-    QLabel *m_statusPanel3 = nullptr;
     MessageFiles *m_files = nullptr;
 
     void buildMenus();

@@ -19,9 +19,12 @@ struct BookWindows
     BookWindows(ConsoleFixture &fx, std::function<void()> loadUsers, std::function<void()> loadPresets)
         : noteDialog(std::make_unique<TOKBottomDlg>(note))
         , pinId(std::make_unique<TfrmPinId>(fx.alerts, note, *noteDialog))
-        , users(std::make_unique<TfrmRecpt>(*fx.stores, fx.alerts, note, *noteDialog, *pinId, std::move(loadUsers)))
-        , presets(std::make_unique<TfrmPreMsg>(*fx.stores, fx.alerts, std::move(loadPresets)))
+        , users(std::make_unique<TfrmRecpt>(*fx.stores, fx.alerts, note))
+        , presets(std::make_unique<TfrmPreMsg>(*fx.stores, fx.alerts))
     {
+        users->setDialogs(noteDialog.get(), pinId.get());
+        QObject::connect(users.get(), &EntryForm::recordsChanged, std::move(loadUsers));
+        QObject::connect(presets.get(), &EntryForm::recordsChanged, std::move(loadPresets));
     }
 
     CapcodeNote note;
