@@ -23,13 +23,6 @@ class TfrmQueue : public QDialog
 public:
     TfrmQueue(GatewayControl &gateway, QSqlDatabase db, AlertSink &alerts, QWidget *parent = nullptr);
 
-    QTableView *grdQueue = nullptr;
-    QLabel *lblCount = nullptr; // the pages waiting, or why the queue cannot be read
-    QLabel *lblOnWire = nullptr; // why the selected page cannot be cancelled
-    QPushButton *btnCancelPage = nullptr; // "Annulla pagina"
-    QPushButton *btnRetryNow = nullptr; // "Riprova ora"
-    QPushButton *btnClose = nullptr; // "Chiudi"
-
     QueueModel *model() const { return m_model; }
     qint64 selectedId() const;
     // Selects the page with that id; false when it is not listed.
@@ -49,6 +42,13 @@ protected:
     void showEvent(QShowEvent *event) override;
 
 private:
+    QTableView *grdQueue = nullptr;
+    QLabel *lblCount = nullptr; // the pages waiting, or why the queue cannot be read
+    QLabel *lblOnWire = nullptr; // why the selected page cannot be cancelled
+    QPushButton *btnCancelPage = nullptr; // "Annulla pagina"
+    QPushButton *btnRetryNow = nullptr; // "Riprova ora"
+    QPushButton *btnClose = nullptr; // "Chiudi"
+
     void reload();
     void updateButtons();
 

@@ -34,6 +34,14 @@ public:
     bool askPassword();
     int passwordFailures() const { return m_guard.passwordFailures; }
 
+    void FormShow();
+    void BitBtn1Click();
+    void BitBtn2Click();
+
+protected:
+    void showEvent(QShowEvent *event) override;
+
+private:
     QCheckBox *chkEnabled = nullptr; // "Accetta pagine da altri sistemi (SNPP)"
     QLabel *Label1 = nullptr; // "Indirizzo"
     QLineEdit *edtAddress = nullptr;
@@ -51,14 +59,6 @@ public:
     QPushButton *BitBtn1 = nullptr; // "OK"
     QPushButton *BitBtn2 = nullptr; // "Cancel"
 
-    void FormShow();
-    void BitBtn1Click();
-    void BitBtn2Click();
-
-protected:
-    void showEvent(QShowEvent *event) override;
-
-private:
     GatewayControl &m_gateway;
     AlertSink &m_alerts;
     TPasswordDlg *m_password = nullptr;

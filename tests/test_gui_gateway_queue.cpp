@@ -6,6 +6,7 @@
 #include "core/DisplayFormats.h"
 #include "gateway/QueueModel.h"
 #include "gateway/QueueWindow.h"
+#include "tests/support/Controls.h"
 #include "tests/support/GatewayRig.h"
 #include "ui/ReportModel.h"
 #include "ui/Unit2.h"
@@ -72,18 +73,18 @@ private slots:
         QCOMPARE(row,
                  (QStringList { u"127.0.0.1"_s, u"alarm"_s, u"SNPP  "_s, u"0000123A12"_s, u"Allarme"_s, u"0"_s,
                                 u"subito"_s, u"nessuna"_s }));
-        QVERIFY(!rig.queue->btnCancelPage->isEnabled());
+        QVERIFY(!control<QPushButton>(*rig.queue, "btnCancelPage")->isEnabled());
         const qint64 id = rig.queue->model()->idAt(0);
         QVERIFY(rig.queue->selectPage(id));
-        QVERIFY(rig.queue->btnCancelPage->isEnabled());
+        QVERIFY(control<QPushButton>(*rig.queue, "btnCancelPage")->isEnabled());
 
         // "No" keeps the page.
         rig.alerts.answers.enqueue(false);
-        rig.queue->btnCancelPage->click();
+        control<QPushButton>(*rig.queue, "btnCancelPage")->click();
         QCOMPARE(rig.alerts.lastText(), u"Annullare la pagina per SNPP (0000123A12)?"_s);
         QCOMPARE(rig.queued(), 1);
 
-        rig.queue->btnCancelPage->click();
+        control<QPushButton>(*rig.queue, "btnCancelPage")->click();
         QCOMPARE(rig.queued(), 0);
         QCOMPARE(rig.queue->model()->rowCount(), 0);
         QCOMPARE(rig.rowsPosted, 1);
@@ -116,7 +117,7 @@ private slots:
         QCOMPARE(rig.cell(0, QueueModel::Tries), u"2"_s);
         QCOMPARE(rig.cell(0, QueueModel::NextTry), DisplayFormats::formatDateTime(later.toLocalTime()));
         QVERIFY(rig.queue->selectPage(rig.queue->model()->idAt(0)));
-        rig.queue->btnRetryNow->click();
+        control<QPushButton>(*rig.queue, "btnRetryNow")->click();
         QCOMPARE(rig.cell(0, QueueModel::NextTry), u"subito"_s);
         QVERIFY(q.exec(u"SELECT count(*) FROM gateway_queue WHERE next_try IS NULL"_s) && q.next());
         QCOMPARE(q.value(0).toInt(), 1);
@@ -136,10 +137,10 @@ private slots:
                 return;
             checked = true;
             QVERIFY(rig.queue->selectPage(id));
-            QVERIFY(!rig.queue->btnCancelPage->isEnabled());
-            QVERIFY(!rig.queue->btnRetryNow->isEnabled());
-            QCOMPARE(rig.queue->btnCancelPage->toolTip(), TfrmQueue::kOnWireText);
-            QCOMPARE(rig.queue->lblOnWire->text(), TfrmQueue::kOnWireText);
+            QVERIFY(!control<QPushButton>(*rig.queue, "btnCancelPage")->isEnabled());
+            QVERIFY(!control<QPushButton>(*rig.queue, "btnRetryNow")->isEnabled());
+            QCOMPARE(control<QPushButton>(*rig.queue, "btnCancelPage")->toolTip(), TfrmQueue::kOnWireText);
+            QCOMPARE(control<QLabel>(*rig.queue, "lblOnWire")->text(), TfrmQueue::kOnWireText);
             QCOMPARE(rig.cell(0, QueueModel::NextTry), u"in trasmissione"_s);
             rig.gateway->cancelPage(id);
             QCOMPARE(rig.queued(), 1);
@@ -150,7 +151,7 @@ private slots:
         QVERIFY(checked);
         QCOMPARE(rig.column(4), QStringList { u"OK"_s });
         QCOMPARE(rig.queue->model()->rowCount(), 0);
-        QTRY_COMPARE(rig.queue->lblOnWire->text(), QString());
+        QTRY_COMPARE(control<QLabel>(*rig.queue, "lblOnWire")->text(), QString());
         QVERIFY(rig.alerts.alerts.isEmpty());
     }
 };
