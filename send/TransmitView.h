@@ -39,7 +39,7 @@ public:
     virtual QString rangeMessage() const = 0; // Edit2, the start of the range text
     virtual bool chgCapChecked() const = 0;
 
-    virtual void setStatusText(const QString &text) = 0; // third panel of the status bar
+    virtual void setStatusText(const QString &text) = 0; // the sending state's panel of the status bar
     virtual void setPassCount(const QString &text) = 0; // Label20
     // The range text of the current pass; rangeString() returns it from now on.
     virtual void setRangeText(const QString &text) = 0;

@@ -24,7 +24,7 @@ public slots:
     void setProgress(int maximum, int position);
     void advanceProgress(int count);
     void setPortText(const QString &text); // the serial settings (StatusPanel1)
-    void setStateText(const QString &text); // "Pronto", "Invio..." (StatusPanel2)
+    void setStateText(const QString &text); // the sending state (StatusPanel2)
     void setGatewayText(const QString &text); // the SNPP gateway (StatusPanel3)
 
 private:
