@@ -1,6 +1,5 @@
 #include "book/CsvImport.h"
-#include "store/DataStores.h"
-#include "tests/support/FreshDatabase.h"
+#include "tests/support/ConsoleFolder.h"
 
 #include <QSqlQuery>
 #include <QtTest>
@@ -13,23 +12,22 @@ class TestCsvImport : public QObject
 {
     Q_OBJECT
 
-    std::unique_ptr<FreshDatabase> m_base;
-    std::unique_ptr<DataStores> m_stores;
+    std::unique_ptr<ConsoleFolder> m_base;
 
-    QString path() const { return m_base->dir.filePath(u"book.csv"_s); }
+    QString path() const { return m_base->filePath(u"book.csv"_s); }
 
     void addUser(const QString &name, const QString &code = u"0001234A51"_s)
     {
         Recipient user;
         user.recipient = name;
         user.pinId = code;
-        m_stores->recipients.insert(user);
+        m_base->stores->recipients.insert(user);
     }
 
     QStringList users()
     {
         QStringList out;
-        for (const Recipient &r : m_stores->recipients.all())
+        for (const Recipient &r : m_base->stores->recipients.all())
             out << r.recipient + u"|"_s + r.pinId + u"|"_s + QString::number(r.sendName);
         return out;
     }
@@ -44,15 +42,10 @@ class TestCsvImport : public QObject
 private slots:
     void init()
     {
-        m_base = std::make_unique<FreshDatabase>();
-        QVERIFY2(m_base->error.isEmpty(), qPrintable(m_base->error));
-        m_stores = std::make_unique<DataStores>(m_base->db);
+        m_base = std::make_unique<ConsoleFolder>();
+        QVERIFY2(m_base->ok(), qPrintable(m_base->error()));
     }
-    void cleanup()
-    {
-        m_stores.reset();
-        m_base.reset();
-    }
+    void cleanup() { m_base.reset(); }
 
     // Export, empty the book, import: the same users come back, whatever their fields hold.
     void addressBookRoundTrip()
@@ -64,20 +57,20 @@ private slots:
             { 0, u"Zoë,Ünal"_s, u""_s, u""_s, u""_s, u""_s, u"tab\there"_s, u"2097151A24"_s, false },
         };
         for (const Recipient &r : seeded)
-            m_stores->recipients.insert(r);
-        const QByteArray file = RecipientCsvImport::exportBytes(m_stores->recipients.all());
+            m_base->stores->recipients.insert(r);
+        const QByteArray file = RecipientCsvImport::exportBytes(m_base->stores->recipients.all());
         QVERIFY(
             file.startsWith("\xEF\xBB\xBFRecipient;FirstName;LastName;Company;JobTitle;Comment;PinID;SendName\r\n"));
         QVERIFY(file.contains("\r\n\"'=HYPERLINK(\"\"x\"\")\";'+39;'-;'@a;''=b;;0000008N12;0\r\n"));
-        QVERIFY(QSqlQuery(m_base->db).exec(u"DELETE FROM recipients"_s));
+        QVERIFY(QSqlQuery(m_base->db()).exec(u"DELETE FROM recipients"_s));
 
-        RecipientCsvImport import(m_base->db);
+        RecipientCsvImport import(m_base->db());
         const CsvImportPlan plan = import.check(file, path());
         QCOMPARE(plan.error, QString());
         QCOMPARE(plan.refused.size(), 0);
         QCOMPARE(plan.accepted, 3);
         QCOMPARE(import.apply(), 3);
-        const QList<Recipient> back = withoutNums(m_stores->recipients.all());
+        const QList<Recipient> back = withoutNums(m_base->stores->recipients.all());
         QCOMPARE(back.size(), seeded.size());
         for (qsizetype i = 0; i < seeded.size(); ++i) {
             QCOMPARE(back[i].recipient, seeded[i].recipient);
@@ -93,14 +86,14 @@ private slots:
 
     void presetRoundTrip()
     {
-        m_stores->templates.insert({ 0, u"Allarme; \"rosso\""_s, u"=Evacuare subito, piano 2"_s });
-        m_stores->templates.insert({ 0, u"Già"_s, u"Testo"_s });
-        const QByteArray file = PresetCsvImport::exportBytes(m_stores->templates.all());
-        QVERIFY(QSqlQuery(m_base->db).exec(u"DELETE FROM templates"_s));
-        PresetCsvImport import(m_base->db);
+        m_base->stores->templates.insert({ 0, u"Allarme; \"rosso\""_s, u"=Evacuare subito, piano 2"_s });
+        m_base->stores->templates.insert({ 0, u"Già"_s, u"Testo"_s });
+        const QByteArray file = PresetCsvImport::exportBytes(m_base->stores->templates.all());
+        QVERIFY(QSqlQuery(m_base->db()).exec(u"DELETE FROM templates"_s));
+        PresetCsvImport import(m_base->db());
         QCOMPARE(import.check(file, path()).accepted, 2);
         QCOMPARE(import.apply(), 2);
-        const QList<PresetMessage> back = m_stores->templates.all();
+        const QList<PresetMessage> back = m_base->stores->templates.all();
         QCOMPARE(back.size(), 2);
         QCOMPARE(back[0].name, u"Allarme; \"rosso\""_s);
         QCOMPARE(back[0].content, u"=Evacuare subito, piano 2"_s);
@@ -116,7 +109,7 @@ private slots:
                                 "8n51,556,Bianchi,false,\r\n"
                                 "7A51,557,Verdi,1,\r\n"
                                 "9A51,558,Neri,forse,\r\n"_ba;
-        RecipientCsvImport import(m_base->db);
+        RecipientCsvImport import(m_base->db());
         const CsvImportPlan plan = import.check(file, path());
         QCOMPARE(plan.ignoredColumns, QStringList { u"telefono"_s });
         QCOMPARE(CsvImportSummary(plan, path(), false),
@@ -126,7 +119,7 @@ private slots:
                  "Colonne ignorate: telefono"_s.arg(path()));
         QCOMPARE(import.apply(), 2);
         QCOMPARE(users(), (QStringList { u"Rossi|0001234A51|1"_s, u"Bianchi|0000008n51|0"_s }));
-        QCOMPARE(m_stores->recipients.findByName(u"Rossi"_s)->firstName, u"Mario"_s);
+        QCOMPARE(m_base->stores->recipients.findByName(u"Rossi"_s)->firstName, u"Mario"_s);
     }
 
     // Refused records are listed with the line where each starts and its reason; the rest is
@@ -172,7 +165,7 @@ private slots:
         QFETCH(QString, encoding);
         addUser(u"Già Rossi"_s);
         const QStringList before = users();
-        RecipientCsvImport import(m_base->db);
+        RecipientCsvImport import(m_base->db());
         const CsvImportPlan plan = import.check(file, path());
         QCOMPARE(plan.error, QString());
         QStringList lines = CsvImportSummary(plan, path(), false).split(u'\n');
@@ -188,10 +181,10 @@ private slots:
 
     void latin1NamesStoredAsText()
     {
-        RecipientCsvImport import(m_base->db);
+        RecipientCsvImport import(m_base->db());
         QCOMPARE(import.check("Recipient;PinID\r\nNiccol\xF2;1234A51\r\n"_ba, path()).accepted, 1);
         import.apply();
-        QVERIFY(m_stores->recipients.findByName(u"Niccolò"_s).has_value());
+        QVERIFY(m_base->stores->recipients.findByName(u"Niccolò"_s).has_value());
     }
 
     // Files that cannot be imported at all: a clear message and nothing else.
@@ -221,45 +214,45 @@ private slots:
         QFETCH(QString, error);
         std::unique_ptr<CsvImport> import;
         if (presets)
-            import = std::make_unique<PresetCsvImport>(m_base->db);
+            import = std::make_unique<PresetCsvImport>(m_base->db());
         else
-            import = std::make_unique<RecipientCsvImport>(m_base->db);
+            import = std::make_unique<RecipientCsvImport>(m_base->db());
         const CsvImportPlan plan = import->check(file, path());
         QCOMPARE(plan.error, error.arg(path()));
         QCOMPARE(plan.accepted, 0);
         QCOMPARE(import->apply(), 0);
-        QVERIFY(m_stores->recipients.all().isEmpty());
-        QVERIFY(m_stores->templates.all().isEmpty());
+        QVERIFY(m_base->stores->recipients.all().isEmpty());
+        QVERIFY(m_base->stores->templates.all().isEmpty());
     }
 
     // A preset's text is filtered as the window filters it; a text that is left empty, an empty
     // or repeated name are refused.
     void presetRules()
     {
-        m_stores->templates.insert({ 0, u"Esiste"_s, u"x"_s });
+        m_base->stores->templates.insert({ 0, u"Esiste"_s, u"x"_s });
         const QByteArray file = "Nome;Testo (numerico/alfanumerico)\r\n"
                                 "Uno;\"riga\r\nnuova\tè\"\r\n"
                                 "Due;\xC3\xA8\xC3\xA0\r\n"
                                 "esiste;y\r\n"
                                 ";z\r\n"
                                 "UNO;w\r\n"_ba;
-        PresetCsvImport import(m_base->db);
+        PresetCsvImport import(m_base->db());
         const CsvImportPlan plan = import.check(file, path());
         QCOMPARE(CsvImportSummary(plan, path(), true).split(u'\n').mid(2),
                  (QStringList { u"Messaggi da importare: 1"_s, u"Righe scartate: 4"_s, u"Riga 4: testo mancante."_s,
                                 u"Riga 5: il nome \"esiste\" è già tra i messaggi."_s, u"Riga 6: nome mancante."_s,
                                 u"Riga 7: il nome \"UNO\" è ripetuto (già alla riga 2)."_s }));
         QCOMPARE(import.apply(), 1);
-        QCOMPARE(m_stores->templates.findByName(u"Uno"_s)->content, u"riganuova"_s);
+        QCOMPARE(m_base->stores->templates.findByName(u"Uno"_s)->content, u"riganuova"_s);
     }
 
     // The accepted records go in in one transaction: a failure half-way adds none of them.
     void failedInsertAddsNothing()
     {
-        QVERIFY(QSqlQuery(m_base->db)
+        QVERIFY(QSqlQuery(m_base->db())
                     .exec(u"CREATE TRIGGER boom BEFORE INSERT ON recipients WHEN NEW.Recipient = 'C' "
                           "BEGIN SELECT RAISE(ABORT, 'disco pieno'); END"_s));
-        RecipientCsvImport import(m_base->db);
+        RecipientCsvImport import(m_base->db());
         QCOMPARE(import.check("Recipient;PinID\r\nA;1234A51\r\nB;1234A51\r\nC;1234A51\r\n"_ba, path()).accepted, 3);
         QVERIFY_THROWS_EXCEPTION(DataError, import.apply());
         QVERIFY(users().isEmpty());
@@ -268,7 +261,7 @@ private slots:
     // A name stored after the check and before the import is never doubled.
     void nameStoredMeanwhile()
     {
-        RecipientCsvImport import(m_base->db);
+        RecipientCsvImport import(m_base->db());
         QCOMPARE(import.check("Recipient;PinID\r\nA;1234A51\r\nB;1234A51\r\n"_ba, path()).accepted, 2);
         addUser(u"b"_s);
         QVERIFY_THROWS_EXCEPTION(DataError, import.apply());

@@ -1,5 +1,5 @@
-#include "store/DataStores.h"
-#include "tests/support/FreshDatabase.h"
+#include "tests/support/ConsoleFolder.h"
+#include "tests/support/Files.h"
 #include "ui/ReportCsvExport.h"
 #include "ui/ReportModel.h"
 
@@ -16,27 +16,23 @@ class TestCsvReport : public QObject
 {
     Q_OBJECT
 
-    std::unique_ptr<FreshDatabase> m_base;
+    std::unique_ptr<ConsoleFolder> m_base;
 
-    QString target() const { return m_base->dir.filePath(u"report.csv"_s); }
+    QString target() const { return m_base->filePath(u"report.csv"_s); }
 
     ReportCsvExport::Result exportReport(int sortColumn = -1, bool descending = false, bool cancelled = false)
     {
-        ReportCsvExport exporter(ReportCsvExport::settingsFor(m_base->db, sortColumn, descending, target()));
+        ReportCsvExport exporter(ReportCsvExport::settingsFor(m_base->db(), sortColumn, descending, target()));
         if (cancelled)
             exporter.cancel();
         return exporter.run();
     }
 
-    QByteArray written() const
-    {
-        QFile file(target());
-        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-    }
+    QByteArray written() const { return readBytes(target()); }
 
     void post(const QString &recipt, const QString &msg, const QVariant &sendtime = u"2026-12-08 10:00:01.250"_s)
     {
-        QSqlQuery query(m_base->db);
+        QSqlQuery query(m_base->db());
         QVERIFY(query.prepare(u"INSERT INTO report (recipt, pin_id, disptime, sent, sendtime, status, msg) "
                               "VALUES (?, '0001234A51', '2026-12-08 10:00:00.000', 'Si ', ?, 'OK', ?)"_s));
         query.addBindValue(recipt);
@@ -48,8 +44,8 @@ class TestCsvReport : public QObject
 private slots:
     void init()
     {
-        m_base = std::make_unique<FreshDatabase>();
-        QVERIFY2(m_base->error.isEmpty(), qPrintable(m_base->error));
+        m_base = std::make_unique<ConsoleFolder>();
+        QVERIFY2(m_base->ok(), qPrintable(m_base->error()));
     }
     void cleanup() { m_base.reset(); }
 
@@ -59,7 +55,7 @@ private slots:
         post(u"Rossi"_s, u"Riunione; ore \"10\"\r\nsala 2"_s);
         post(u"DIR   "_s, u"=cmd|' /C calc'!A0"_s, QVariant(QMetaType::fromType<QString>()));
         post(u"SNPP  "_s, u"Allarme"_s);
-        QSqlQuery origin(m_base->db);
+        QSqlQuery origin(m_base->db());
         QVERIFY(origin.exec(u"INSERT INTO report_origin (num, client, login) VALUES (3, '::1', 'alarm')"_s));
         const ReportCsvExport::Result result = exportReport();
         QCOMPARE(result.outcome, ReportCsvExport::Result::Written);
@@ -111,10 +107,10 @@ private slots:
     void runsBesideTheConsole()
     {
         post(u"Rossi"_s, u"uno"_s);
-        QVERIFY(m_base->db.transaction());
+        QVERIFY(m_base->db().transaction());
         post(u"Bianchi"_s, u"due"_s);
         const ReportCsvExport::Result result = exportReport();
-        QVERIFY(m_base->db.commit());
+        QVERIFY(m_base->db().commit());
         QCOMPARE(result.outcome, ReportCsvExport::Result::Written);
         QCOMPARE(result.rows, 1);
     }
@@ -125,20 +121,16 @@ private slots:
         post(u"Rossi"_s, u"uno"_s);
         QCOMPARE(exportReport(-1, false, true).outcome, ReportCsvExport::Result::Cancelled);
         QVERIFY(!QFile::exists(target()));
-        QFile old(target());
-        QVERIFY(old.open(QIODevice::WriteOnly));
-        old.write("old");
-        old.close();
+        QVERIFY(writeBytes(target(), "old"));
         QCOMPARE(exportReport(-1, false, true).outcome, ReportCsvExport::Result::Cancelled);
         QCOMPARE(written(), "old"_ba);
-        QCOMPARE(QDir(m_base->dir.path()).entryList({ u"report.csv*"_s }, QDir::Files),
-                 QStringList { u"report.csv"_s });
+        QCOMPARE(QDir(m_base->path()).entryList({ u"report.csv*"_s }, QDir::Files), QStringList { u"report.csv"_s });
     }
 
     void failedExport()
     {
         ReportCsvExport exporter(
-            ReportCsvExport::settingsFor(m_base->db, -1, false, m_base->dir.filePath(u"no/such.csv"_s)));
+            ReportCsvExport::settingsFor(m_base->db(), -1, false, m_base->filePath(u"no/such.csv"_s)));
         const ReportCsvExport::Result result = exporter.run();
         QCOMPARE(result.outcome, ReportCsvExport::Result::Failed);
         QVERIFY(!result.error.isEmpty());
@@ -147,7 +139,7 @@ private slots:
     // A million rows go out in pieces: what is held at once stays small.
     void millionRowsInPieces()
     {
-        QSqlQuery seed(m_base->db);
+        QSqlQuery seed(m_base->db());
         // The export reads in num order; without the views' indexes the seeding is quick.
         for (const char *index : { "recipt", "pin_id", "disptime", "sent", "sendtime", "status" })
             QVERIFY(seed.exec(u"DROP INDEX report_by_"_s + QLatin1String(index)));

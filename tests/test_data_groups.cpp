@@ -1,10 +1,6 @@
-#include "store/DataStores.h"
-#include "store/Database.h"
 #include "store/Statements.h"
-#include "tests/support/FreshDatabase.h"
+#include "tests/support/ConsoleFolder.h"
 
-#include <QSqlError>
-#include <QSqlQuery>
 #include <QtTest>
 
 using namespace Qt::StringLiterals;
@@ -14,14 +10,13 @@ class TestDataGroups : public QObject
 {
     Q_OBJECT
 
-    std::unique_ptr<FreshDatabase> m_base;
-    std::unique_ptr<DataStores> m_stores;
+    std::unique_ptr<ConsoleFolder> m_base;
 
-    GroupStore &groups() { return m_stores->groups; }
+    GroupStore &groups() { return m_base->stores->groups; }
 
     void addUser(const QString &name)
     {
-        m_stores->recipients.insert({ 0, name, {}, {}, {}, {}, {}, u"0001234A31"_s, false });
+        m_base->stores->recipients.insert({ 0, name, {}, {}, {}, {}, {}, u"0001234A31"_s, false });
     }
 
     static QStringList names(const QList<GroupMember> &members)
@@ -35,16 +30,11 @@ class TestDataGroups : public QObject
 private slots:
     void init()
     {
-        m_base = std::make_unique<FreshDatabase>();
-        QVERIFY2(m_base->error.isEmpty(), qPrintable(m_base->error));
-        m_stores = std::make_unique<DataStores>(m_base->db);
+        m_base = std::make_unique<ConsoleFolder>();
+        QVERIFY2(m_base->ok(), qPrintable(m_base->error()));
     }
 
-    void cleanup()
-    {
-        m_stores.reset();
-        m_base.reset();
-    }
+    void cleanup() { m_base.reset(); }
 
     void databaseFromBeforeGroupsGetsTheirTablesSilently()
     {
@@ -52,15 +42,11 @@ private slots:
         QTemporaryDir dir;
         const QString path = dir.filePath(Database::FileName);
         {
-            QSqlDatabase old = QSqlDatabase::addDatabase(u"QSQLITE"_s, u"old"_s);
-            old.setDatabaseName(path);
-            QVERIFY(old.open());
+            SideConnection old(path);
             QString error;
-            QCOMPARE(Database::createMissingTables(old, &error, {}).size(), 4);
+            QCOMPARE(Database::createMissingTables(old.db(), &error, {}).size(), 4);
             QVERIFY2(error.isEmpty(), qPrintable(error));
-            old.close();
         }
-        QSqlDatabase::removeDatabase(u"old"_s);
 
         const Database::OpenResult opened = Database::open(path);
         QVERIFY2(opened.error.isEmpty(), qPrintable(opened.error));
@@ -119,7 +105,7 @@ private slots:
         QCOMPARE(groups().groupsOf(u"rossi"_s), QStringList({ u"Elettricisti"_s, u"Sala operativa"_s }));
 
         // Inside the address book's transaction: rolled back with it, committed with it.
-        QSqlDatabase db = m_base->db;
+        QSqlDatabase db = m_base->db();
         QVERIFY(db.transaction());
         groups().renameMember(u"Rossi"_s, u"Rossi Mario"_s);
         QVERIFY(db.rollback());

@@ -7,11 +7,13 @@
 #include "store/DataStores.h"
 #include "store/Database.h"
 #include "store/Statements.h"
+#include "tests/support/ConsoleFolder.h"
+#include "tests/support/Files.h"
 #include "tests/support/RecordingAlertSink.h"
 #include "tests/support/SendRig.h"
+#include "tests/support/SideConnection.h"
 
 #include <QLockFile>
-#include <QSqlError>
 #include <QSqlQuery>
 #include <QTemporaryDir>
 #include <QtTest>
@@ -69,18 +71,6 @@ ChildResult inChild(const std::function<int(QString &out)> &body, bool unprivile
     return { WIFEXITED(raw) ? WEXITSTATUS(raw) : -1, QString::fromUtf8(bytes) };
 }
 
-QByteArray contents(const QString &path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
-ino_t inode(const QString &path)
-{
-    struct stat st;
-    return ::stat(QFile::encodeName(path).constData(), &st) == 0 ? st.st_ino : 0;
-}
-
 QStringList companionsOf(const QString &path)
 {
     QStringList present;
@@ -90,29 +80,16 @@ QStringList companionsOf(const QString &path)
     return present;
 }
 
-// page_count, freelist_count and user_version of the file at `path`, read on a connection of
-// their own (closed again, so the log is checkpointed first).
+// page_count and freelist_count of the file at `path`, read on a connection of their own
+// (closed again, so the log is checkpointed first).
 struct Pages
 {
-    qint64 pages = -1, free = -1, userVersion = -1;
+    qint64 pages = -1, free = -1;
 };
 Pages pagesOf(const QString &path)
 {
-    Pages out;
-    {
-        QSqlDatabase db = QSqlDatabase::addDatabase(u"QSQLITE"_s, u"pages"_s);
-        db.setDatabaseName(path);
-        if (db.open()) {
-            QSqlQuery query(db);
-            auto value = [&](const QString &pragma) {
-                return query.exec(pragma) && query.next() ? query.value(0).toLongLong() : -1;
-            };
-            out = { value(Sql::PageCount), value(Sql::FreelistCount), value(Sql::UserVersion) };
-        }
-        db.close();
-    }
-    QSqlDatabase::removeDatabase(u"pages"_s);
-    return out;
+    SideConnection side(path);
+    return { side.value(Sql::PageCount).toLongLong(), side.value(Sql::FreelistCount).toLongLong() };
 }
 
 QStringList leftovers()
@@ -120,11 +97,41 @@ QStringList leftovers()
     return { u"TALVENK.tmp"_s, u"TALVENK.tmp-journal"_s, u"TALVENK.tmp-wal"_s, u"TALVENK.tmp-shm"_s };
 }
 
-void writeFile(const QString &path, const QByteArray &bytes)
+// Those of the leftovers of a compaction that lie in `folder`.
+QStringList leftoversIn(const QString &folder)
 {
-    QFile file(path);
-    QVERIFY(file.open(QIODevice::WriteOnly));
-    file.write(bytes);
+    QStringList present = leftovers();
+    present.removeIf([&](const QString &name) { return !QFileInfo::exists(folder + u"/"_s + name); });
+    return present;
+}
+
+// One start-up in a folder, its alerts recorded.
+struct Started
+{
+    explicit Started(const QString &folder)
+        : startup(folder)
+        , ok(startup.run(alerts))
+    {
+    }
+    QString texts() const { return alerts.texts().join('\n'); }
+    RecordingAlertSink alerts;
+    Startup startup;
+    bool ok;
+};
+
+// `rows` report rows of the same seven values, in one transaction.
+bool insertReportRows(QSqlDatabase db, int rows, const QStringList &values)
+{
+    QSqlQuery insert(db);
+    if (!db.transaction() || !insert.prepare(Sql::InsertReport))
+        return false;
+    for (int i = 0; i < rows; ++i) {
+        for (const QString &value : values)
+            insert.addBindValue(value);
+        if (!insert.exec())
+            return false;
+    }
+    return db.commit();
 }
 
 qint64 count(QSqlDatabase db, const QString &table)
@@ -152,29 +159,19 @@ class TestDataStartup : public QObject
     void makeUsedDatabase(int reportRows = 3000, int deleteBelow = 2000)
     {
         {
-            Database::OpenResult opened = Database::open(dbPath());
-            QVERIFY2(opened.error.isEmpty(), qPrintable(opened.error));
-            DataStores stores(opened.db);
-            stores.serial.ensureDefaultRow();
+            ConsoleFolder base(folder());
+            QVERIFY2(base.ok(), qPrintable(base.error()));
+            base.stores->serial.ensureDefaultRow();
             for (int i = 0; i < 50; ++i)
-                stores.recipients.insert(
+                base.stores->recipients.insert(
                     { 0, u"Utente d'%1"_s.arg(i), "N'ome", "", "", "", "", "0000123A31", i % 2 == 0 });
-            stores.templates.insert({ 0, "Preset'", "C'è" });
-            QVERIFY(opened.db.transaction());
-            QSqlQuery insert(opened.db);
-            QVERIFY(insert.prepare(Sql::InsertReport));
+            base.stores->templates.insert({ 0, "Preset'", "C'è" });
             const QString stamp = QDateTime::currentDateTime().toString(Sql::DateTimeFormat);
-            for (int i = 0; i < reportRows; ++i) {
-                for (const QString &value :
-                     { u"D'Angelo"_s, u"0000123A31"_s, stamp, u"Si "_s, stamp, u"OK"_s, QString(120, 'm') })
-                    insert.addBindValue(value);
-                QVERIFY(insert.exec());
-            }
-            QVERIFY(opened.db.commit());
-            QSqlQuery del(opened.db);
-            QVERIFY(del.exec(u"delete from report where num < %1"_s.arg(deleteBelow)));
+            QVERIFY(insertReportRows(
+                base.db(), reportRows,
+                { u"D'Angelo"_s, u"0000123A31"_s, stamp, u"Si "_s, stamp, u"OK"_s, QString(120, 'm') }));
+            QVERIFY(QSqlQuery(base.db()).exec(u"delete from report where num < %1"_s.arg(deleteBelow)));
         }
-        Database::close();
         const ChildResult killed = inChild([this](QString &) {
             Database::OpenResult opened = Database::open(dbPath());
             ReportStore(opened.db).append({ 0, "ultima'", "0000123A31", {}, "Si ", {}, "OK", "nel log" });
@@ -188,12 +185,18 @@ class TestDataStartup : public QObject
     // A database with one report row, closed again.
     static void makeOneRowDatabase(const QString &path)
     {
-        {
-            Database::OpenResult opened = Database::open(path);
-            QVERIFY(opened.error.isEmpty());
-            ReportStore(opened.db).append({ 0, "a", "b", {}, "Si ", {}, "OK", "m" });
-        }
-        Database::close();
+        ConsoleFolder base(QFileInfo(path).path());
+        QVERIFY(base.ok());
+        base.stores->report.append({ 0, "a", "b", {}, "Si ", {}, "OK", "m" });
+    }
+
+    // A further start in the folder goes on and says nothing.
+    void startsAgainSilently()
+    {
+        Started again(folder());
+        QVERIFY(again.ok);
+        QVERIFY(!again.startup.created());
+        QVERIFY2(again.alerts.alerts.isEmpty(), qPrintable(again.texts()));
     }
 
 private slots:
@@ -213,67 +216,52 @@ private slots:
 
     void firstStartCreatesAnEmptyDatabaseAndSaysWhere()
     {
-        RecordingAlertSink alerts;
         {
-            Startup startup(folder());
-            QVERIFY(startup.run(alerts));
-            QVERIFY(startup.created());
-            QVERIFY(!startup.readOnly());
-            QCOMPARE(alerts.alerts.size(), 1);
-            QCOMPARE(alerts.alerts[0].text, u"Creato un nuovo database vuoto: "_s + dbPath());
-            QCOMPARE(alerts.alerts[0].caption, InfoCaption);
-            QCOMPARE(alerts.alerts[0].icon, AlertIcon::Information);
-            DataStores stores(startup.database());
+            Started first(folder());
+            QVERIFY(first.ok && first.startup.created() && !first.startup.readOnly());
+            QCOMPARE(first.alerts.alerts,
+                     QList<Alert>({ { Alert::Captioned, u"Creato un nuovo database vuoto: "_s + dbPath(), InfoCaption,
+                                      AlertIcon::Information } }));
+            DataStores stores(first.startup.database());
             stores.serial.ensureDefaultRow();
             QCOMPARE(stores.serial.read().baud, 3);
         }
         // The next start finds it and says nothing.
-        alerts.clear();
-        Startup again(folder());
-        QVERIFY(again.run(alerts));
-        QVERIFY(!again.created());
-        QVERIFY(alerts.alerts.isEmpty());
-        QCOMPARE(count(again.database(), u"serial"_s), 1);
+        startsAgainSilently();
+        QCOMPARE(SideConnection(dbPath()).count(u"serial"_s), 1);
     }
 
     void compactionReclaimsDeletedRowsAndKeepsEveryRow()
     {
         makeUsedDatabase();
-        ::chmod(QFile::encodeName(dbPath()).constData(), 0640);
-        QFile stale(folder() + u"/TALVENK.tmp"_s);
-        QVERIFY(stale.open(QIODevice::WriteOnly));
-        stale.write("half a copy from an interrupted start");
-        stale.close();
-        const ino_t before = inode(dbPath());
+        setMode(dbPath(), 0640);
+        QVERIFY(writeBytes(folder() + u"/TALVENK.tmp"_s, "half a copy from an interrupted start"));
+        const ino_t before = inodeOf(dbPath());
         const qint64 sizeBefore = QFileInfo(dbPath()).size() + QFileInfo(dbPath() + u"-wal"_s).size();
 
-        RecordingAlertSink alerts;
-        Startup startup(folder());
-        QVERIFY(startup.run(alerts));
-        QVERIFY2(alerts.alerts.isEmpty(), qPrintable(alerts.lastText()));
-        QCOMPARE(startup.compaction(), Compactor::Outcome::Compacted);
-        QVERIFY(inode(dbPath()) != before);
+        Started s(folder());
+        QVERIFY(s.ok);
+        QVERIFY2(s.alerts.alerts.isEmpty(), qPrintable(s.texts()));
+        QCOMPARE(s.startup.compaction(), Compactor::Outcome::Compacted);
+        QVERIFY(inodeOf(dbPath()) != before);
         QVERIFY(QFileInfo(dbPath()).size() < sizeBefore / 2);
         QVERIFY(!QFileInfo::exists(folder() + u"/TALVENK.tmp"_s));
-        struct stat st;
-        QVERIFY(::stat(QFile::encodeName(dbPath()).constData(), &st) == 0);
-        QCOMPARE(st.st_mode & 07777, 0640u);
-        QCOMPARE(count(startup.database(), u"report"_s), 1002);
-        QCOMPARE(count(startup.database(), u"recipients"_s), 50);
-        QVERIFY(RecipientStore(startup.database()).findByName(u"UTENTE D'7"_s));
+        QCOMPARE(modeOf(dbPath()), 0640);
+        QCOMPARE(count(s.startup.database(), u"report"_s), 1002);
+        QCOMPARE(count(s.startup.database(), u"recipients"_s), 50);
+        QVERIFY(RecipientStore(s.startup.database()).findByName(u"UTENTE D'7"_s));
     }
 
     void aFileWithoutFreePagesIsLeftInPlace()
     {
         makeUsedDatabase(300, 0);
-        const ino_t before = inode(dbPath());
-        RecordingAlertSink alerts;
-        Startup startup(folder());
-        QVERIFY(startup.run(alerts));
-        QCOMPARE(startup.compaction(), Compactor::Outcome::Unnecessary);
-        QCOMPARE(inode(dbPath()), before);
+        const ino_t before = inodeOf(dbPath());
+        Started s(folder());
+        QVERIFY(s.ok);
+        QCOMPARE(s.startup.compaction(), Compactor::Outcome::Unnecessary);
+        QCOMPARE(inodeOf(dbPath()), before);
         // The log of the killed run was checkpointed into the file, not lost.
-        QCOMPARE(count(startup.database(), u"report"_s), 301);
+        QCOMPARE(count(s.startup.database(), u"report"_s), 301);
     }
 
     void compactionFollowsALinkToTheRealFile()
@@ -285,16 +273,15 @@ private slots:
         m_folder = realFolder;
         makeUsedDatabase();
         QVERIFY(QFile::link(realFolder + u"/TALVENK.db"_s, workFolder + u"/TALVENK.db"_s));
-        const ino_t before = inode(realFolder + u"/TALVENK.db"_s);
+        const ino_t before = inodeOf(realFolder + u"/TALVENK.db"_s);
 
-        RecordingAlertSink alerts;
-        Startup startup(workFolder);
-        QVERIFY(startup.run(alerts));
-        QVERIFY2(alerts.alerts.isEmpty(), qPrintable(alerts.lastText()));
-        QCOMPARE(startup.compaction(), Compactor::Outcome::Compacted);
+        Started s(workFolder);
+        QVERIFY(s.ok);
+        QVERIFY2(s.alerts.alerts.isEmpty(), qPrintable(s.texts()));
+        QCOMPARE(s.startup.compaction(), Compactor::Outcome::Compacted);
         QVERIFY(QFileInfo(workFolder + u"/TALVENK.db"_s).isSymLink());
-        QVERIFY(inode(realFolder + u"/TALVENK.db"_s) != before);
-        QCOMPARE(count(startup.database(), u"report"_s), 1002);
+        QVERIFY(inodeOf(realFolder + u"/TALVENK.db"_s) != before);
+        QCOMPARE(count(s.startup.database(), u"report"_s), 1002);
         QVERIFY(QFileInfo::exists(realFolder + u"/TALVENK.db.lock"_s));
         QVERIFY(!QFileInfo::exists(realFolder + u"/TALVENK.tmp"_s));
     }
@@ -310,26 +297,23 @@ private slots:
     {
         QFETCH(QString, step);
         makeUsedDatabase();
-        const ino_t before = inode(dbPath());
+        const ino_t before = inodeOf(dbPath());
 
         const ChildResult killed = inChild([this, step](QString &) {
             qputenv("TESMA_COMPACT_FAULT", step.toLatin1());
-            RecordingAlertSink alerts;
-            Startup startup(folder());
-            startup.run(alerts);
+            Started s(folder());
             return 0;
         });
         QCOMPARE(killed.status, 99);
 
         // Whatever file is at the path now, no log or journal of another file sits beside it.
-        if (inode(dbPath()) != before)
+        if (inodeOf(dbPath()) != before)
             QVERIFY2(companionsOf(dbPath()).isEmpty(), qPrintable(companionsOf(dbPath()).join(' ')));
 
-        RecordingAlertSink alerts;
-        Startup startup(folder());
-        QVERIFY(startup.run(alerts)); // the dead process's lock is taken over
-        QVERIFY2(alerts.alerts.isEmpty(), qPrintable(alerts.lastText()));
-        QSqlDatabase db = startup.database();
+        Started s(folder());
+        QVERIFY(s.ok); // the dead process's lock is taken over
+        QVERIFY2(s.alerts.alerts.isEmpty(), qPrintable(s.texts()));
+        QSqlDatabase db = s.startup.database();
         QCOMPARE(count(db, u"report"_s), 1002);
         QCOMPARE(count(db, u"recipients"_s), 50);
         QCOMPARE(count(db, u"templates"_s), 1);
@@ -337,8 +321,7 @@ private slots:
         QSqlQuery check(db);
         QVERIFY(check.exec(u"PRAGMA integrity_check"_s) && check.next());
         QCOMPARE(check.value(0).toString(), u"ok"_s);
-        for (const QString &name : leftovers())
-            QVERIFY2(!QFileInfo::exists(folder() + u"/"_s + name), qPrintable(name));
+        QCOMPARE(leftoversIn(folder()), QStringList());
     }
 
     void aCompactionThatRunsOutOfSpaceLeavesNothing_data()
@@ -355,45 +338,38 @@ private slots:
         QFETCH(QString, reason);
         makeUsedDatabase();
         makeOneRowDatabase(dbPath()); // closed cleanly: the log is in the file
-        const QByteArray before = contents(dbPath());
+        const QByteArray before = readBytes(dbPath());
         const ChildResult child = inChild([this, limit](QString &out) {
             // Files may not grow past the limit, as on a full disk (the free space the file
             // system counts does not see it, like a quota).
             ::signal(SIGXFSZ, SIG_IGN);
             const struct rlimit fileSize = { rlim_t(limit), rlim_t(limit) };
             ::setrlimit(RLIMIT_FSIZE, &fileSize);
-            RecordingAlertSink alerts;
-            Startup startup(folder());
-            const bool ok = startup.run(alerts);
-            out = alerts.texts().join('\n');
-            return ok ? 0 : 1;
+            Started s(folder());
+            out = s.texts();
+            return s.ok ? 0 : 1;
         });
         QVERIFY2(child.output.startsWith(u"Compattazione del database non riuscita: "_s + reason),
                  qPrintable(child.output));
-        QCOMPARE(contents(dbPath()), before);
-        for (const QString &name : leftovers())
-            QVERIFY2(!QFileInfo::exists(folder() + u"/"_s + name), qPrintable(name));
+        QCOMPARE(readBytes(dbPath()), before);
+        QCOMPARE(leftoversIn(folder()), QStringList());
     }
 
     void compactionRefusesWhileAnotherProgramHasTheFileOpen()
     {
         makeUsedDatabase();
-        const ino_t before = inode(dbPath());
+        const ino_t before = inodeOf(dbPath());
         // Another program (not a console: it holds no lock file) keeps the database open.
-        QSqlDatabase other = QSqlDatabase::addDatabase(u"QSQLITE"_s, u"other"_s);
-        other.setDatabaseName(dbPath());
-        QVERIFY(other.open());
-        QVERIFY(count(other, u"report"_s) > 0);
-
-        const Compactor::Result result = Compactor::compact(dbPath());
-        QCOMPARE(result.outcome, Compactor::Outcome::Failed);
-        QCOMPARE(result.error, u"database is locked"_s);
-        QVERIFY(!QFileInfo::exists(folder() + u"/TALVENK.tmp"_s));
-        QCOMPARE(count(other, u"report"_s), 1002);
-        other.close();
-        other = QSqlDatabase();
-        QSqlDatabase::removeDatabase(u"other"_s);
-        QCOMPARE(inode(dbPath()), before);
+        {
+            SideConnection other(dbPath());
+            QVERIFY(other.count(u"report"_s) > 0);
+            const Compactor::Result result = Compactor::compact(dbPath());
+            QCOMPARE(result.outcome, Compactor::Outcome::Failed);
+            QCOMPARE(result.error, u"database is locked"_s);
+            QVERIFY(!QFileInfo::exists(folder() + u"/TALVENK.tmp"_s));
+            QCOMPARE(other.count(u"report"_s), 1002);
+        }
+        QCOMPARE(inodeOf(dbPath()), before);
     }
 
     void aSecondConsoleEndsWithoutTouchingAnything()
@@ -406,9 +382,8 @@ private slots:
         if (first == 0) {
             ::close(ready[0]);
             ::close(stop[1]);
-            RecordingAlertSink alerts;
-            Startup startup(folder());
-            char c = startup.run(alerts) && count(startup.database(), u"report"_s) > 0 ? 'y' : 'n';
+            Started s(folder());
+            char c = s.ok && count(s.startup.database(), u"report"_s) > 0 ? 'y' : 'n';
             [[maybe_unused]] auto w = ::write(ready[1], &c, 1);
             [[maybe_unused]] auto r = ::read(stop[0], &c, 1);
             ::_exit(0);
@@ -418,64 +393,47 @@ private slots:
         char started = 0;
         QCOMPARE(::read(ready[0], &started, 1), 1);
         ::close(ready[0]);
-        const QByteArray db = contents(dbPath());
-        const QByteArray lock = contents(Startup::lockPath(dbPath()));
+        const QByteArray db = readBytes(dbPath());
+        const QByteArray lock = readBytes(Startup::lockPath(dbPath()));
         const QStringList files = QDir(folder()).entryList(QDir::Files | QDir::Hidden);
         const QDateTime modified = QFileInfo(dbPath()).lastModified();
 
-        RecordingAlertSink alerts;
-        bool ok = true;
+        QString said;
         {
-            Startup second(folder());
-            ok = second.run(alerts);
+            Started second(folder());
+            said = second.ok ? u"started"_s : second.texts();
         }
         ::close(stop[1]);
         ::waitpid(first, nullptr, 0);
         QCOMPARE(started, 'y');
-        QVERIFY(!ok);
-        QCOMPARE(alerts.texts(),
-                 QStringList(u"Il database %1 è già in uso da un'altra istanza del programma."_s.arg(dbPath())));
-        QCOMPARE(contents(dbPath()), db);
-        QCOMPARE(contents(Startup::lockPath(dbPath())), lock);
+        QCOMPARE(said, u"Il database %1 è già in uso da un'altra istanza del programma."_s.arg(dbPath()));
+        QCOMPARE(readBytes(dbPath()), db);
+        QCOMPARE(readBytes(Startup::lockPath(dbPath())), lock);
         QCOMPARE(QDir(folder()).entryList(QDir::Files | QDir::Hidden), files);
         QCOMPARE(QFileInfo(dbPath()).lastModified(), modified);
     }
 
     void aFileThatIsNotADatabaseIsLeftByteForByte()
     {
-        QFile file(dbPath());
-        QVERIFY(file.open(QIODevice::WriteOnly));
         const QByteArray bytes = QByteArray("Elenco utenti\r\n").repeated(400);
-        file.write(bytes);
-        file.close();
-
-        RecordingAlertSink alerts;
-        {
-            Startup startup(folder());
-            QVERIFY(!startup.run(alerts));
-        }
-        QCOMPARE(alerts.texts(),
-                 QStringList(u"Il file %1 non è un database valido: file is not a database"_s.arg(dbPath())));
-        QCOMPARE(contents(dbPath()), bytes);
+        QVERIFY(writeBytes(dbPath(), bytes));
+        QCOMPARE(Started(folder()).texts(),
+                 u"Il file %1 non è un database valido: file is not a database"_s.arg(dbPath()));
+        QCOMPARE(readBytes(dbPath()), bytes);
         QCOMPARE(QDir(folder()).entryList(QDir::Files | QDir::Hidden), QStringList(u"TALVENK.db"_s));
     }
 
     void anEmptyFileIsANewDatabase()
     {
-        writeFile(dbPath(), QByteArray());
-        RecordingAlertSink alerts;
+        QVERIFY(writeBytes(dbPath(), QByteArray()));
         {
-            Startup startup(folder());
-            QVERIFY(startup.run(alerts));
-            QVERIFY(startup.created());
-            QCOMPARE(alerts.texts(), QStringList(u"Creato un nuovo database vuoto: "_s + dbPath()));
+            Started s(folder());
+            QVERIFY(s.ok && s.startup.created());
+            QCOMPARE(s.texts(), u"Creato un nuovo database vuoto: "_s + dbPath());
             for (const char *table : { "recipients", "templates", "serial", "report" })
-                QCOMPARE(count(startup.database(), QLatin1String(table)), 0);
+                QCOMPARE(count(s.startup.database(), QLatin1String(table)), 0);
         }
-        alerts.clear();
-        Startup again(folder());
-        QVERIFY(again.run(alerts));
-        QVERIFY2(alerts.alerts.isEmpty(), qPrintable(alerts.lastText()));
+        startsAgainSilently();
     }
 
     void aMissingTableIsCreatedEmptyAndNamedOnce_data()
@@ -491,25 +449,21 @@ private slots:
         QFETCH(QStringList, dropped);
         makeOneRowDatabase(dbPath());
         {
-            Database::OpenResult opened = Database::open(dbPath());
-            DataStores stores(opened.db);
-            stores.recipients.insert({ 0, u"Anna"_s, "", "", "", "", "", "0000101A12", false });
+            ConsoleFolder base(folder());
+            base.stores->recipients.insert({ 0, u"Anna"_s, "", "", "", "", "", "0000101A12", false });
             for (const QString &table : std::as_const(dropped))
-                QVERIFY(QSqlQuery(opened.db).exec(u"DROP TABLE "_s + table));
+                QVERIFY(QSqlQuery(base.db()).exec(u"DROP TABLE "_s + table));
         }
-        Database::close();
 
-        RecordingAlertSink alerts;
         {
-            Startup startup(folder());
-            QVERIFY(startup.run(alerts));
-            QCOMPARE(alerts.alerts.size(), 1);
-            QCOMPARE(alerts.alerts[0].text,
-                     u"Nel database %1 mancavano le tabelle: %2. Sono state create vuote."_s.arg(
-                         dbPath(), dropped.join(u", "_s)));
-            QCOMPARE(alerts.alerts[0].caption, InfoCaption);
-            QCOMPARE(alerts.alerts[0].icon, AlertIcon::Information);
-            QSqlDatabase db = startup.database();
+            Started s(folder());
+            QVERIFY(s.ok);
+            QCOMPARE(s.alerts.alerts,
+                     QList<Alert>({ { Alert::Captioned,
+                                      u"Nel database %1 mancavano le tabelle: %2. Sono state create vuote."_s.arg(
+                                          dbPath(), dropped.join(u", "_s)),
+                                      InfoCaption, AlertIcon::Information } }));
+            QSqlDatabase db = s.startup.database();
             for (const QString &table : std::as_const(dropped))
                 QCOMPARE(count(db, table), 0);
             // Nothing else touched.
@@ -520,10 +474,7 @@ private slots:
             QCOMPARE(stores.report.append({ 0, "a", "b", {}, "Si ", {}, "OK", "m" }),
                      dropped.contains(u"report"_s) ? 1 : 2);
         }
-        alerts.clear();
-        Startup again(folder());
-        QVERIFY(again.run(alerts));
-        QVERIFY2(alerts.alerts.isEmpty(), qPrintable(alerts.lastText()));
+        startsAgainSilently();
     }
 
     void aLaterFeaturesTableIsCreatedSilently()
@@ -542,21 +493,15 @@ private slots:
     void aReportTableOfOtherColumnsStopsEverySend()
     {
         {
-            Database::OpenResult opened = Database::open(dbPath());
-            QSqlQuery query(opened.db);
+            ConsoleFolder base(folder());
+            QSqlQuery query(base.db());
             QVERIFY(query.exec(u"DROP TABLE report"_s));
             QVERIFY(query.exec(u"CREATE TABLE report ( num INTEGER PRIMARY KEY, testo TEXT )"_s));
         }
-        Database::close();
         const QString refusal
             = u"Impossibile scrivere il report in %1: table report has no column named recipt"_s.arg(dbPath());
-        {
-            RecordingAlertSink alerts;
-            Startup startup(folder());
-            QVERIFY(startup.run(alerts));
-            QCOMPARE(alerts.texts(), QStringList(refusal));
-            QCOMPARE(alerts.alerts[0].kind, RecordingAlertSink::Alert::Plain);
-        }
+        QCOMPARE(Started(folder()).alerts.alerts,
+                 QList<Alert>({ { Alert::Plain, refusal, kProgramTitle, AlertIcon::None } }));
 
         // "Invia" refuses with the engine's text: the port is not even opened.
         SendRig rig(folder());
@@ -586,13 +531,11 @@ private slots:
         if (withDatabase)
             makeOneRowDatabase(dbPath());
         for (const QString &name : leftovers())
-            writeFile(folder() + u"/"_s + name, "left by a start that failed");
-        RecordingAlertSink alerts;
-        Startup startup(folder());
-        QVERIFY(startup.run(alerts));
-        for (const QString &name : leftovers())
-            QVERIFY2(!QFileInfo::exists(folder() + u"/"_s + name), qPrintable(name));
-        QCOMPARE(count(startup.database(), u"report"_s), withDatabase ? 1 : 0);
+            QVERIFY(writeBytes(folder() + u"/"_s + name, "left by a start that failed"));
+        Started s(folder());
+        QVERIFY(s.ok);
+        QCOMPARE(leftoversIn(folder()), QStringList());
+        QCOMPARE(count(s.startup.database(), u"report"_s), withDatabase ? 1 : 0);
     }
 
     // Whole pages freed by a contiguous range of deleted rows: a small share is kept, a large
@@ -613,16 +556,15 @@ private slots:
         const Pages before = pagesOf(dbPath());
         QVERIFY(before.free > 0);
         QCOMPARE(before.free * 10 >= before.pages, compacted);
-        const ino_t inodeBefore = inode(dbPath());
+        const ino_t inodeBefore = inodeOf(dbPath());
 
-        RecordingAlertSink alerts;
-        Startup startup(folder());
-        QVERIFY(startup.run(alerts));
-        QVERIFY2(alerts.alerts.isEmpty(), qPrintable(alerts.lastText()));
-        QCOMPARE(startup.compaction(), compacted ? Compactor::Outcome::Compacted : Compactor::Outcome::Unnecessary);
-        QCOMPARE(inode(dbPath()) != inodeBefore, compacted);
-        QCOMPARE(count(startup.database(), u"report"_s), 10000 - (deleteBelow - 1) + 1);
-        QVERIFY(ReportStore(startup.database()).find(10001)); // the row that lived only in the log
+        Started s(folder());
+        QVERIFY(s.ok);
+        QVERIFY2(s.alerts.alerts.isEmpty(), qPrintable(s.texts()));
+        QCOMPARE(s.startup.compaction(), compacted ? Compactor::Outcome::Compacted : Compactor::Outcome::Unnecessary);
+        QCOMPARE(inodeOf(dbPath()) != inodeBefore, compacted);
+        QCOMPARE(count(s.startup.database(), u"report"_s), 10000 - (deleteBelow - 1) + 1);
+        QVERIFY(ReportStore(s.startup.database()).find(10001)); // the row that lived only in the log
     }
 
     // With secure deletion on, dropping a large report used to write all of it once more into
@@ -631,23 +573,13 @@ private slots:
     {
         makeUsedDatabase(20, 0);
         const QByteArray secret = "testo-cancellato-";
-        RecordingAlertSink alerts;
-        Startup startup(folder());
-        QVERIFY(startup.run(alerts));
+        Started s(folder());
+        QVERIFY(s.ok);
+        const Startup &startup = s.startup;
         ReportStore report(startup.database());
-        {
-            QSqlDatabase db = startup.database();
-            QVERIFY(db.transaction());
-            QSqlQuery insert(db);
-            QVERIFY(insert.prepare(Sql::InsertReport));
-            for (int i = 0; i < 4000; ++i) {
-                for (const QString &value :
-                     { u"a"_s, u"b"_s, u""_s, u"Si "_s, u""_s, u"OK"_s, QString::fromLatin1(secret.repeated(60)) })
-                    insert.addBindValue(value);
-                QVERIFY(insert.exec());
-            }
-            QVERIFY(db.commit());
-        }
+        QVERIFY(insertReportRows(
+            startup.database(), 4000,
+            { u"a"_s, u"b"_s, u""_s, u"Si "_s, u""_s, u"OK"_s, QString::fromLatin1(secret.repeated(60)) }));
         const qint64 fileBefore = QFileInfo(dbPath()).size() + QFileInfo(dbPath() + u"-wal"_s).size();
         QVERIFY(fileBefore > 4'000'000);
 
@@ -664,8 +596,8 @@ private slots:
         const qint64 wal = QFileInfo(dbPath() + u"-wal"_s).size();
         QVERIFY2(wal < 64 * 1024, qPrintable(QString::number(wal)));
         QVERIFY(QFileInfo(dbPath()).size() < fileBefore / 10);
-        QVERIFY(!contents(dbPath()).contains(secret));
-        QVERIFY(!contents(dbPath() + u"-wal"_s).contains(secret));
+        QVERIFY(!readBytes(dbPath()).contains(secret));
+        QVERIFY(!readBytes(dbPath() + u"-wal"_s).contains(secret));
         QCOMPARE(count(startup.database(), u"report"_s), 0);
         QCOMPARE(count(startup.database(), u"recipients"_s), 50);
         QCOMPARE(report.append({ 0, "a", "b", {}, "Si ", {}, "OK", "m" }), 1);
@@ -694,11 +626,9 @@ private slots:
             ::signal(SIGXFSZ, SIG_IGN);
             const struct rlimit limit = { 0, 0 };
             ::setrlimit(RLIMIT_FSIZE, &limit);
-            RecordingAlertSink alerts;
-            Startup startup(folder());
-            const bool ok = startup.run(alerts);
-            out = alerts.texts().join('\n');
-            return ok && startup.readOnly() ? 0 : 1;
+            Started s(folder());
+            out = s.texts();
+            return s.ok && s.startup.readOnly() ? 0 : 1;
         });
         QCOMPARE(child.status, 0);
         QCOMPARE(
@@ -725,32 +655,30 @@ private slots:
         qint64 pid = 0;
         QString host, app;
         QVERIFY(QLockFile(lock).getLockInfo(&pid, &host, &app));
-        const QByteArray before = contents(path);
-        ::chmod(QFile::encodeName(folder()).constData(), 0755);
-        ::chmod(QFile::encodeName(ro).constData(), 0555);
+        const QByteArray before = readBytes(path);
+        setMode(folder(), 0755);
+        setMode(ro, 0555);
 
         const ChildResult child = inChild(
             [ro](QString &out) {
-                RecordingAlertSink alerts;
-                Startup startup(ro);
-                if (!startup.run(alerts)) {
-                    out = alerts.texts().join('\n');
+                Started s(ro);
+                out = s.texts();
+                if (!s.ok)
                     return 1;
-                }
-                out = alerts.texts().join('\n');
-                out += u"\nreadOnly=%1 rows=%2\n"_s.arg(startup.readOnly()).arg(count(startup.database(), "report"));
-                out += ReportStore(startup.database()).writeCheck();
+                out += u"\nreadOnly=%1 rows=%2\n"_s.arg(s.startup.readOnly())
+                           .arg(count(s.startup.database(), "report"));
+                out += ReportStore(s.startup.database()).writeCheck();
                 return 0;
             },
             ::geteuid() == 0);
-        ::chmod(QFile::encodeName(ro).constData(), 0755);
+        setMode(ro, 0755);
 
         QCOMPARE(child.status, 0);
         QCOMPARE(child.output,
                  u"Il blocco %1 del processo %2 non può essere rimosso: Permission denied\nreadOnly=1 rows=1\n"
                  "Impossibile scrivere il report in %3: attempt to write a readonly database"_s.arg(
                      lock, QString::number(pid), path));
-        QCOMPARE(contents(path), before);
+        QCOMPARE(readBytes(path), before);
         QVERIFY(QFileInfo::exists(lock));
     }
 
@@ -759,13 +687,12 @@ private slots:
     void inviaRefusesOnAReadOnlyDatabase()
     {
         {
-            Database::OpenResult opened = Database::open(dbPath());
-            QVERIFY(opened.error.isEmpty());
-            SerialStore(opened.db).ensureDefaultRow();
+            ConsoleFolder base(folder());
+            QVERIFY(base.ok());
+            base.stores->serial.ensureDefaultRow();
         }
-        Database::close();
         QVERIFY(QFile::setPermissions(dbPath(), QFileDevice::Permissions(0x4444)));
-        ::chmod(QFile::encodeName(folder()).constData(), 0777);
+        setMode(folder(), 0777);
 
         const ChildResult child = inChild(
             [this](QString &out) {
@@ -782,7 +709,7 @@ private slots:
                 return 0;
             },
             ::geteuid() == 0);
-        ::chmod(QFile::encodeName(folder()).constData(), 0700);
+        setMode(folder(), 0700);
 
         QCOMPARE(child.status, 0);
         QCOMPARE(child.output,
@@ -802,8 +729,8 @@ private slots:
         const QByteArray native = QFile::encodeName(dbPath());
         QVERIFY(::chown(native.constData(), uid_t(-1), gid) == 0);
         QVERIFY(::chmod(native.constData(), 0660) == 0);
-        ::chmod(QFile::encodeName(folder()).constData(), 0777);
-        const ino_t before = inode(dbPath());
+        setMode(folder(), 0777);
+        const ino_t before = inodeOf(dbPath());
 
         // As root, an ordinary member of the group compacts a file that is not its own.
         const ChildResult child = inChild(
@@ -813,10 +740,10 @@ private slots:
                 return int(result.outcome);
             },
             ::geteuid() == 0, gid);
-        ::chmod(QFile::encodeName(folder()).constData(), 0700);
+        setMode(folder(), 0700);
 
         QVERIFY2(child.status == int(Compactor::Outcome::Compacted), qPrintable(child.output));
-        QVERIFY(inode(dbPath()) != before);
+        QVERIFY(inodeOf(dbPath()) != before);
         struct stat st;
         QVERIFY(::stat(native.constData(), &st) == 0);
         QCOMPARE(st.st_gid, gid);
@@ -841,22 +768,20 @@ private slots:
             makeOneRowDatabase(path);
             QVERIFY(QFile::setPermissions(path, QFileDevice::Permissions(0x6666)));
         }
-        const QByteArray before = contents(path);
-        ::chmod(QFile::encodeName(folder()).constData(), 0755);
-        ::chmod(QFile::encodeName(ro).constData(), 0555);
+        const QByteArray before = readBytes(path);
+        setMode(folder(), 0755);
+        setMode(ro, 0555);
 
         const ChildResult child = inChild(
             [ro](QString &out) {
-                RecordingAlertSink alerts;
-                Startup startup(ro);
-                const bool ok = startup.run(alerts);
-                out = alerts.texts().join('\n');
-                if (ok)
-                    out += u"\nrows=%1"_s.arg(count(startup.database(), u"report"_s));
-                return ok ? 0 : 1;
+                Started s(ro);
+                out = s.texts();
+                if (s.ok)
+                    out += u"\nrows=%1"_s.arg(count(s.startup.database(), u"report"_s));
+                return s.ok ? 0 : 1;
             },
             ::geteuid() == 0);
-        ::chmod(QFile::encodeName(ro).constData(), 0755);
+        setMode(ro, 0755);
 
         const QString denied = u"Il database %1 è aperto in sola lettura: Permission denied"_s.arg(path);
         if (withDatabase) {
@@ -867,7 +792,7 @@ private slots:
             QVERIFY2(child.output.startsWith(u"Il file %1 non è un database valido: "_s.arg(path)),
                      qPrintable(child.output));
         }
-        QCOMPARE(contents(path), before);
+        QCOMPARE(readBytes(path), before);
         QCOMPARE(QDir(ro).entryList(QDir::Files | QDir::Hidden),
                  withDatabase ? QStringList(u"TALVENK.db"_s) : QStringList());
     }
@@ -876,19 +801,17 @@ private slots:
     {
         makeOneRowDatabase(dbPath());
         QVERIFY(QFile::setPermissions(dbPath(), QFileDevice::Permissions(0x4444)));
-        const QByteArray before = contents(dbPath());
-        ::chmod(QFile::encodeName(folder()).constData(), 0777);
+        const QByteArray before = readBytes(dbPath());
+        setMode(folder(), 0777);
 
         const ChildResult child = inChild(
             [this](QString &out) {
-                RecordingAlertSink alerts;
-                Startup startup(folder());
-                const bool ok = startup.run(alerts);
-                out = alerts.texts().join('\n');
-                if (!ok)
+                Started s(folder());
+                out = s.texts();
+                if (!s.ok)
                     return 1;
-                DataStores stores(startup.database());
-                out += u"\nreadOnly=%1 rows=%2"_s.arg(startup.readOnly()).arg(count(startup.database(), "report"));
+                DataStores stores(s.startup.database());
+                out += u"\nreadOnly=%1 rows=%2"_s.arg(s.startup.readOnly()).arg(count(s.startup.database(), "report"));
                 try {
                     stores.report.append({ 0, "a", "b", {}, "Si ", {}, "OK", "m" });
                 } catch (const DataError &error) {
@@ -898,14 +821,14 @@ private slots:
                 return 0;
             },
             ::geteuid() == 0);
-        ::chmod(QFile::encodeName(folder()).constData(), 0700);
+        setMode(folder(), 0700);
 
         QCOMPARE(child.status, 0);
         QCOMPARE(child.output,
                  u"Il database %1 è aperto in sola lettura: Permission denied\n"
                  "readOnly=1 rows=1\nattempt to write a readonly database\n"
                  "Impossibile scrivere il report in %1: attempt to write a readonly database"_s.arg(dbPath()));
-        QCOMPARE(contents(dbPath()), before);
+        QCOMPARE(readBytes(dbPath()), before);
         // The engine's log and index of a connection that could not write are gone with it.
         QCOMPARE(QDir(folder()).entryList(QDir::Files | QDir::Hidden), QStringList(u"TALVENK.db"_s));
     }

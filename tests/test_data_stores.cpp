@@ -1,11 +1,6 @@
-#include "store/DataStores.h"
-#include "store/Database.h"
 #include "store/Statements.h"
+#include "tests/support/ConsoleFolder.h"
 
-#include <QSqlError>
-#include <QSqlQuery>
-#include <QSqlRecord>
-#include <QTemporaryDir>
 #include <QtTest>
 
 using namespace Qt::StringLiterals;
@@ -15,14 +10,14 @@ class TestDataStores : public QObject
 {
     Q_OBJECT
 
-    std::unique_ptr<QTemporaryDir> m_dir;
+    std::unique_ptr<ConsoleFolder> m_base;
     QSqlDatabase m_db;
 
-    QString path() const { return m_dir->filePath(u"TALVENK.db"_s); }
+    QString path() const { return m_base->dbPath(); }
 
-    QVariant scalar(const QString &statement, QSqlDatabase db = QSqlDatabase())
+    QVariant scalar(const QString &statement)
     {
-        QSqlQuery query(db.isValid() ? db : m_db);
+        QSqlQuery query(m_db);
         if (!query.exec(statement) || !query.next())
             qFatal("%s: %s", qPrintable(statement), qPrintable(query.lastError().text()));
         return query.value(0);
@@ -31,18 +26,16 @@ class TestDataStores : public QObject
 private slots:
     void init()
     {
-        m_dir = std::make_unique<QTemporaryDir>();
-        QVERIFY(m_dir->isValid());
-        const Database::OpenResult opened = Database::open(path());
-        QVERIFY2(opened.error.isEmpty(), qPrintable(opened.error));
-        QVERIFY(opened.created);
-        m_db = opened.db;
+        m_base = std::make_unique<ConsoleFolder>();
+        QVERIFY2(m_base->ok(), qPrintable(m_base->error()));
+        QVERIFY(m_base->created());
+        m_db = m_base->db();
     }
 
     void cleanup()
     {
         m_db = QSqlDatabase();
-        Database::close();
+        m_base.reset();
     }
 
     void newFileHasTheFourTablesEmptyInWalMode()
@@ -63,6 +56,7 @@ private slots:
 
         // Opening the file again neither recreates nor alters it.
         m_db = QSqlDatabase();
+        m_base->stores.reset();
         const Database::OpenResult again = Database::open(path());
         QVERIFY(again.error.isEmpty());
         QVERIFY(!again.created);
@@ -187,14 +181,7 @@ private slots:
         report.append({ 0, "late", "b", QDateTime::currentDateTime(), "Si ", {}, "NoTX", "m" });
 
         // Another connection (what a power cut leaves on disk) already sees the row.
-        {
-            QSqlDatabase other = QSqlDatabase::addDatabase(u"QSQLITE"_s, u"other"_s);
-            other.setDatabaseName(path());
-            QVERIFY(other.open());
-            QCOMPARE(scalar(u"select count(*) from report where recipt='late'"_s, other).toInt(), 1);
-            other.close();
-        }
-        QSqlDatabase::removeDatabase(u"other"_s);
+        QCOMPARE(SideConnection(path()).value(u"select count(*) from report where recipt='late'"_s).toInt(), 1);
     }
 
     void clearingTheReportRestartsNumAtOne()

@@ -6,6 +6,7 @@
 #include "gateway/GatewayThread.h"
 #include "send/TransmitCommand.h"
 #include "store/Database.h"
+#include "tests/support/Frames.h"
 #include "tests/support/GatewayRig.h"
 
 #include <QtTest>
@@ -37,12 +38,6 @@ struct DispatchRig : GatewayRig
     TransmitCommand command { state, *driver, view, clock, alerts };
 };
 
-QByteArray frame(const QByteArray &header, const QByteArray &text)
-{
-    const QByteArray head = '\x02' + header + text;
-    return head + EncoderLink::Checksum(head) + '\x04';
-}
-
 } // namespace
 
 class TestGatewayDispatch : public QObject
@@ -60,8 +55,8 @@ private slots:
         QVERIFY2(rig.waitQueued(0), qPrintable(rig.status));
         QTRY_COMPARE(rig.rowsPosted, 2);
         QCOMPARE(rig.sim->frames(),
-                 (QList<QByteArray> { frame("0000123A12", "Mario:Allarme: porta aperta"),
-                                      frame("0004567N12", "Allarme: porta aperta") }));
+                 (QList<QByteArray> { frameOf("0000123A12", "Mario:Allarme: porta aperta"),
+                                      frameOf("0004567N12", "Allarme: porta aperta") }));
         QCOMPARE(rig.column(1), (QStringList { u"Mario Rossi"_s, u"SNPP  "_s }));
         QCOMPARE(rig.column(2), (QStringList { u"0000123A12"_s, u"0004567N12"_s }));
         QCOMPARE(rig.column(4), (QStringList { u"OK"_s, u"OK"_s }));
@@ -101,8 +96,8 @@ private slots:
         QVERIFY(waitingShown);
         QTRY_COMPARE_WITH_TIMEOUT(rig.sim->frames().size(), 3, 10000);
         QCOMPARE(rig.sim->frames(),
-                 (QList<QByteArray> { frame("0000111A12", "UNO"), frame("0000999A12", "OPERATORE"),
-                                      frame("0000222A12", "DUE") }));
+                 (QList<QByteArray> { frameOf("0000111A12", "UNO"), frameOf("0000999A12", "OPERATORE"),
+                                      frameOf("0000222A12", "DUE") }));
         QCOMPARE(rig.column(1), (QStringList { u"SNPP  "_s, u"DIR   "_s, u"SNPP  "_s }));
         QVERIFY(rig.alerts.texts().contains(u"Invio corretto!  "_s));
     }
@@ -125,7 +120,7 @@ private slots:
         QVERIFY(rig.waitQueued(0));
         QTRY_COMPARE(rig.sim->frames().size(), 2);
         QCOMPARE(rig.sim->frames(),
-                 (QList<QByteArray> { frame("0000999A12", "OPERATORE"), frame("0000111A12", "UNO") }));
+                 (QList<QByteArray> { frameOf("0000999A12", "OPERATORE"), frameOf("0000111A12", "UNO") }));
     }
 
     // A page goes out from inside a dialog's own loop: only a run or a settings window holds
@@ -353,7 +348,7 @@ private slots:
             replies += client.readAll();
         QCOMPARE(replies.count("250 "), 3);
         QVERIFY(rig.sim->waitForFrames(1, 5000));
-        QCOMPARE(rig.sim->frames(), QList<QByteArray> { frame("0000111A12", "UNO") });
+        QCOMPARE(rig.sim->frames(), QList<QByteArray> { frameOf("0000111A12", "UNO") });
         QTRY_COMPARE(queue.count(), 0);
 
         // A silent encoder and a page that waits for it; stop during its tries.

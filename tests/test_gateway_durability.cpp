@@ -3,14 +3,13 @@
 // SIGTERM during a page: the try on the wire finishes, no other starts, the page stays queued.
 // Runs the real console executable on the encoder simulator.
 
-#include "store/Database.h"
 #include "store/GatewayStore.h"
+#include "tests/support/ConsoleFolder.h"
 #include "tests/support/GatewayRig.h"
 #include "tests/support/SimulatorProcess.h"
 
 #include <QProcess>
 #include <QSet>
-#include <QSqlQuery>
 #include <QTcpServer>
 #include <QTemporaryDir>
 #include <QtTest>
@@ -19,30 +18,14 @@ using namespace Qt::StringLiterals;
 
 namespace {
 
-QString consolePath()
-{
-    // The console is built beside the tools folder of the simulator.
-    QString path = QStringLiteral(TESMA_SIMULATOR_PATH);
-    path.chop(QStringLiteral("/tools/tesma-encoder-sim").size());
-    return path + QStringLiteral("/tesma");
-}
+const QString kConsolePath = QStringLiteral(TESMA_CONSOLE_PATH);
 
-// A value read through a short-lived connection of its own (the console writes meanwhile).
+// A value read through a short-lived connection of its own (the console writes meanwhile);
+// -1 when it cannot be read.
 int scalar(const QString &dbPath, const QString &statement)
 {
-    int value = -1;
-    {
-        QSqlDatabase db = QSqlDatabase::addDatabase(u"QSQLITE"_s, u"check"_s);
-        db.setDatabaseName(dbPath);
-        if (db.open()) {
-            QSqlQuery q(db);
-            if (q.exec(statement) && q.next())
-                value = q.value(0).toInt();
-        }
-        db.close();
-    }
-    QSqlDatabase::removeDatabase(u"check"_s);
-    return value;
+    const QVariant value = SideConnection(dbPath).value(statement);
+    return value.isValid() ? value.toInt() : -1;
 }
 
 // A folder with a database whose gateway listens on a free loopback port, and the console
@@ -57,20 +40,16 @@ struct GatewayConsole
                 return false;
             port = probe.serverPort();
         }
-        {
-            const Database::OpenResult opened = Database::open(dbPath);
-            if (!opened.error.isEmpty())
-                return false;
-            DataStores stores(opened.db);
-            stores.serial.ensureDefaultRow();
-            GatewayStore gateway(opened.db);
-            gateway.ensureTables();
-            GatewaySettings s;
-            s.enabled = true;
-            s.port = port;
-            gateway.setSettings(s);
-        }
-        Database::close();
+        ConsoleFolder folder(dir.path());
+        if (!folder.ok())
+            return false;
+        folder.stores->serial.ensureDefaultRow();
+        GatewayStore gateway(folder.db());
+        gateway.ensureTables();
+        GatewaySettings s;
+        s.enabled = true;
+        s.port = port;
+        gateway.setSettings(s);
         return true;
     }
     bool start(QProcess &console)
@@ -80,7 +59,7 @@ struct GatewayConsole
         env.insert(u"QT_QPA_PLATFORM"_s, u"offscreen"_s);
         console.setProcessEnvironment(env);
         console.setProcessChannelMode(QProcess::ForwardedChannels);
-        console.start(consolePath(), {});
+        console.start(kConsolePath, {});
         return console.waitForStarted();
     }
     // Connects once the console listens; the greeting is left to be read.
@@ -109,7 +88,7 @@ class TestGatewayDurability : public QObject
 private slots:
     void killedWithPagesQueuedSendsEveryPageAfterRestart()
     {
-        if (!QFile::exists(consolePath()))
+        if (!QFile::exists(kConsolePath))
             QSKIP("the console is not built");
         GatewayConsole setup;
         QVERIFY(setup.prepare());
@@ -171,7 +150,7 @@ private slots:
 
     void sigtermDuringAPageEndsWithTheTryOnTheWire()
     {
-        if (!QFile::exists(consolePath()))
+        if (!QFile::exists(kConsolePath))
             QSKIP("the console is not built");
         GatewayConsole setup;
         QVERIFY(setup.prepare());

@@ -1,8 +1,8 @@
 #include "book/About.h"
 #include "book/OKBottomDlg.h"
-#include "core/ModalRunner.h"
 #include "link/CapcodeNote.h"
 #include "link/Pinid.h"
+#include "tests/support/ModalRecorder.h"
 #include "tests/support/RecordingAlertSink.h"
 
 #include <QComboBox>
@@ -30,7 +30,7 @@ class TestBookDialogs : public QObject
     std::unique_ptr<TOKBottomDlg> m_noteDialog;
     std::unique_ptr<TfrmPinId> m_dialog;
     std::unique_ptr<QLineEdit> m_target;
-    QList<QDialog *> m_modals;
+    std::unique_ptr<ModalRecorder> m_modals;
 
     // Shows the dialog on the target text and waits until it can take the focus.
     void open(const QString &targetText)
@@ -56,22 +56,21 @@ private slots:
     {
         m_alerts.clear();
         m_note.text.clear();
-        m_modals.clear();
         m_noteDialog = std::make_unique<TOKBottomDlg>(m_note);
         m_dialog = std::make_unique<TfrmPinId>(m_alerts, m_note, *m_noteDialog);
         m_target = std::make_unique<QLineEdit>();
         m_target->setMaxLength(10);
-        ModalRunner::setInterceptor([this](QDialog *dialog) {
-            m_modals << dialog;
+        m_modals = std::make_unique<ModalRecorder>();
+        m_modals->onDialog = [](QDialog *dialog) {
             dialog->show();
             dialog->hide();
-            return int(QDialog::Accepted);
-        });
+            return -1;
+        };
     }
 
     void cleanup()
     {
-        ModalRunner::clearInterceptor();
+        m_modals.reset();
         m_dialog.reset();
         m_noteDialog.reset();
         m_target.reset();
@@ -145,10 +144,8 @@ private slots:
         m_dialog->edtID->selectAll();
         QTest::keyClicks(m_dialog->edtID, u"7"_s);
         QTest::keyClick(m_dialog->edtID, Qt::Key_Tab); // leaving the field composes
-        QCOMPARE(m_alerts.alerts.size(), 1);
-        QCOMPARE(m_alerts.alerts.first().text, kRefused);
-        QCOMPARE(m_alerts.alerts.first().caption, kRefusedCaption);
-        QCOMPARE(m_alerts.alerts.first().icon, AlertIcon::Warning);
+        QCOMPARE(m_alerts.alerts,
+                 QList<Alert>({ { Alert::Captioned, kRefused, kRefusedCaption, AlertIcon::Warning } }));
         QCOMPARE(QApplication::focusWidget(), m_dialog->edtID);
         QCOMPARE(m_dialog->edtIDPin->text(), u"0000123A12"_s); // the previous code stays
 
@@ -218,7 +215,7 @@ private slots:
         // The capcode dialog's help button: four blanks, then the instruction.
         open(u"0000123A12"_s);
         QTest::mouseClick(m_dialog->Button3, Qt::LeftButton);
-        QCOMPARE(m_modals, QList<QDialog *> { m_noteDialog.get() });
+        QCOMPARE(m_modals->dialogs, QList<QDialog *> { m_noteDialog.get() });
         QCOMPARE(m_note.text, u"    "_s);
         QCOMPARE(m_noteDialog->Label1->text(), u"    "_s + kInstruction);
         QVERIFY(m_noteDialog->Label1->font().bold());

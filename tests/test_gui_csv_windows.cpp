@@ -38,7 +38,7 @@ class TestCsvWindows : public QObject
     QString m_startFolder;
     QString m_summaryName;
 
-    QString file(const QString &name) const { return fx->dir.filePath(name); }
+    QString file(const QString &name) const { return fx->filePath(name); }
 
     void writeFile(const QString &name, const QByteArray &bytes)
     {
@@ -67,7 +67,7 @@ private slots:
         fx = std::make_unique<ConsoleFixture>();
         QVERIFY2(fx->error().isEmpty(), qPrintable(fx->error()));
         m_startFolder = QDir::currentPath();
-        QDir::setCurrent(fx->dir.path()); // the file dialogs start in the working folder
+        QDir::setCurrent(fx->path()); // the file dialogs start in the working folder
         m_book = std::make_unique<BookWindows>(
             *fx, [this] { ++m_loads; }, [this] { ++m_loads; });
         m_summaries = 0;
@@ -229,7 +229,7 @@ private slots:
         QVERIFY(sawProgress);
         QVERIFY(fx->alerts.alerts.isEmpty());
         QCOMPARE(readFile(u"report.csv"_s).count("\r\n"), 4);
-        QCOMPARE(QDir(fx->dir.path()).entryList({ u"report.csv*"_s }, QDir::Files), QStringList { u"report.csv"_s });
+        QCOMPARE(QDir(fx->path()).entryList({ u"report.csv*"_s }, QDir::Files), QStringList { u"report.csv"_s });
     }
 };
 

@@ -61,7 +61,7 @@ class TestGuiMainMessageFiles : public QObject
     std::unique_ptr<ConsoleFixture> fx;
     TForm1 *form = nullptr;
 
-    QString path(const QString &name) const { return fx->dir.filePath(name); }
+    QString path(const QString &name) const { return fx->filePath(name); }
 
     void exportAs(const QString &name)
     {
@@ -185,7 +185,7 @@ private slots:
             return int(QDialog::Rejected);
         });
         FileDialogs::Request request;
-        request.startFolder = fx->dir.path();
+        request.startFolder = fx->path();
         request.filter = u"KRV7700files(*.te2)"_s;
         const QString chosen = FileDialogs::openFileName(form, request);
         ModalRunner::clearInterceptor();

@@ -53,11 +53,8 @@ private slots:
         QTest::keyClicks(dlg.Password, u"mint_owl"_s);
         QTest::keyClick(dlg.Password, Qt::Key_Return); // OK is the default button
 
-        QCOMPARE(alerts.alerts.size(), 1);
-        QCOMPARE(alerts.alerts[0].kind, RecordingAlertSink::Alert::Captioned);
-        QCOMPARE(alerts.alerts[0].text, u"Password errata"_s);
-        QCOMPARE(alerts.alerts[0].caption, u"Password"_s);
-        QCOMPARE(alerts.alerts[0].icon, AlertIcon::Warning);
+        QCOMPARE(alerts.alerts,
+                 QList<Alert>({ { Alert::Captioned, u"Password errata"_s, u"Password"_s, AlertIcon::Warning } }));
         QVERIFY(dlg.Password->text().isEmpty());
         QCOMPARE(dlg.focusWidget(), dlg.Password);
         QVERIFY(dlg.isVisible());

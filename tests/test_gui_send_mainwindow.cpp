@@ -3,13 +3,13 @@
 // operator sees during and after a run, the frames logged and the rows stored.
 
 #include "core/ModalRunner.h"
-#include "link/EncoderLink.h"
 #include "send/MainWindowView.h"
 #include "send/Modes.h"
 #include "send/Password.h"
 #include "send/Range.h"
 #include "send/TransmitCommand.h"
 #include "tests/support/Controls.h"
+#include "tests/support/Frames.h"
 #include "tests/support/SendRig.h"
 #include "ui/ReportModel.h"
 #include "ui/StatusBar.h"
@@ -83,12 +83,6 @@ struct RangeConsole : Window
     OperatingModes modes;
     QString shownMessage, shownPeriod;
 };
-
-QByteArray frameOf(const QByteArray &header, const QByteArray &text)
-{
-    const QByteArray body = '\x02' + header + text;
-    return body + EncoderLink::Checksum(body) + '\x04';
-}
 
 // The given columns of every row the window's report shows.
 QList<QStringList> shownRows(const TForm1 &form, const QList<int> &columns)

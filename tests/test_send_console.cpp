@@ -4,8 +4,8 @@
 // acknowledged frame recorded. Counts and states only; times belong to the benchmarks.
 
 #include "app/Startup.h"
-#include "store/DataStores.h"
-#include "store/Database.h"
+#include "tests/support/ConsoleFolder.h"
+#include "tests/support/Files.h"
 #include "tests/support/SimulatorProcess.h"
 
 #include <QDeadlineTimer>
@@ -15,7 +15,6 @@
 #include <QLockFile>
 #include <QProcess>
 #include <QScopeGuard>
-#include <QSqlQuery>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QThread>
@@ -34,19 +33,17 @@ struct ConsoleRun
     explicit ConsoleRun(const QStringList &simArgs, int users = 30, int baudIndex = 3)
     {
         {
-            auto opened = Database::open(dir.filePath(u"TALVENK.db"_s));
-            if (!opened.error.isEmpty())
+            ConsoleFolder folder(dir.path());
+            if (!folder.ok())
                 return;
-            DataStores stores(opened.db);
-            stores.serial.write({ 0, baudIndex, 1 }); // COM1, 8N1; index 3 = 9600 bit/s
+            folder.stores->serial.write({ 0, baudIndex, 1 }); // COM1, 8N1; index 3 = 9600 bit/s
             for (int i = 1; i <= users; ++i) {
                 Recipient r;
                 r.recipient = u"User%1"_s.arg(i, 2, 10, QLatin1Char('0'));
                 r.pinId = u"%1A12"_s.arg(100 + i, 7, 10, QLatin1Char('0'));
-                stores.recipients.insert(r);
+                folder.stores->recipients.insert(r);
             }
         }
-        Database::close();
         sim = std::make_unique<SimulatorProcess>(dir.path(), simArgs);
         ready = sim->start();
     }
@@ -85,11 +82,7 @@ struct ConsoleRun
         return true;
     }
 
-    QString handLog() const
-    {
-        QFile file(dir.filePath(u"hand.log"_s));
-        return file.open(QIODevice::ReadOnly) ? QString::fromUtf8(file.readAll()) : QString();
-    }
+    QString handLog() const { return QString::fromUtf8(readBytes(dir.filePath(u"hand.log"_s))); }
 
     // Sends the signal and waits for the console to end; the frames logged when it was sent.
     qsizetype terminate(int signal = SIGTERM)
@@ -103,18 +96,7 @@ struct ConsoleRun
     // Stored statuses, in order.
     QStringList statuses() const
     {
-        QStringList out;
-        {
-            QSqlDatabase reader = QSqlDatabase::addDatabase(u"QSQLITE"_s, u"reader"_s);
-            reader.setDatabaseName(dir.filePath(u"TALVENK.db"_s));
-            if (reader.open()) {
-                QSqlQuery q(u"select status from report order by num"_s, reader);
-                while (q.next())
-                    out << q.value(0).toString();
-            }
-        }
-        QSqlDatabase::removeDatabase(u"reader"_s);
-        return out;
+        return SideConnection(dir.filePath(u"TALVENK.db"_s)).column(u"select status from report order by num"_s);
     }
 
     // Answers the simulator gave that end in ACK.
@@ -175,15 +157,10 @@ private slots:
     {
         ConsoleRun run({}, 1);
         QVERIFY(run.ready);
-        {
-            QSqlDatabase db = QSqlDatabase::addDatabase(u"QSQLITE"_s, u"seed"_s);
-            db.setDatabaseName(run.dir.filePath(u"TALVENK.db"_s));
-            QVERIFY(db.open());
-            QSqlQuery seed(db);
-            QVERIFY(seed.exec(u"WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < 1000000) "
-                              "INSERT INTO report (recipt, msg) SELECT 'Rossi', 'Messaggio ' || i FROM n"_s));
-        }
-        QSqlDatabase::removeDatabase(u"seed"_s);
+        QCOMPARE(SideConnection(run.dir.filePath(u"TALVENK.db"_s))
+                     .exec(u"WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < 1000000) "
+                           "INSERT INTO report (recipt, msg) SELECT 'Rossi', 'Messaggio ' || i FROM n"_s),
+                 QString());
         QVERIFY(run.start(u"export"_s));
         QVERIFY(run.waitFor([&] { return run.handLog().contains(u"export\n"_s); }));
 
@@ -255,14 +232,11 @@ private slots:
     {
         QTemporaryDir dir;
         const QString db = dir.filePath(u"TALVENK.db"_s);
-        QFile(db).open(QIODevice::WriteOnly);
+        QVERIFY(writeBytes(db, {}));
         QLockFile lock(Startup::lockPath(db));
         QVERIFY(lock.tryLock(0));
         QVERIFY(QFile::link(u"/dev/null"_s, dir.filePath(u"COM1"_s)));
-        QFile log(dir.filePath(u"encoder-sim.log"_s));
-        QVERIFY(log.open(QIODevice::WriteOnly));
-        log.write("FRAME 02 ok\n");
-        log.close();
+        QVERIFY(writeBytes(dir.filePath(u"encoder-sim.log"_s), "FRAME 02 ok\n"));
 
         QProcess script;
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
@@ -275,8 +249,7 @@ private slots:
         QCOMPARE(script.exitCode(), 1);
         QVERIFY(script.readAllStandardError().contains("already running"));
         QCOMPARE(QFileInfo(dir.filePath(u"COM1"_s)).symLinkTarget(), u"/dev/null"_s);
-        QVERIFY(log.open(QIODevice::ReadOnly));
-        QCOMPARE(log.readAll(), QByteArray("FRAME 02 ok\n"));
+        QCOMPARE(readBytes(dir.filePath(u"encoder-sim.log"_s)), QByteArray("FRAME 02 ok\n"));
         QCOMPARE(QDir(dir.path()).entryList(QDir::Files | QDir::System).size(), 4); // db, lock, COM1, log
     }
 };

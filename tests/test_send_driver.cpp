@@ -3,6 +3,7 @@
 
 #include "link/EncoderLink.h"
 #include "send/TransmitDriver.h"
+#include "tests/support/Frames.h"
 #include "tests/support/SendRig.h"
 #include "tests/support/SessionTerminal.h"
 
@@ -12,12 +13,6 @@
 using namespace Qt::StringLiterals;
 
 namespace {
-
-QByteArray frameOf(const QString &header, const QString &msg)
-{
-    const QByteArray body = '\x02' + header.toLatin1() + msg.toLatin1();
-    return body + EncoderLink::Checksum(body) + '\x04';
-}
 
 // The logged frames with the resends of one page folded into one.
 QList<QByteArray> distinctFrames(const SimulatorProcess &sim)

@@ -2,6 +2,7 @@
 
 #include "core/AlertSink.h"
 
+#include <QByteArray>
 #include <QList>
 #include <QQueue>
 #include <functional>
@@ -22,6 +23,18 @@ public:
         QString text;
         QString caption;
         AlertIcon icon;
+
+        // Whole lists of alerts compare at once: QCOMPARE(sink.alerts, (QList<Alert> { ... })).
+        bool operator==(const Alert &) const = default;
+        friend char *toString(const Alert &alert)
+        {
+            static const char *const kinds[] = { "plain", "captioned", "question" };
+            return qstrdup(QStringLiteral("%1 \"%2\" \"%3\" icon %4")
+                               .arg(QLatin1String(kinds[alert.kind]), alert.text, alert.caption)
+                               .arg(int(alert.icon))
+                               .toUtf8()
+                               .constData());
+        }
     };
 
     void plain(const QString &text) override { record({ Alert::Plain, text, kProgramTitle, AlertIcon::None }); }
@@ -57,3 +70,5 @@ private:
             onAlert(alert);
     }
 };
+
+using Alert = RecordingAlertSink::Alert;

@@ -1,6 +1,6 @@
 #pragma once
 
-// Whole send runs under test: a real database file in a temporary folder, the real serial
+// Whole send runs under test: a console folder (database and side connection), the real serial
 // port on the encoder simulator's pseudo-terminal, a window double that records what the run
 // shows, and an event pump that handles real events and lets a test act from inside a run.
 
@@ -10,16 +10,13 @@
 #include "link/TCommPort.h"
 #include "send/TransmitDriver.h"
 #include "send/TransmitView.h"
-#include "store/DataStores.h"
-#include "store/Database.h"
+#include "tests/support/ConsoleFolder.h"
 #include "tests/support/RecordingAlertSink.h"
 #include "tests/support/SimulatorProcess.h"
 
 #include <QCoreApplication>
 #include <QEventLoop>
-#include <QSqlQuery>
 #include <QStringList>
-#include <QTemporaryDir>
 #include <QTimer>
 #include <algorithm>
 #include <functional>
@@ -144,19 +141,14 @@ public:
     std::function<void()> onRowPosted;
 };
 
-// Database, stores, port, simulator and driver of one test.
+// Console folder, port, simulator and driver of one test.
 struct SendRig
 {
-    explicit SendRig(const QString &folder = QString())
+    explicit SendRig(const QString &folderPath = QString())
+        : folder(folderPath)
     {
-        dirPath = folder.isEmpty() ? tmp.path() : folder;
-        dbPath = dirPath + QStringLiteral("/TALVENK.db");
-        auto opened = Database::open(dbPath);
-        ok = opened.error.isEmpty();
-        error = opened.error;
         if (!ok)
             return;
-        stores = std::make_unique<DataStores>(opened.db);
         stores->serial.ensureDefaultRow();
         port.SetWorkDir(dirPath);
         driver = std::make_unique<TransmitDriver>(state, *stores, port, view, clock, pump, alerts);
@@ -167,8 +159,6 @@ struct SendRig
     {
         driver.reset();
         port.Close();
-        stores.reset();
-        Database::close();
     }
 
     // Starts the simulator as COM1 in the rig's folder; false too when the database did not open.
@@ -223,41 +213,31 @@ struct SendRig
         return out;
     }
 
-    // The rows stored, read through a connection of its own.
+    // The rows stored, read through the side connection, every value as text.
     QList<QStringList> storedRows() const
     {
         QList<QStringList> rows;
-        {
-            QSqlDatabase reader = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("reader"));
-            reader.setDatabaseName(dbPath);
-            if (reader.open()) {
-                QSqlQuery q(reader);
-                q.exec(QStringLiteral("select num, recipt, pin_id, sent, status, msg, disptime, sendtime from report "
-                                      "order by num"));
-                while (q.next()) {
-                    QStringList row;
-                    for (int c = 0; c < 8; ++c)
-                        row << q.value(c).toString();
-                    rows << row;
-                }
-            }
-            reader.close();
+        for (const QVariantList &row : folder.side().rows(QStringLiteral(
+                 "select num, recipt, pin_id, sent, status, msg, disptime, sendtime from report order by num"))) {
+            QStringList texts;
+            for (const QVariant &value : row)
+                texts << value.toString();
+            rows << texts;
         }
-        QSqlDatabase::removeDatabase(QStringLiteral("reader"));
         return rows;
     }
 
-    QTemporaryDir tmp;
-    QString dirPath;
-    QString dbPath;
-    bool ok = false;
-    QString error;
+    ConsoleFolder folder;
+    std::unique_ptr<DataStores> &stores = folder.stores;
+    QString dirPath = folder.path();
+    QString dbPath = folder.dbPath();
+    bool ok = folder.ok();
+    QString error = folder.error();
     SendingState state;
     SkewClock clock;
     RigPump pump { clock };
     RecordingAlertSink alerts;
     RecordingView view;
-    std::unique_ptr<DataStores> stores;
     TCommPort port;
     std::unique_ptr<TransmitDriver> driver;
     std::unique_ptr<SimulatorProcess> sim;
