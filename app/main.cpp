@@ -29,7 +29,7 @@ int main(int argc, char *argv[])
     // port that a run left open.
     const QString workDir = QDir::currentPath();
     TCommPort port;
-    port.SetWorkDir(workDir);
+    port.setWorkDir(workDir);
     SendingState state;
     ModeGuard guard;
     SteadyClock clock;

@@ -156,7 +156,7 @@ int main(int argc, char **argv)
     SendingState state;
     ModeGuard guard;
     TCommPort serialPort;
-    serialPort.SetWorkDir(folder.path());
+    serialPort.setWorkDir(folder.path());
     SteadyClock clock;
     QtEventPump pump;
     WindowSet windows(state, guard, stores, alerts, serialPort, clock, pump, folder.path());

@@ -107,7 +107,7 @@ int main(int argc, char **argv)
         return 2;
     }
     QList<double> perFrame, answer, beforeWire, afterAnswer;
-    const double replyLineMs = double(rig.port.LineTimeUs(5)) / 1000.0;
+    const double replyLineMs = double(rig.port.lineTimeUs(5)) / 1000.0;
     for (qsizetype i = 0; i < rowTimes.size(); ++i) {
         const double previous = i == 0 ? start : rowTimes[i - 1];
         perFrame << (rowTimes[i] - previous) - (replies[i].atMs - frames[i].rxMs);
@@ -121,7 +121,7 @@ int main(int argc, char **argv)
     std::printf("run ended %s, %lld rows, %lld frames logged\n", ok ? "normally" : "with a failure",
                 static_cast<long long>(rig.storedRows().size()), static_cast<long long>(rig.sim->frames().size()));
     std::printf("line time per frame: %.3f ms (%d-byte frame and 5-byte answer at 9600 bit/s 8N1)\n",
-                double(rig.port.LineTimeUs(frameBytes + 5)) / 1000.0, frameBytes);
+                double(rig.port.lineTimeUs(frameBytes + 5)) / 1000.0, frameBytes);
     std::printf("encoder answer time: p50 %.3f ms  p99 %.3f ms (the simulator's own lateness included)\n",
                 percentile(answer, 0.50), percentile(answer, 0.99));
     std::printf("console's own time per frame incl. committed row: p50 %.3f ms  p99 %.3f ms  max %.3f ms  "

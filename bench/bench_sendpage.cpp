@@ -103,24 +103,24 @@ public:
     }
     bool IsOpen() const override { return m_port.IsOpen(); }
     void Purge() override { m_port.Purge(); }
-    void PurgeInput() override { m_port.PurgeInput(); }
-    int WriteSome(const char *bytes, int count) override
+    void purgeInput() override { m_port.purgeInput(); }
+    int writeSome(const char *bytes, int count) override
     {
         m_outgoing(true);
-        return m_port.WriteSome(bytes, count);
+        return m_port.writeSome(bytes, count);
     }
-    bool WaitWritable(int ms) override { return m_port.WaitWritable(ms); }
-    int OutputQueued() override { return m_port.OutputQueued(); }
-    qint64 LineTimeUs(int count) const override { return m_port.LineTimeUs(count); }
-    void WaitOutput(qint64 us) override { m_port.WaitOutput(us); }
-    void Drain() override
+    bool waitWritable(int ms) override { return m_port.waitWritable(ms); }
+    int outputQueued() override { return m_port.outputQueued(); }
+    qint64 lineTimeUs(int count) const override { return m_port.lineTimeUs(count); }
+    void waitOutput(qint64 us) override { m_port.waitOutput(us); }
+    void drain() override
     {
-        m_port.Drain();
+        m_port.drain();
         m_outgoing(false);
     }
     int BytesWaiting() override { return m_port.BytesWaiting(); }
     quint8 ReadByte() override { return m_port.ReadByte(); }
-    bool WaitReadable(int ms) override { return m_port.WaitReadable(ms); }
+    bool waitReadable(int ms) override { return m_port.waitReadable(ms); }
 
 private:
     TCommPort &m_port;
@@ -148,7 +148,7 @@ int main(int argc, char **argv)
         return 1;
     }
     TCommPort port;
-    port.SetWorkDir(dir.path());
+    port.setWorkDir(dir.path());
     PageRequest request;
     request.body = QStringLiteral("Benchmark page with a message of ordinary length, 64 characters.");
     RecordingProgress progress;
@@ -194,8 +194,8 @@ int main(int argc, char **argv)
         return 2;
     }
     const int frameBytes = int(frames[0].bytes.size());
-    const double frameLineMs = double(port.LineTimeUs(frameBytes)) / 1000.0;
-    const double replyLineMs = double(port.LineTimeUs(5)) / 1000.0;
+    const double frameLineMs = double(port.lineTimeUs(frameBytes)) / 1000.0;
+    const double replyLineMs = double(port.lineTimeUs(5)) / 1000.0;
     std::vector<double> answer, own, simLate;
     for (int i = 0; i < pages; ++i) {
         // From the first byte read by the simulator to the last answer byte it wrote: the frame's

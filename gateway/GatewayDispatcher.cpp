@@ -178,7 +178,7 @@ void GatewayDispatcher::send(const GatewayPage &page)
     request.stop.shutdown = &m_shutdown;
 
     EncoderLink link(m_port, m_busy, m_clock, m_pump);
-    link.setCharset(LineCharset::ForDataBits(m_port.dataBits()));
+    link.setCharset(LineCharset::forDataBits(m_port.dataBits()));
     m_wireId = page.id;
     emit changed();
     PageResult result;

@@ -308,18 +308,18 @@ std::optional<GatewayPage> SnppSession::pageFor(const Recipient &user)
     page.recipt = user.recipient;
     page.header = PadPagerCode(user.pinId).toLatin1();
     if (user.sendName)
-        page.prefix = EncoderLink::FramedPrefix(user.firstName.toLatin1() + ':');
+        page.prefix = EncoderLink::framedPrefix(user.firstName.toLatin1() + ':');
     return page;
 }
 
 int SnppSession::roomFor(const GatewayPage &page)
 {
-    return EncoderLink::MaxBodyLength(int(page.header.size()), int(page.prefix.size()), 0);
+    return EncoderLink::maxBodyLength(int(page.header.size()), int(page.prefix.size()), 0);
 }
 
 int SnppSession::maxMessage()
 {
-    return EncoderLink::MaxBodyLength(10, 0, 0);
+    return EncoderLink::maxBodyLength(10, 0, 0);
 }
 
 QByteArray SnppSession::page(const QString &argument)

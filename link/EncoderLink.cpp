@@ -14,7 +14,7 @@ EncoderLink::EncoderLink(PagePort &port, BusyDeadline &busy, Clock &clock, Event
 {
 }
 
-void EncoderLink::ShowProgress(int maximum, int position)
+void EncoderLink::showProgress(int maximum, int position)
 {
     if (m_progress)
         m_progress->setProgress(maximum, position);
@@ -27,7 +27,7 @@ quint32 EncoderLink::AirTime(quint32 length, quint32 rate)
     return (length * 12800u + 1248000u) / rate + 2u * length;
 }
 
-QByteArray EncoderLink::Checksum(const QByteArray &bytesStxToBody)
+QByteArray EncoderLink::checksum(const QByteArray &bytesStxToBody)
 {
     quint16 sum = 0;
     for (const char c : bytesStxToBody)
@@ -38,13 +38,13 @@ QByteArray EncoderLink::Checksum(const QByteArray &bytesStxToBody)
     return out;
 }
 
-int EncoderLink::MaxBodyLength(int headerLength, int prefixLength, int counterLength)
+int EncoderLink::maxBodyLength(int headerLength, int prefixLength, int counterLength)
 {
     // STX, header, prefix, counter, body, four checksum characters, EOT.
     return kFrameCapacity - 1 - headerLength - prefixLength - counterLength - 5;
 }
 
-QByteArray EncoderLink::FramedPrefix(const QByteArray &namePrefix)
+QByteArray EncoderLink::framedPrefix(const QByteArray &namePrefix)
 {
     if (namePrefix.isEmpty())
         return {};
@@ -59,7 +59,7 @@ bool EncoderLink::WriteFrame(const QByteArray &frame)
     if (!m_port.IsOpen())
         return false;
     const int size = static_cast<int>(frame.size());
-    const qint64 lineUs = m_port.LineTimeUs(size);
+    const qint64 lineUs = m_port.lineTimeUs(size);
     // Whole milliseconds of the clock that cover the line time whatever the clock's rounding.
     const qint64 lineMs = (lineUs + 999) / 1000 + 1;
     const qint64 start = m_clock.tickMs();
@@ -72,12 +72,12 @@ bool EncoderLink::WriteFrame(const QByteArray &frame)
     // The descriptor never blocks: a full queue is waited for in short slices, with events.
     int done = 0;
     while (done < size) {
-        done += m_port.WriteSome(frame.constData() + done, size - done);
+        done += m_port.writeSome(frame.constData() + done, size - done);
         if (done == size)
             break;
         checkLimit();
         m_pump.pump();
-        m_port.WaitWritable(kPollMs);
+        m_port.waitWritable(kPollMs);
     }
     if (m_progress)
         m_progress->advanceProgress(size);
@@ -85,17 +85,17 @@ bool EncoderLink::WriteFrame(const QByteArray &frame)
     // The frame is out once the driver holds none of it and its line time has passed since
     // the write began (an adapter may report its queue empty before the line is done).
     for (;;) {
-        const int queued = m_port.OutputQueued();
+        const int queued = m_port.outputQueued();
         const qint64 elapsed = m_clock.tickMs() - start;
         if (queued == 0 && elapsed >= lineMs)
             break;
         checkLimit();
         m_pump.pump();
-        const qint64 rest = std::max((lineMs - elapsed) * 1000, m_port.LineTimeUs(queued));
+        const qint64 rest = std::max((lineMs - elapsed) * 1000, m_port.lineTimeUs(queued));
         // Short slices keep events flowing (and the window drawn) while a long frame goes out.
-        m_port.WaitOutput(std::clamp<qint64>(rest, 100, kOutputSliceUs));
+        m_port.waitOutput(std::clamp<qint64>(rest, 100, kOutputSliceUs));
     }
-    m_port.Drain();
+    m_port.drain();
     return true;
 }
 
@@ -109,7 +109,7 @@ bool EncoderLink::ReadReply(char *buffer, int count, int pollLimit)
         int pauses = 0;
         while (m_port.BytesWaiting() == 0) {
             m_pump.pump();
-            if (m_port.WaitReadable(kPollMs))
+            if (m_port.waitReadable(kPollMs))
                 continue;
             ++m_emptyWaits;
             if (++pauses > pollLimit) {
@@ -122,7 +122,7 @@ bool EncoderLink::ReadReply(char *buffer, int count, int pollLimit)
     return true;
 }
 
-bool EncoderLink::Acknowledged(const QByteArray &frame, const char *reply) const
+bool EncoderLink::isAcknowledgement(const QByteArray &frame, const char *reply) const
 {
     // The frame ends with C1 C2 C3 C4 EOT; the answer must be C1 C2 C3 C4 ACK.
     const char *sum = frame.constData() + frame.size() - 5;
@@ -141,8 +141,8 @@ PageResult EncoderLink::SendPage(const PageRequest &request)
 
     // Rows 3 to 5: the name prefix, the message counter and the body, encoded for the line. A
     // character the line cannot carry refuses the page before anything is sent.
-    const LineCharset::Encoded prefixText = m_charset.Encode(request.namePrefix);
-    const LineCharset::Encoded bodyBytes = m_charset.Encode(request.body);
+    const LineCharset::Encoded prefixText = m_charset.encode(request.namePrefix);
+    const LineCharset::Encoded bodyBytes = m_charset.encode(request.body);
     for (const LineCharset::Encoded *text : { &prefixText, &bodyBytes }) {
         if (!text->ok()) {
             result.refused = true;
@@ -151,12 +151,12 @@ PageResult EncoderLink::SendPage(const PageRequest &request)
             return result;
         }
     }
-    const QByteArray prefix = FramedPrefix(prefixText.bytes);
+    const QByteArray prefix = framedPrefix(prefixText.bytes);
     const QByteArray counter = request.counter ? QByteArray::number(*request.counter) : QByteArray();
     const QByteArray &body = bodyBytes.bytes;
 
     // The frame area holds kFrameCapacity bytes: a longer page is refused whole, never cut.
-    const int maxBody = MaxBodyLength(static_cast<int>(header.size()), static_cast<int>(prefix.size()),
+    const int maxBody = maxBodyLength(static_cast<int>(header.size()), static_cast<int>(prefix.size()),
                                       static_cast<int>(counter.size()));
     if (body.size() > maxBody) {
         result.refused = true;
@@ -171,14 +171,14 @@ PageResult EncoderLink::SendPage(const PageRequest &request)
     result.msgText = prefix + counter + body;
 
     const int bodyLength = static_cast<int>(body.size());
-    ShowProgress(bodyLength, 0);
+    showProgress(bodyLength, 0);
 
     QByteArray frame;
     frame.reserve(1 + header.size() + result.msgText.size() + 5);
     frame += STX;
     frame += header;
     frame += result.msgText;
-    frame += Checksum(frame);
+    frame += checksum(frame);
     frame += EOT;
 
     const quint32 rate = static_cast<quint32>(RateOfCode(request.rateCode));
@@ -193,15 +193,15 @@ PageResult EncoderLink::SendPage(const PageRequest &request)
         char reply[5] = {};
         // Junk, or a late answer to an earlier try, is never taken for this try's answer.
         if (m_port.IsOpen())
-            m_port.PurgeInput();
+            m_port.purgeInput();
         WriteFrame(frame);
         if (!ReadReply(reply, 5, kReplyPolls)) {
-            ShowProgress(bodyLength, 0);
+            showProgress(bodyLength, 0);
             return Answer::None;
         }
-        if (!Acknowledged(frame, reply))
+        if (!isAcknowledgement(frame, reply))
             return Answer::Wrong;
-        ShowProgress(bodyLength, 0);
+        showProgress(bodyLength, 0);
         return Answer::Ack;
     };
 

@@ -105,18 +105,18 @@ public:
     // Busy estimate in ms: (L*12800 + 1248000) / R + 2*L, unsigned 32-bit arithmetic.
     static quint32 AirTime(quint32 length, quint32 rate);
     // Four characters 0x30 + nibble, most significant first, of the 16-bit byte sum.
-    static QByteArray Checksum(const QByteArray &bytesStxToBody);
+    static QByteArray checksum(const QByteArray &bytesStxToBody);
     // The longest body that fits the frame area with the given other parts (may be negative).
-    static int MaxBodyLength(int headerLength, int prefixLength, int counterLength);
+    static int maxBodyLength(int headerLength, int prefixLength, int counterLength);
     // The name prefix as framed: at most 48 characters of the first name, then ":".
-    static QByteArray FramedPrefix(const QByteArray &namePrefix);
+    static QByteArray framedPrefix(const QByteArray &namePrefix);
 
     // Empty 10 ms waits since construction (for the benchmark).
     quint64 emptyWaits() const { return m_emptyWaits; }
 
 private:
-    bool Acknowledged(const QByteArray &frame, const char *reply) const;
-    void ShowProgress(int maximum, int position);
+    bool isAcknowledgement(const QByteArray &frame, const char *reply) const;
+    void showProgress(int maximum, int position);
 
     PagePort &m_port;
     BusyDeadline &m_busy;

@@ -11,12 +11,12 @@ bool IsAccentMark(char32_t c)
 
 } // namespace
 
-LineCharset LineCharset::ForDataBits(int dataBits)
+LineCharset LineCharset::forDataBits(int dataBits)
 {
     return LineCharset(dataBits == 7);
 }
 
-LineCharset::Encoded LineCharset::Encode(const QString &text) const
+LineCharset::Encoded LineCharset::encode(const QString &text) const
 {
     Encoded out;
     out.bytes.reserve(text.size());

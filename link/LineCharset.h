@@ -21,9 +21,9 @@ public:
 
     // Latin-1, for a line of 8 data bits.
     LineCharset() = default;
-    static LineCharset ForDataBits(int dataBits);
+    static LineCharset forDataBits(int dataBits);
 
-    Encoded Encode(const QString &text) const;
+    Encoded encode(const QString &text) const;
 
 private:
     explicit LineCharset(bool sevenBit)

@@ -3,10 +3,10 @@
 #include <QtGlobal>
 
 // The port as the encoder link uses it. TCommPort implements it; tests script it.
-// Every operation except IsOpen and LineTimeUs may throw ECommError.
+// Every operation except IsOpen and lineTimeUs may throw ECommError.
 //
-// Writes never block: WriteSome hands the driver what it takes now, and the link waits for
-// room (WaitWritable) and for the frame to leave the line (OutputQueued, WaitOutput, Drain)
+// Writes never block: writeSome hands the driver what it takes now, and the link waits for
+// room (waitWritable) and for the frame to leave the line (outputQueued, waitOutput, drain)
 // in short slices, handling events in between.
 class PagePort
 {
@@ -16,21 +16,21 @@ public:
     // Discards both queues.
     virtual void Purge() = 0;
     // Discards what was received and not yet read.
-    virtual void PurgeInput() = 0;
+    virtual void purgeInput() = 0;
     // Queues as many bytes as the driver takes now; returns how many (0: its queue is full).
-    virtual int WriteSome(const char *bytes, int count) = 0;
+    virtual int writeSome(const char *bytes, int count) = 0;
     // Waits up to ms milliseconds for room in the output queue; true when there is room.
-    virtual bool WaitWritable(int ms) = 0;
+    virtual bool waitWritable(int ms) = 0;
     // Bytes the driver still holds to send.
-    virtual int OutputQueued() = 0;
+    virtual int outputQueued() = 0;
     // How long count bytes take on the line at the port's bit rate and data format.
-    virtual qint64 LineTimeUs(int count) const = 0;
+    virtual qint64 lineTimeUs(int count) const = 0;
     // Sleeps up to us microseconds while bytes go out (no events are handled meanwhile).
-    virtual void WaitOutput(qint64 us) = 0;
+    virtual void waitOutput(qint64 us) = 0;
     // Waits until every queued byte has left (called once the queue is seen empty).
-    virtual void Drain() = 0;
+    virtual void drain() = 0;
     virtual int BytesWaiting() = 0;
     virtual quint8 ReadByte() = 0;
     // Waits up to ms milliseconds for a received byte; true when one is waiting.
-    virtual bool WaitReadable(int ms) = 0;
+    virtual bool waitReadable(int ms) = 0;
 };

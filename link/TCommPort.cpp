@@ -138,14 +138,14 @@ TCommPort::TCommPort() = default;
 TCommPort::~TCommPort()
 {
     if (m_open) {
-        Release(m_fd, m_exclusive); // the descriptor and its lock are released whatever close reports
+        releaseDescriptor(m_fd, m_exclusive); // the descriptor and its lock are released whatever close reports
         m_open = false;
         m_exclusive = false;
         m_fd = -1;
     }
 }
 
-termios TCommPort::BuildTermios() const
+termios TCommPort::buildTermios() const
 {
     // Nothing of what the device held before is kept: a leftover CMSPAR, flow control or input
     // processing from another program would change what goes on the line.
@@ -182,7 +182,7 @@ termios TCommPort::BuildTermios() const
     return t;
 }
 
-QString TCommPort::SettingNotTaken(const termios &wanted, const termios &taken, bool pseudoTerminal) const
+QString TCommPort::settingNotTaken(const termios &wanted, const termios &taken, bool pseudoTerminal) const
 {
     if (cfgetospeed(&taken) != cfgetospeed(&wanted) || cfgetispeed(&taken) != cfgetispeed(&wanted))
         return QStringLiteral("%1 bit/s").arg(m_baudRate);
@@ -203,11 +203,11 @@ QString TCommPort::SettingNotTaken(const termios &wanted, const termios &taken, 
 
 // Applies the settings held now to a descriptor and reads them back; throws failCode when a
 // call fails, code 15 when the device did not take a setting.
-void TCommPort::ApplySettings(int fd, quint8 failCode)
+void TCommPort::applySettings(int fd, quint8 failCode)
 {
     if (SpeedOfRate(m_baudRate) == B0)
         Fail(failCode, EINVAL);
-    const termios wanted = BuildTermios();
+    const termios wanted = buildTermios();
     if (tcsetattr(fd, TCSANOW, &wanted) != 0)
         Fail(failCode, errno);
     termios taken {};
@@ -218,7 +218,7 @@ void TCommPort::ApplySettings(int fd, quint8 failCode)
     };
     const bool pseudoTerminal = ::fstat(fd, &device) == 0 && S_ISCHR(device.st_mode)
         && major(device.st_rdev) >= kPtySlaveFirstMajor && major(device.st_rdev) <= kPtySlaveLastMajor;
-    const QString refused = SettingNotTaken(wanted, taken, pseudoTerminal);
+    const QString refused = settingNotTaken(wanted, taken, pseudoTerminal);
     if (!refused.isEmpty())
         throw ECommError { CommErrorCode::SetStateFailed, 0, false, refused };
     m_applied = wanted;
@@ -241,7 +241,7 @@ void TCommPort::Open()
     // holds.
     bool exclusive = false;
     auto failClosing = [fd, &exclusive](quint8 code, int error) {
-        Release(fd, exclusive);
+        releaseDescriptor(fd, exclusive);
         Fail(code, error);
     };
     // Someone's login terminal is not an encoder: it is neither locked nor changed.
@@ -249,7 +249,7 @@ void TCommPort::Open()
     {
     };
     if (::fstat(fd, &device) == 0 && S_ISCHR(device.st_mode) && IsSessionTerminal(device.st_rdev)) {
-        Release(fd, false);
+        releaseDescriptor(fd, false);
         throw ECommError { CommErrorCode::OpenFailed, 0, true };
     }
     // The advisory lock keeps out a second program even where TIOCEXCL does not (root).
@@ -263,9 +263,9 @@ void TCommPort::Open()
     exclusive = true;
 
     try {
-        ApplySettings(fd, CommErrorCode::SetStateFailed);
+        applySettings(fd, CommErrorCode::SetStateFailed);
     } catch (const ECommError &) {
-        Release(fd, exclusive);
+        releaseDescriptor(fd, exclusive);
         throw;
     }
     // DTR and RTS on; a pseudo-terminal has no modem lines and answers ENOTTY.
@@ -277,7 +277,7 @@ void TCommPort::Open()
     m_open = true;
 }
 
-int TCommPort::Release(int fd, bool exclusive)
+int TCommPort::releaseDescriptor(int fd, bool exclusive)
 {
     if (exclusive)
         ioctl(fd, TIOCNXCL); // fails only when the device is gone, and then there is nothing to clear
@@ -288,7 +288,7 @@ void TCommPort::Close()
 {
     if (!m_open)
         return;
-    const int result = Release(m_fd, m_exclusive);
+    const int result = releaseDescriptor(m_fd, m_exclusive);
     const int error = errno;
     // On Linux the descriptor is released even when close reports an error, so the object is
     // closed either way; keeping a dead descriptor would risk closing someone else's later.
@@ -306,7 +306,7 @@ void TCommPort::SetBaudRate(int rate)
     if (!m_open)
         return;
     try {
-        ApplySettings(m_fd, CommErrorCode::SetBaudRate);
+        applySettings(m_fd, CommErrorCode::SetBaudRate);
     } catch (const ECommError &) {
         m_baudRate = previous;
         throw;
@@ -350,7 +350,7 @@ int TCommPort::bitsPerCharacter() const
     return 1 + m_dataBits + (m_parity == 'N' ? 0 : 1) + m_stopBits;
 }
 
-qint64 TCommPort::LineTimeUs(int count) const
+qint64 TCommPort::lineTimeUs(int count) const
 {
     if (count <= 0 || m_baudRate <= 0)
         return 0;
@@ -358,7 +358,7 @@ qint64 TCommPort::LineTimeUs(int count) const
     return (bits * 1'000'000 + m_baudRate - 1) / m_baudRate;
 }
 
-int TCommPort::WriteSome(const char *bytes, int count)
+int TCommPort::writeSome(const char *bytes, int count)
 {
     if (!m_open)
         Fail(CommErrorCode::NotOpen, 0);
@@ -376,7 +376,7 @@ int TCommPort::WriteSome(const char *bytes, int count)
     }
 }
 
-bool TCommPort::WaitWritable(int ms)
+bool TCommPort::waitWritable(int ms)
 {
     if (!m_open)
         Fail(CommErrorCode::NotOpen, 0);
@@ -397,19 +397,19 @@ void TCommPort::Write(const char *bytes, int count)
         return;
     QElapsedTimer since;
     since.start();
-    const qint64 limitMs = LineTimeUs(count) / 1000 + 2000;
+    const qint64 limitMs = lineTimeUs(count) / 1000 + 2000;
     int done = 0;
     while (done < count) {
-        done += WriteSome(bytes + done, count - done);
+        done += writeSome(bytes + done, count - done);
         if (done == count)
             break;
         if (since.elapsed() > limitMs)
             Fail(CommErrorCode::WriteTimedOut, ETIMEDOUT);
-        WaitWritable(10);
+        waitWritable(10);
     }
 }
 
-int TCommPort::OutputQueued()
+int TCommPort::outputQueued()
 {
     if (!m_open)
         Fail(CommErrorCode::NotOpen, 0);
@@ -419,7 +419,7 @@ int TCommPort::OutputQueued()
     return count;
 }
 
-void TCommPort::WaitOutput(qint64 us)
+void TCommPort::waitOutput(qint64 us)
 {
     if (!m_open)
         Fail(CommErrorCode::NotOpen, 0);
@@ -434,7 +434,7 @@ void TCommPort::WaitOutput(qint64 us)
         Fail(CommErrorCode::WriteFailed, EIO);
 }
 
-void TCommPort::Drain()
+void TCommPort::drain()
 {
     if (!m_open)
         Fail(CommErrorCode::NotOpen, 0);
@@ -460,7 +460,7 @@ quint8 TCommPort::ReadByte()
             continue;
         // Reads are made when bytes are reported waiting; on a non-blocking descriptor a byte
         // that is not there yet is waited for a moment, never for ever.
-        if ((error == EAGAIN || error == EWOULDBLOCK) && WaitReadable(100))
+        if ((error == EAGAIN || error == EWOULDBLOCK) && waitReadable(100))
             continue;
         Fail(CommErrorCode::ReadFailed, error);
     }
@@ -476,7 +476,7 @@ int TCommPort::BytesWaiting()
     return count;
 }
 
-void TCommPort::PurgeInput()
+void TCommPort::purgeInput()
 {
     if (!m_open)
         Fail(CommErrorCode::NotOpen, 0);
@@ -494,7 +494,7 @@ void TCommPort::Purge()
         Fail(CommErrorCode::PurgeFailed, errno);
 }
 
-bool TCommPort::WaitReadable(int ms)
+bool TCommPort::waitReadable(int ms)
 {
     if (!m_open)
         Fail(CommErrorCode::NotOpen, 0);

@@ -47,18 +47,18 @@ public:
     // Returns once the bytes are queued, not once they are out (the link waits for that).
     void Write(const char *bytes, int count);
 
-    int WriteSome(const char *bytes, int count) override;
-    bool WaitWritable(int ms) override;
-    int OutputQueued() override; // TIOCOUTQ; code 18 when it fails
-    qint64 LineTimeUs(int count) const override;
-    void WaitOutput(qint64 us) override; // a port that went away throws code 9
-    void Drain() override; // tcdrain; code 19 when it fails
+    int writeSome(const char *bytes, int count) override;
+    bool waitWritable(int ms) override;
+    int outputQueued() override; // TIOCOUTQ; code 18 when it fails
+    qint64 lineTimeUs(int count) const override;
+    void waitOutput(qint64 us) override; // a port that went away throws code 9
+    void drain() override; // tcdrain; code 19 when it fails
     quint8 ReadByte() override;
     int BytesWaiting() override;
     void Purge() override;
-    void PurgeInput() override;
+    void purgeInput() override;
     // poll() up to ms milliseconds; POLLHUP or POLLERR (the other side went away) throws code 10.
-    bool WaitReadable(int ms) override;
+    bool waitReadable(int ms) override;
 
     // What the object holds, for the settings window and tests.
     QString portName() const { return m_portName; }
@@ -74,18 +74,18 @@ public:
     // The termios the object builds for its current settings (a zeroed record made raw, then
     // the format and rate; nothing is taken over from the device), and the one it last applied
     // (valid after a successful Open or SetBaudRate while open).
-    termios BuildTermios() const;
+    termios buildTermios() const;
     const termios &appliedTermios() const { return m_applied; }
 
     // Where "COMn" names are looked up (default: the current directory).
-    void SetWorkDir(const QString &dir) { m_workDir = dir; }
+    void setWorkDir(const QString &dir) { m_workDir = dir; }
 
 private:
-    void ApplySettings(int fd, quint8 failCode);
+    void applySettings(int fd, quint8 failCode);
     // Clears the exclusive flag when this object set it (TIOCNXCL), then closes the descriptor.
-    static int Release(int fd, bool exclusive);
+    static int releaseDescriptor(int fd, bool exclusive);
     // The setting (in the operator's words) that `taken` lacks of `wanted`; empty when all took.
-    QString SettingNotTaken(const termios &wanted, const termios &taken, bool pseudoTerminal) const;
+    QString settingNotTaken(const termios &wanted, const termios &taken, bool pseudoTerminal) const;
 
     bool m_open = false;
     QString m_portName = QStringLiteral("COM1");

@@ -51,7 +51,7 @@ int DecimalDigits(quint64 value)
     return digits;
 }
 
-quint32 CappedPacingLength(quint64 length)
+quint32 cappedPacingLength(quint64 length)
 {
     return quint32(std::min<quint64>(length, kMaxPacingLength));
 }
@@ -144,7 +144,7 @@ QString MessageLengthProblem(const LengthNeeds &needs)
             header = std::max(header, shape.headerLength);
         prefix = std::max(prefix, shape.prefixLength);
     }
-    const int limit = EncoderLink::MaxBodyLength(header, prefix, needs.counterLength);
+    const int limit = EncoderLink::maxBodyLength(header, prefix, needs.counterLength);
     if (needs.bodyLength <= limit)
         return QString();
     return QStringLiteral("Messaggio troppo lungo: al massimo %1 caratteri.").arg(std::max(limit, 0));

@@ -56,4 +56,4 @@ int DecimalDigits(quint64 value);
 // The longest pacing length: what one frame area holds. The length is multiplied by Auto Inc at
 // every run and by the length of the send list after one, so it is kept to this, never wrapped.
 inline constexpr quint32 kMaxPacingLength = 5000;
-quint32 CappedPacingLength(quint64 length);
+quint32 cappedPacingLength(quint64 length);

@@ -24,17 +24,17 @@ TransmitCommand::TransmitCommand(SendingState &state, TransmitDriver &driver, Tr
     // link until its window has closed.
     connect(&m_driver, &TransmitDriver::linkDone, this, [this](bool ok) {
         if (m_state.mode != OperatingMode::RangeTest)
-            GiveLinkBack(ok);
+            giveLinkBack(ok);
     });
 }
 
-void TransmitCommand::GiveLinkBack(bool renewDeadline)
+void TransmitCommand::giveLinkBack(bool renewDeadline)
 {
     if (!m_linkHeld)
         return;
     m_linkHeld = false;
     if (renewDeadline)
-        RenewBusyDeadline();
+        renewBusyDeadline();
     if (m_arbiter)
         m_arbiter->operatorFinished();
 }
@@ -63,7 +63,7 @@ void TransmitCommand::tbnTransmitClick()
                 m_view.setTransmitEnabled(true);
                 m_view.setMaintenanceEnabled(true);
                 m_busy = false;
-                GiveLinkBack(false);
+                giveLinkBack(false);
                 return;
             }
             m_state.rangeCounter = 0;
@@ -77,7 +77,7 @@ void TransmitCommand::tbnTransmitClick()
         m_state.lastRunResult = false;
         m_alerts.plain(QString::fromLocal8Bit(error.what()));
     }
-    GiveLinkBack(m_state.lastRunResult);
+    giveLinkBack(m_state.lastRunResult);
     m_view.setTransmitEnabled(true);
     m_view.setMaintenanceEnabled(true);
     m_busy = false;
@@ -109,7 +109,7 @@ bool TransmitCommand::requestCloseDuringRun()
     return true;
 }
 
-void TransmitCommand::RenewBusyDeadline()
+void TransmitCommand::renewBusyDeadline()
 {
     quint32 length = 0;
     const quint64 messageLength = quint64(m_view.messageString().size());
@@ -117,10 +117,10 @@ void TransmitCommand::RenewBusyDeadline()
         const QString code = m_view.codeText();
         if (code.size() >= 2)
             m_state.currentRateCode = code.mid(code.size() - 2, 1).toLatin1();
-        m_state.pacingLength = CappedPacingLength(messageLength);
+        m_state.pacingLength = cappedPacingLength(messageLength);
         length = m_state.pacingLength;
     } else {
-        length = CappedPacingLength(messageLength * quint64(std::max(m_view.sendListCount(), 0)));
+        length = cappedPacingLength(messageLength * quint64(std::max(m_view.sendListCount(), 0)));
     }
     const quint32 rate = quint32(RateOfCode(m_state.currentRateCode));
     m_state.busyDeadline.set(m_clock.tickMs() + qint64(EncoderLink::AirTime(length, rate)) + 1000);

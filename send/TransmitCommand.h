@@ -56,9 +56,9 @@ signals:
     void deferredCloseDue();
 
 private:
-    void RenewBusyDeadline();
+    void renewBusyDeadline();
     // Once per command: renews the busy deadline after a good run and frees the link.
-    void GiveLinkBack(bool renewDeadline);
+    void giveLinkBack(bool renewDeadline);
 
     SendingState &m_state;
     TransmitDriver &m_driver;

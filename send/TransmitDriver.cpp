@@ -69,7 +69,7 @@ TransmitDriver::TransmitDriver(SendingState &state, DataStores &stores, TCommPor
     m_link.setProgress(&view);
 }
 
-PageRequest TransmitDriver::Request() const
+PageRequest TransmitDriver::pageRequest() const
 {
     PageRequest request;
     request.header = m_state.encoderHeader;
@@ -88,9 +88,9 @@ PageRequest TransmitDriver::Request() const
     return request;
 }
 
-PageResult TransmitDriver::Send()
+PageResult TransmitDriver::sendPage()
 {
-    const PageRequest request = Request();
+    const PageRequest request = pageRequest();
     const PageResult result = m_link.SendPage(request);
     if (!result.refused) {
         if (request.counter)
@@ -108,7 +108,7 @@ bool TransmitDriver::RunTransmission()
     FlagScope running(m_state.running, true);
     m_row.reset();
     try {
-        return Run();
+        return run();
     } catch (const ECommError &error) {
         // The port failed under a page (device unplugged, other side gone): store the page's
         // row as not transmitted and tell the operator, so no run ends half-sent and untold.
@@ -116,21 +116,21 @@ bool TransmitDriver::RunTransmission()
         QString storeProblem;
         try {
             if (m_row)
-                PostRow(QStringLiteral("NoTX"), m_passBody);
+                postRow(QStringLiteral("NoTX"), m_passBody);
         } catch (const DataError &storeError) {
             storeProblem = storeError.text();
         }
-        EndAfterError(PortErrorText(error));
+        endAfterError(PortErrorText(error));
         if (!storeProblem.isEmpty())
             m_alerts.plain(storeProblem);
         return false;
     } catch (const DataError &error) {
-        EndAfterError(error.text());
+        endAfterError(error.text());
         return false;
     }
 }
 
-void TransmitDriver::EndAfterError(const QString &text)
+void TransmitDriver::endAfterError(const QString &text)
 {
     m_row.reset();
     m_view.setStatusText(kReady);
@@ -139,7 +139,7 @@ void TransmitDriver::EndAfterError(const QString &text)
     m_alerts.plain(text);
 }
 
-void TransmitDriver::TellRefusal(const PageResult &result, const QString &name, const QString &code)
+void TransmitDriver::tellRefusal(const PageResult &result, const QString &name, const QString &code)
 {
     switch (result.refusal) {
     case PageResult::Refusal::TooLong:
@@ -147,7 +147,7 @@ void TransmitDriver::TellRefusal(const PageResult &result, const QString &name, 
                            kCaptionError, AlertIcon::Warning);
         break;
     case PageResult::Refusal::Header:
-        TellBadCode(name, code);
+        tellBadCode(name, code);
         break;
     case PageResult::Refusal::Character:
         m_alerts.captioned(QStringLiteral("Carattere non trasmissibile: %1 (utente %2)").arg(result.character, name),
@@ -158,13 +158,13 @@ void TransmitDriver::TellRefusal(const PageResult &result, const QString &name, 
     }
 }
 
-void TransmitDriver::TellBadCode(const QString &name, const QString &code)
+void TransmitDriver::tellBadCode(const QString &name, const QString &code)
 {
     m_alerts.captioned(QStringLiteral("Codifica non valida per l'utente %1: \"%2\"").arg(name, code), kCaptionError,
                        AlertIcon::Warning);
 }
 
-bool TransmitDriver::Run()
+bool TransmitDriver::run()
 {
     // Nothing is opened or sent unless the fields hold whole numbers and the message fits a frame.
     const ParameterCheck check = ReadRunParameters(m_state.mode, m_view);
@@ -182,20 +182,20 @@ bool TransmitDriver::Run()
     DisplayFormats::useRunFormats();
     m_state.messageCounter = 0;
     m_view.setStatusText(kSending);
-    if (!OpenPort())
+    if (!openPort())
         return false;
-    m_link.setCharset(LineCharset::ForDataBits(m_port.dataBits()));
+    m_link.setCharset(LineCharset::forDataBits(m_port.dataBits()));
 
-    m_state.pacingLength = CappedPacingLength(quint64(m_state.pacingLength) * quint64(p.autoInc));
+    m_state.pacingLength = cappedPacingLength(quint64(m_state.pacingLength) * quint64(p.autoInc));
     m_state.stopRequest = false;
     m_view.openReport();
 
     if (m_view.pageIndex() == 1)
-        return DirectPasses(p);
-    return AddressBookPasses(p);
+        return directPasses(p);
+    return addressBookPasses(p);
 }
 
-bool TransmitDriver::OpenPort()
+bool TransmitDriver::openPort()
 {
     const SerialSettings settings = m_stores.serial.read();
     // A position outside the lists names no port: the empty name, which opens nothing.
@@ -212,20 +212,20 @@ bool TransmitDriver::OpenPort()
     return true;
 }
 
-bool TransmitDriver::PauseDue(qint64 pass, const RunParameters &p) const
+bool TransmitDriver::pauseDue(qint64 pass, const RunParameters &p) const
 {
     if (m_state.mode == OperatingMode::RangeTest)
         return true;
     return pass + 1 != p.times && (pass + 1) % p.autoInc == 0;
 }
 
-void TransmitDriver::AdvanceRange()
+void TransmitDriver::advanceRange()
 {
     ++m_state.rangeCounter;
     m_view.setRangeText(m_view.rangeMessage() + QLatin1Char(' ') + QString::number(m_state.rangeCounter));
 }
 
-void TransmitDriver::BeginRow(const QString &recipt, const QString &pinId)
+void TransmitDriver::beginRow(const QString &recipt, const QString &pinId)
 {
     ReportRow row;
     row.recipt = recipt;
@@ -235,13 +235,13 @@ void TransmitDriver::BeginRow(const QString &recipt, const QString &pinId)
     m_row = row;
 }
 
-void TransmitDriver::PostRow(const QString &status, const QByteArray &msg)
+void TransmitDriver::postRow(const QString &status, const QByteArray &msg)
 {
     // The bytes as framed: Latin-1 (on a 7-bit line the codes below 128 of it).
-    PostRow(status, QString::fromLatin1(msg));
+    postRow(status, QString::fromLatin1(msg));
 }
 
-void TransmitDriver::PostRow(const QString &status, const QString &msg)
+void TransmitDriver::postRow(const QString &status, const QString &msg)
 {
     ReportRow row = *m_row;
     m_row.reset(); // stored at most once, also when the store fails
@@ -252,14 +252,14 @@ void TransmitDriver::PostRow(const QString &status, const QString &msg)
     m_view.reportRowPosted();
 }
 
-void TransmitDriver::ReportFailure()
+void TransmitDriver::reportFailure()
 {
     m_view.setStatusText(kReady);
     emit linkDone(false);
     m_alerts.captioned(QStringLiteral("Invio fallito!"), kCaptionError, AlertIcon::Information);
 }
 
-bool TransmitDriver::DirectPasses(const RunParameters &p)
+bool TransmitDriver::directPasses(const RunParameters &p)
 {
     if (!CheckDirectCode(m_view, m_state, m_alerts))
         return false;
@@ -268,9 +268,9 @@ bool TransmitDriver::DirectPasses(const RunParameters &p)
     const bool range = m_state.mode == OperatingMode::RangeTest;
     for (qint64 pass = 0; pass < p.times || range || p.repeat; ++pass) {
         if (m_state.stopRequest)
-            return FinishNormally();
+            return finishNormally();
         if (m_state.mode != OperatingMode::Normal)
-            AdvanceRange();
+            advanceRange();
 
         // The code is read again on every pass (the operator may edit it meanwhile) and
         // checked every time; it is never written back during the run, and a code that does
@@ -280,37 +280,37 @@ bool TransmitDriver::DirectPasses(const RunParameters &p)
         if (check != CodeCheck::Ok) {
             const CodeMessage message = DirectModeMessage(check);
             m_alerts.captioned(message.text, message.caption, AlertIcon::Warning);
-            ReportFailure();
+            reportFailure();
             m_view.setProgress(1, 0);
             return false;
         }
         m_state.currentRateCode = typed.mid(typed.size() - 2, 1).toLatin1();
         const int offset = m_view.chgCapChecked() ? int(pass % p.autoInc) : 0;
         m_state.encoderHeader = BuildEncoderHeader(PadPagerCode(typed), offset);
-        BeginRow(QStringLiteral("DIR   "), QString::fromLatin1(m_state.encoderHeader));
-        PreparePass(pass, p, range);
+        beginRow(QStringLiteral("DIR   "), QString::fromLatin1(m_state.encoderHeader));
+        preparePass(pass, p, range);
 
-        const PageResult result = Send();
+        const PageResult result = sendPage();
         if (!result.acknowledged) {
-            PostRow(QStringLiteral("NoTX"), result.refused ? m_passBody : QString::fromLatin1(result.msgText));
+            postRow(QStringLiteral("NoTX"), result.refused ? m_passBody : QString::fromLatin1(result.msgText));
             if (result.refused)
-                TellRefusal(result, QStringLiteral("DIR   "), typed);
-            ReportFailure();
+                tellRefusal(result, QStringLiteral("DIR   "), typed);
+            reportFailure();
             return false;
         }
-        PostRow(QStringLiteral("OK"), result.msgText);
+        postRow(QStringLiteral("OK"), result.msgText);
         m_pump.pump();
         m_view.setPassCount(QString::number(pass + 1));
 
-        if (PauseDue(pass, p) && !Pause(p.delayMs)) {
+        if (pauseDue(pass, p) && !pause(p.delayMs)) {
             m_view.setProgress(1, 0);
             return true;
         }
     }
-    return FinishNormally();
+    return finishNormally();
 }
 
-void TransmitDriver::PreparePass(qint64 pass, const RunParameters &p, bool range)
+void TransmitDriver::preparePass(qint64 pass, const RunParameters &p, bool range)
 {
     // The last pass of each Auto Inc group carries the message when "Tone Only" is on; the
     // pass body is what a row that is not transmitted records.
@@ -318,11 +318,11 @@ void TransmitDriver::PreparePass(qint64 pass, const RunParameters &p, bool range
     const bool toneOnly = m_view.toneOnlyChecked() && !m_state.groupEnd;
     const QString body = range ? m_view.rangeString() : toneOnly ? QString() : m_view.messageString();
     // As it goes on the line; a text the line cannot carry is recorded as written.
-    const LineCharset::Encoded sent = m_link.charset().Encode(body);
+    const LineCharset::Encoded sent = m_link.charset().encode(body);
     m_passBody = sent.ok() ? QString::fromLatin1(sent.bytes) : body;
 }
 
-bool TransmitDriver::AddressBookPasses(const RunParameters &p)
+bool TransmitDriver::addressBookPasses(const RunParameters &p)
 {
     if (m_view.sendListCount() == 0) {
         m_alerts.captioned(QStringLiteral("Nessun utente scelto!!!  "), kCaptionError, AlertIcon::Warning);
@@ -332,11 +332,11 @@ bool TransmitDriver::AddressBookPasses(const RunParameters &p)
     const bool range = m_state.mode == OperatingMode::RangeTest;
     for (qint64 pass = 0; pass < p.times || range || p.repeat; ++pass) {
         if (m_state.stopRequest)
-            return FinishNormally();
+            return finishNormally();
         if (m_state.mode != OperatingMode::Normal)
-            AdvanceRange();
+            advanceRange();
         // Set before every pass as in direct mode, so "Tone Only" never depends on an earlier run.
-        PreparePass(pass, p, range);
+        preparePass(pass, p, range);
 
         bool ok = true;
         std::optional<ECommError> portError;
@@ -348,11 +348,11 @@ bool TransmitDriver::AddressBookPasses(const RunParameters &p)
             m_state.encoderHeader = pinId.toLatin1();
             m_state.namePrefix = user ? user->firstName + QLatin1Char(':') : QString();
             m_state.sendName = user && user->sendName;
-            BeginRow(name, pinId);
+            beginRow(name, pinId);
 
             if (!user) {
                 // Never framed with an empty address: the pass ends as after a failed frame.
-                PostRow(QStringLiteral("NoTX"), m_passBody);
+                postRow(QStringLiteral("NoTX"), m_passBody);
                 if (ok)
                     m_alerts.plain(QStringLiteral("Utente non trovato nella rubrica: %1").arg(name));
                 ok = false;
@@ -365,14 +365,14 @@ bool TransmitDriver::AddressBookPasses(const RunParameters &p)
             PageResult result;
             if (ok && CheckPagerCode(pinId) != CodeCheck::Ok) {
                 // Framed only with a code the recipients window would have saved.
-                PostRow(QStringLiteral("NoTX"), m_passBody);
-                TellBadCode(name, pinId);
+                postRow(QStringLiteral("NoTX"), m_passBody);
+                tellBadCode(name, pinId);
                 ok = false;
                 continue;
             }
             if (ok) {
                 try {
-                    result = Send();
+                    result = sendPage();
                 } catch (const ECommError &error) {
                     // The rest of the pass gets its rows too, so the report shows who was not paged.
                     portError = error;
@@ -382,41 +382,41 @@ bool TransmitDriver::AddressBookPasses(const RunParameters &p)
                 if (!range && !result.refused && !portError)
                     m_passBody = QString::fromLatin1(m_state.messageBody);
                 if (result.refused)
-                    TellRefusal(result, name, pinId);
+                    tellRefusal(result, name, pinId);
             }
             if (ok) {
-                PostRow(QStringLiteral("OK"), result.msgText);
+                postRow(QStringLiteral("OK"), result.msgText);
                 m_pump.pump();
                 m_view.setProgress(1, 0);
             } else {
-                PostRow(QStringLiteral("NoTX"), m_passBody);
+                postRow(QStringLiteral("NoTX"), m_passBody);
             }
         }
         m_view.setPassCount(QString::number(pass + 1));
         if (portError) {
-            EndAfterError(PortErrorText(*portError));
+            endAfterError(PortErrorText(*portError));
             return false;
         }
 
-        if (PauseDue(pass, p) && !Pause(p.delayMs)) {
+        if (pauseDue(pass, p) && !pause(p.delayMs)) {
             m_view.setProgress(1, 0);
             // A stop during the pause must not turn a failed pass into a success.
             if (!ok) {
-                ReportFailure();
+                reportFailure();
                 return false;
             }
             return true;
         }
         if (!ok) {
-            ReportFailure();
+            reportFailure();
             m_view.setProgress(1, 0);
             return false;
         }
     }
-    return FinishNormally();
+    return finishNormally();
 }
 
-bool TransmitDriver::FinishNormally()
+bool TransmitDriver::finishNormally()
 {
     m_view.setStatusText(kDone);
     m_view.setProgress(1, 0);
@@ -435,7 +435,7 @@ bool TransmitDriver::FinishNormally()
     return true;
 }
 
-bool TransmitDriver::Pause(qint64 delayMs)
+bool TransmitDriver::pause(qint64 delayMs)
 {
     if (delayMs <= 0)
         return true;

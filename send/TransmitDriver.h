@@ -38,29 +38,29 @@ signals:
     void linkDone(bool ok);
 
 private:
-    bool Run();
+    bool run();
     // The page of the current pass and addressee, as the window and the run's state say.
-    PageRequest Request() const;
+    PageRequest pageRequest() const;
     // Sends it; says "Nessun KRV7700!" when the encoder never acknowledged it.
-    PageResult Send();
-    bool OpenPort();
-    bool DirectPasses(const RunParameters &p);
-    bool AddressBookPasses(const RunParameters &p);
-    bool FinishNormally();
+    PageResult sendPage();
+    bool openPort();
+    bool directPasses(const RunParameters &p);
+    bool addressBookPasses(const RunParameters &p);
+    bool finishNormally();
     // Waits delayMs with the countdown shown; false when the stop request ended the pause.
-    bool Pause(qint64 delayMs);
-    bool PauseDue(qint64 pass, const RunParameters &p) const;
-    void AdvanceRange();
-    void PreparePass(qint64 pass, const RunParameters &p, bool range);
-    void BeginRow(const QString &recipt, const QString &pinId);
-    void PostRow(const QString &status, const QByteArray &msg);
-    void PostRow(const QString &status, const QString &msg);
-    void ReportFailure();
+    bool pause(qint64 delayMs);
+    bool pauseDue(qint64 pass, const RunParameters &p) const;
+    void advanceRange();
+    void preparePass(qint64 pass, const RunParameters &p, bool range);
+    void beginRow(const QString &recipt, const QString &pinId);
+    void postRow(const QString &status, const QByteArray &msg);
+    void postRow(const QString &status, const QString &msg);
+    void reportFailure();
     // Ends a run that an error stopped: status, progress bar, and the error's text.
-    void EndAfterError(const QString &text);
+    void endAfterError(const QString &text);
     // Why SendPage refused a page, told to the operator; name and code of the addressee.
-    void TellRefusal(const PageResult &result, const QString &name, const QString &code);
-    void TellBadCode(const QString &name, const QString &code);
+    void tellRefusal(const PageResult &result, const QString &name, const QString &code);
+    void tellBadCode(const QString &name, const QString &code);
 
     SendingState &m_state;
     DataStores &m_stores;

@@ -112,7 +112,7 @@ struct OpenPort
             t.c_oflag |= OPOST | ONLCR;
             tcsetattr(device.fd, TCSANOW, &t);
         }
-        port.SetWorkDir(dir.path());
+        port.setWorkDir(dir.path());
         port.Configure(baud, u"COM1"_s, format);
     }
     QTemporaryDir dir;
@@ -127,7 +127,7 @@ struct LineRig
         : sim(dir.path(), simArgs)
     {
         started = sim.start();
-        port.SetWorkDir(dir.path());
+        port.setWorkDir(dir.path());
         if (started)
             port.Configure(baud, u"COM1"_s, 1);
         request.header = "0000123A12";
@@ -186,7 +186,7 @@ private slots:
     {
         QTemporaryDir dir;
         TCommPort port;
-        port.SetWorkDir(dir.path());
+        port.setWorkDir(dir.path());
         quint32 error = 0;
         QCOMPARE(CodeOf([&] { port.Configure(9600, dir.filePath(u"missing"_s), 1); }, &error), 8);
         QCOMPARE(error, quint32(ENOENT));
@@ -216,7 +216,7 @@ private slots:
         QTemporaryDir dir;
         QVERIFY(QFile::link(u"/dev/ptmx"_s, dir.filePath(u"COM1"_s)));
         TCommPort port;
-        port.SetWorkDir(dir.path());
+        port.setWorkDir(dir.path());
         try {
             port.Configure(9600, u"COM1"_s, 0);
             QFAIL("7 data bits taken");
@@ -238,7 +238,7 @@ private slots:
         QVERIFY(terminal.ready());
         const Held held(terminal.link());
         TCommPort port;
-        port.SetWorkDir(dir.path());
+        port.setWorkDir(dir.path());
         try {
             port.Configure(9600, u"COM1"_s, 1);
             QFAIL("a session's terminal opened");
@@ -257,8 +257,8 @@ private slots:
         QTemporaryDir dir;
         Pty pty(dir.path(), u"COM1"_s);
         TCommPort first, second;
-        first.SetWorkDir(dir.path());
-        second.SetWorkDir(dir.path());
+        first.setWorkDir(dir.path());
+        second.setWorkDir(dir.path());
         const Held held(pty.link);
         first.Configure(9600, u"COM1"_s, 1);
         QCOMPARE(first.devicePath(), pty.link);
@@ -286,7 +286,7 @@ private slots:
         Pty other(dir.path(), u"COM2"_s);
         const Held held(pty.link);
         auto port = std::make_unique<TCommPort>();
-        port->SetWorkDir(dir.path());
+        port->setWorkDir(dir.path());
         port->Configure(9600, u"COM1"_s, 1);
         QVERIFY(held.exclusive());
         if (how == 0)
@@ -297,7 +297,7 @@ private slots:
             port.reset();
         QVERIFY(!held.exclusive());
         TCommPort next;
-        next.SetWorkDir(dir.path());
+        next.setWorkDir(dir.path());
         next.Configure(9600, u"COM1"_s, 1);
         QVERIFY(next.IsOpen());
     }
@@ -370,9 +370,9 @@ private slots:
         QCOMPARE(pty.readAll(), frame);
 
         QCOMPARE(port.BytesWaiting(), 0);
-        QVERIFY(!port.WaitReadable(10));
+        QVERIFY(!port.waitReadable(10));
         QCOMPARE(::write(pty.master, "\x0d\x0a\x06", 3), 3);
-        QVERIFY(port.WaitReadable(1000));
+        QVERIFY(port.waitReadable(1000));
         QTRY_COMPARE(port.BytesWaiting(), 3);
         QCOMPARE(port.ReadByte(), quint8(0x0d));
         QCOMPARE(port.BytesWaiting(), 2);
@@ -386,7 +386,7 @@ private slots:
         TCommPort &port = rig.port;
         rig.pty.closeMaster();
         quint32 readError = 0, writeError = 0;
-        QCOMPARE((QList<int> { CodeOf([&] { port.WaitReadable(10); }), CodeOf([&] { port.BytesWaiting(); }, &readError),
+        QCOMPARE((QList<int> { CodeOf([&] { port.waitReadable(10); }), CodeOf([&] { port.BytesWaiting(); }, &readError),
                                CodeOf([&] { port.ReadByte(); }), CodeOf([&] { port.Write("x", 1); }, &writeError),
                                CodeOf([&] { port.Purge(); }) }),
                  (QList<int> { 10, 18, 10, 9, 12 }));
@@ -403,7 +403,7 @@ private slots:
         SimulatorProcess sim(dir.path());
         QVERIFY(sim.start());
         TCommPort port;
-        port.SetWorkDir(dir.path());
+        port.setWorkDir(dir.path());
         port.Configure(9600, u"COM1"_s, 1);
         PageRequest request;
         request.header = "0000123A12";
@@ -437,7 +437,7 @@ private slots:
     {
         LineRig rig({}, 1200);
         QVERIFY(rig.started);
-        QCOMPARE(rig.port.LineTimeUs(300), 2'500'000);
+        QCOMPARE(rig.port.lineTimeUs(300), 2'500'000);
         rig.request.body = QString(300 - 16, u'x'); // STX, header, body, checksum, EOT
         QVERIFY(rig.link.SendPage(rig.request).acknowledged);
         QCOMPARE(rig.sim.frames().size(), 1);

@@ -66,16 +66,16 @@ class TestLinkSendPage : public QObject
 private slots:
     void checksumAndAirTime()
     {
-        QCOMPARE(EncoderLink::Checksum(QByteArray::fromHex("0230303030313233413132")), QByteArray("01?<"));
-        QCOMPARE(EncoderLink::Checksum(kWorkedFrame.left(13)), QByteArray("028="));
+        QCOMPARE(EncoderLink::checksum(QByteArray::fromHex("0230303030313233413132")), QByteArray("01?<"));
+        QCOMPARE(EncoderLink::checksum(kWorkedFrame.left(13)), QByteArray("028="));
         // Sum kept to 16 bits: 300 bytes of 0xFF = 0x12AD4 -> 0x2AD4.
-        QCOMPARE(EncoderLink::Checksum(QByteArray(300, char(0xFF))), QByteArray("2:=4"));
+        QCOMPARE(EncoderLink::checksum(QByteArray(300, char(0xFF))), QByteArray("2:=4"));
         QList<quint32> airTimes;
         for (int length : { 0, 100 })
             for (int rate : { 512, 1200, 2400 })
                 airTimes << EncoderLink::AirTime(length, rate);
         QCOMPARE(airTimes, (QList<quint32> { 2437, 1040, 520, 5137, 2306, 1253 }));
-        QCOMPARE(EncoderLink::MaxBodyLength(10, 0, 0), 4984);
+        QCOMPARE(EncoderLink::maxBodyLength(10, 0, 0), 4984);
     }
 
     void goodAnswerRenewsTheDeadline()
@@ -142,7 +142,7 @@ private slots:
         rig.port.writeMs = 0;
         rig.request.body = QString(300, u'x');
         const QByteArray framed = '\x02' + rig.request.header + QByteArray(300, 'x');
-        rig.port.replies.enqueue({ EncoderLink::Checksum(framed) + '\x06', 2 });
+        rig.port.replies.enqueue({ EncoderLink::checksum(framed) + '\x06', 2 });
         const qint64 start = rig.clock.tick;
 
         QVERIFY(rig.send().acknowledged);
@@ -295,7 +295,7 @@ private slots:
         QCOMPARE(result.msgText, framed);
         const QByteArray sent = rig.port.writes.first();
         QCOMPARE(sent.mid(11, sent.size() - 16), framed);
-        QCOMPARE(sent.right(5), EncoderLink::Checksum(sent.left(sent.size() - 5)) + '\x04');
+        QCOMPARE(sent.right(5), EncoderLink::checksum(sent.left(sent.size() - 5)) + '\x04');
     }
 
     // Whatever the encoder sends back, a page ends within its bounds and never reads past

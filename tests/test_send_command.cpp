@@ -99,7 +99,7 @@ private slots:
         rig.state.currentRateCode = "1";
         rig.state.pacingLength = 4000;
 
-        QCOMPARE(CappedPacingLength(quint64(4000) * 3), kMaxPacingLength);
+        QCOMPARE(cappedPacingLength(quint64(4000) * 3), kMaxPacingLength);
         QVERIFY(rig.clickRenewsDeadlineBy(qint64(EncoderLink::AirTime(kMaxPacingLength, 1200)) + 1000));
 
         QVERIFY(rig.state.lastRunResult);

@@ -32,7 +32,7 @@ struct AssembledConsole
     // Runs start-up and builds the windows; false when start-up refuses to go on.
     bool start()
     {
-        port.SetWorkDir(dir.path());
+        port.setWorkDir(dir.path());
         startup = std::make_unique<Startup>(dir.path());
         if (!startup->run(alerts))
             return false;

@@ -9,7 +9,7 @@
 inline QByteArray frameOf(const QByteArray &header, const QByteArray &text)
 {
     const QByteArray body = '\x02' + header + text;
-    return body + EncoderLink::Checksum(body) + '\x04';
+    return body + EncoderLink::checksum(body) + '\x04';
 }
 inline QByteArray frameOf(const char *header, const char *text)
 {

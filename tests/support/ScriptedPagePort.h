@@ -40,13 +40,13 @@ public:
         m_waiting.clear();
         m_incoming.reset();
     }
-    void PurgeInput() override
+    void purgeInput() override
     {
         CheckOpen();
         ++inputPurges;
         m_waiting.clear();
     }
-    int WriteSome(const char *bytes, int count) override
+    int writeSome(const char *bytes, int count) override
     {
         CheckOpen();
         if (!acceptsBytes || count <= 0)
@@ -55,7 +55,7 @@ public:
             throw ECommError { 9, 5 };
         writes.append(QByteArray(bytes, count));
         m_clock.advance(writeMs);
-        m_outUntilUs = std::max(m_outUntilUs, m_clock.tick * 1000) + LineTimeUs(count);
+        m_outUntilUs = std::max(m_outUntilUs, m_clock.tick * 1000) + lineTimeUs(count);
         m_incoming.reset();
         if (!replies.isEmpty())
             m_incoming = replies.dequeue();
@@ -64,25 +64,25 @@ public:
         Deliver();
         return count;
     }
-    bool WaitWritable(int ms) override
+    bool waitWritable(int ms) override
     {
         CheckOpen();
         m_clock.advance(ms);
         return acceptsBytes;
     }
-    int OutputQueued() override
+    int outputQueued() override
     {
         CheckOpen();
         const qint64 left = m_outUntilUs - m_clock.tick * 1000;
         return left > 0 && byteUs > 0 ? int((left + byteUs - 1) / byteUs) : 0;
     }
-    qint64 LineTimeUs(int count) const override { return qint64(count) * byteUs; }
-    void WaitOutput(qint64 us) override
+    qint64 lineTimeUs(int count) const override { return qint64(count) * byteUs; }
+    void waitOutput(qint64 us) override
     {
         CheckOpen();
         m_clock.advance((us + 999) / 1000);
     }
-    void Drain() override
+    void drain() override
     {
         CheckOpen();
         ++drains;
@@ -108,7 +108,7 @@ public:
             firstReadAt = m_clock.tick;
         return byte;
     }
-    bool WaitReadable(int ms) override
+    bool waitReadable(int ms) override
     {
         CheckOpen();
         if (Deliver())

@@ -150,7 +150,7 @@ struct SendRig
         if (!ok)
             return;
         stores->serial.ensureDefaultRow();
-        port.SetWorkDir(dirPath);
+        port.setWorkDir(dirPath);
         driver = std::make_unique<TransmitDriver>(state, *stores, port, view, clock, pump, alerts);
         alerts.onAlert
             = [this](const RecordingAlertSink::Alert &a) { view.events << QStringLiteral("alert:") + a.text; };
