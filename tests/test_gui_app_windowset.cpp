@@ -1,7 +1,7 @@
 #include "app/WindowSet.h"
-#include "core/ModalRunner.h"
 #include "tests/support/AssembledConsole.h"
 #include "tests/support/Controls.h"
+#include "tests/support/ModalRecorder.h"
 #include "ui/FileDialogs.h"
 #include "ui/StatusBar.h"
 #include "ui/Unit2.h"
@@ -34,11 +34,7 @@ class TestGuiAppWindowSet : public QObject
     using Console = AssembledConsole;
 
 private slots:
-    void cleanup()
-    {
-        ModalRunner::clearInterceptor();
-        FileDialogs::clearNextFileName();
-    }
+    void cleanup() { FileDialogs::clearNextFileName(); }
 
     // "Esporta CSV..." given the live database or a file of its own: refused, and the file is
     // as it was (an export would have been renamed over it).
@@ -74,13 +70,14 @@ private slots:
         const QList<qint64> before = look();
         console.alerts.clear();
 
-        ModalRunner::setInterceptor([&](QDialog *dialog) {
+        ModalRecorder modals;
+        modals.onDialog = [&](QDialog *dialog) {
             if (auto *report = qobject_cast<TfrmHis *>(dialog)) {
                 FileDialogs::setNextFileName(chosen);
                 report->btnExportCsv->click();
             }
             return int(QDialog::Rejected);
-        });
+        };
         control<QAction>(console.form(), "OpenHistory1")->trigger();
 
         QCOMPARE(console.alerts.texts(), QStringList(FileDialogs::RefusalText.arg(chosen)));
@@ -117,16 +114,13 @@ private slots:
         Console console;
         QVERIFY(console.start());
         TForm1 &form = console.windows->mainWindow();
-        QStringList opened;
-        ModalRunner::setInterceptor([&opened](QDialog *dialog) {
-            opened << QString::fromLatin1(dialog->metaObject()->className());
-            return int(QDialog::Rejected);
-        });
+        ModalRecorder modals;
+        modals.onDialog = [](QDialog *) { return int(QDialog::Rejected); };
         for (QAction *action : { control<QAction>(form, "Recipient1"), control<QAction>(form, "mnuPreMsg"),
                                  control<QAction>(form, "COMPort1"), control<QAction>(form, "OpenHistory1"),
                                  control<QAction>(form, "About1") })
             action->trigger();
-        QCOMPARE(opened,
+        QCOMPARE(modals.classNames,
                  (QStringList { QStringLiteral("TfrmRecpt"), QStringLiteral("TfrmPreMsg"), QStringLiteral("TfrmCOM"),
                                 QStringLiteral("TfrmHis"), QStringLiteral("TAboutBox") }));
     }

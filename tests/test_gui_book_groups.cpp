@@ -1,8 +1,10 @@
 #include "book/Groups.h"
-#include "core/ModalRunner.h"
 #include "tests/support/BookWindows.h"
 #include "tests/support/ConsoleFixture.h"
+#include "tests/support/Controls.h"
+#include "tests/support/EntryFormDriver.h"
 #include "tests/support/FakeTime.h"
+#include "tests/support/ModalRecorder.h"
 
 #include <QAccessible>
 #include <QComboBox>
@@ -14,6 +16,7 @@
 #include <QtTest>
 
 using namespace Qt::StringLiterals;
+using EntryFormDriver::selectRow;
 
 // The groups window and the recipients window's care of memberships, on real widgets over a
 // real database file.
@@ -24,21 +27,12 @@ class TestGuiBookGroups : public QObject
     std::unique_ptr<ConsoleFixture> fx;
     std::unique_ptr<BookWindows> book;
     std::unique_ptr<TfrmGroups> groups;
+    std::unique_ptr<ModalRecorder> modals; // the capcode note answered
     FakeClock clock; // Friday 2026-01-02, 03:04
     int loads = 0;
 
-    template <typename T> T *child(QWidget *window, const char *name)
-    {
-        T *found = window->findChild<T *>(QString::fromLatin1(name));
-        if (!found)
-            qFatal("no control %s", name);
-        return found;
-    }
+    template <typename T> T *child(QWidget *window, const char *name) { return control<T>(*window, name); }
     void click(QWidget *window, const char *name) { child<QPushButton>(window, name)->click(); }
-    static void selectRow(EntryForm &form, int row)
-    {
-        form.DBGrid1->setCurrentIndex(form.DBGrid1->model()->index(row, 0));
-    }
 
 private slots:
     void init()
@@ -50,13 +44,13 @@ private slots:
             *fx, [this] { ++loads; }, [] {});
         groups = std::make_unique<TfrmGroups>(*fx->stores, fx->alerts, clock);
         connect(groups.get(), &EntryForm::recordsChanged, this, [this] { ++loads; });
-        ModalRunner::setInterceptor([](QDialog *) { return int(QDialog::Accepted); });
+        modals = std::make_unique<ModalRecorder>();
         fx->addUser(u"Anna"_s, u"0000101A12"_s);
         fx->addUser(u"Bruno"_s, u"0000102A12"_s);
     }
     void cleanup()
     {
-        ModalRunner::clearInterceptor();
+        modals.reset();
         groups.reset();
         book.reset();
         fx.reset();

@@ -1,9 +1,10 @@
 #include "book/CsvImport.h"
 #include "book/CsvImportDialog.h"
-#include "core/ModalRunner.h"
 #include "tests/support/BookWindows.h"
 #include "tests/support/ConsoleFixture.h"
 #include "tests/support/EntryFormDriver.h"
+#include "tests/support/Files.h"
+#include "tests/support/ModalRecorder.h"
 #include "ui/FileDialogs.h"
 #include "ui/ReportExportRunner.h"
 #include "ui/ReportModel.h"
@@ -28,6 +29,7 @@ class TestCsvWindows : public QObject
 
     std::unique_ptr<ConsoleFixture> fx;
     std::unique_ptr<BookWindows> m_book;
+    std::unique_ptr<ModalRecorder> m_modals;
     int m_loads = 0;
     // The import summary as last shown, and the answer to give it.
     QString m_summary;
@@ -40,18 +42,8 @@ class TestCsvWindows : public QObject
 
     QString file(const QString &name) const { return fx->filePath(name); }
 
-    void writeFile(const QString &name, const QByteArray &bytes)
-    {
-        QFile out(file(name));
-        QVERIFY(out.open(QIODevice::WriteOnly));
-        out.write(bytes);
-    }
-
-    QByteArray readFile(const QString &name) const
-    {
-        QFile in(file(name));
-        return in.open(QIODevice::ReadOnly) ? in.readAll() : QByteArray();
-    }
+    void writeFile(const QString &name, const QByteArray &bytes) { QVERIFY(writeBytes(file(name), bytes)); }
+    QByteArray readFile(const QString &name) const { return readBytes(file(name)); }
 
     QStringList listed(const EntryForm &form) const
     {
@@ -72,7 +64,8 @@ private slots:
             *fx, [this] { ++m_loads; }, [this] { ++m_loads; });
         m_summaries = 0;
         m_answerYes = true;
-        ModalRunner::setInterceptor([this](QDialog *dialog) {
+        m_modals = std::make_unique<ModalRecorder>();
+        m_modals->onDialog = [this](QDialog *dialog) {
             auto *summary = qobject_cast<CsvImportDialog *>(dialog);
             if (!summary)
                 return int(QDialog::Rejected);
@@ -84,11 +77,11 @@ private slots:
             for (QAbstractButton *button : summary->btnAnswer->buttons())
                 m_buttons << button->text();
             return int(m_answerYes && !m_question.isEmpty() ? QDialog::Accepted : QDialog::Rejected);
-        });
+        };
     }
     void cleanup()
     {
-        ModalRunner::clearInterceptor();
+        m_modals.reset();
         FileDialogs::clearNextFileName();
         ReportExportRunner::setProgressDelay(1000);
         m_book.reset();
@@ -124,7 +117,7 @@ private slots:
         QCOMPARE(fx->alerts.lastText(), u"Esportati 2 utenti in %1."_s.arg(file(u"utenti.csv"_s)));
         QVERIFY(readFile(u"utenti.csv"_s).startsWith("\xEF\xBB\xBFRecipient;FirstName;"));
 
-        QCOMPARE(fx->exec(u"delete from recipients"_s), QString());
+        QCOMPARE(fx->side().exec(u"delete from recipients"_s), QString());
         const int loads = m_loads;
         FileDialogs::setNextFileName(u"utenti.csv"_s);
         click(m_book->users->btnImportCsv);
@@ -137,7 +130,7 @@ private slots:
         QCOMPARE(QAccessible::queryAccessibleInterface(m_book->users->btnImportCsv)->text(QAccessible::Name),
                  u"Importa CSV..."_s);
         QCOMPARE(fx->alerts.lastText(), u"Importati 2 utenti."_s);
-        QCOMPARE(fx->column(u"select Recipient || '|' || PinID from recipients order by num"_s),
+        QCOMPARE(fx->side().column(u"select Recipient || '|' || PinID from recipients order by num"_s),
                  (QStringList { u"Niccolò|0001234A51"_s, u"Rossi; \"capo\"|0000008N12"_s }));
         QCOMPARE(listed(*m_book->users), (QStringList { u"Niccolò"_s, u"Rossi; \"capo\""_s }));
         QVERIFY(m_loads > loads);
@@ -166,12 +159,12 @@ private slots:
         FileDialogs::setNextFileName(u"c.csv"_s);
         click(m_book->users->btnImportCsv);
         QCOMPARE(m_summaries, 2);
-        QCOMPARE(fx->alerts.alerts.last().caption, u"Importa CSV"_s);
-        QCOMPARE(fx->alerts.alerts.last().icon, AlertIcon::Warning);
-        QCOMPARE(fx->alerts.lastText(),
-                 u"Nel file %1 manca la colonna \"Recipient\" (o \"Utente\"): nessun utente importato."_s.arg(
-                     file(u"c.csv"_s)));
-        QCOMPARE(fx->column(u"select Recipient from recipients"_s), QStringList { u"Rossi"_s });
+        QCOMPARE(fx->alerts.alerts.last(),
+                 Alert({ Alert::Captioned,
+                         u"Nel file %1 manca la colonna \"Recipient\" (o \"Utente\"): nessun utente importato."_s.arg(
+                             file(u"c.csv"_s)),
+                         u"Importa CSV"_s, AlertIcon::Warning }));
+        QCOMPARE(fx->side().column(u"select Recipient from recipients"_s), QStringList { u"Rossi"_s });
     }
 
     void presetsOutAndIn()
@@ -181,11 +174,11 @@ private slots:
         FileDialogs::setNextFileName(u"messaggi.csv"_s);
         click(m_book->presets->btnExportCsv);
         QCOMPARE(readFile(u"messaggi.csv"_s), "\xEF\xBB\xBFName;Content\r\nAllarme;\"'=Evacuare; subito\"\r\n"_ba);
-        QCOMPARE(fx->exec(u"delete from templates"_s), QString());
+        QCOMPARE(fx->side().exec(u"delete from templates"_s), QString());
         FileDialogs::setNextFileName(u"messaggi.csv"_s);
         click(m_book->presets->btnImportCsv);
         QCOMPARE(m_question, u"Importare 1 messaggi?"_s);
-        QCOMPARE(fx->column(u"select Name || '|' || Content from templates"_s),
+        QCOMPARE(fx->side().column(u"select Name || '|' || Content from templates"_s),
                  QStringList { u"Allarme|=Evacuare; subito"_s });
         QCOMPARE(listed(*m_book->presets), QStringList { u"Allarme"_s });
     }
@@ -199,16 +192,16 @@ private slots:
         TfrmHis window(model, fx->stores->report, fx->alerts);
         showWindow(&window);
         for (int i = 0; i < 3; ++i)
-            fx->exec(u"insert into report (recipt, msg) values (?, ?)"_s, { u"Rossi"_s, u"ciao"_s });
+            fx->side().exec(u"insert into report (recipt, msg) values (?, ?)"_s, { u"Rossi"_s, u"ciao"_s });
         FileDialogs::setNextFileName(u"report"_s);
         click(window.btnExportCsv);
         QCOMPARE(fx->alerts.lastText(), u"Esportate 3 righe del report in %1."_s.arg(file(u"report.csv"_s)));
         QCOMPARE(readFile(u"report.csv"_s).count("\r\n"), 4);
 
         for (const char *index : { "recipt", "pin_id", "disptime", "sent", "sendtime", "status" })
-            QCOMPARE(fx->exec(u"DROP INDEX report_by_"_s + QLatin1String(index)), QString()); // quick seeding
-        QCOMPARE(fx->exec(u"WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < 1000000) "
-                          "INSERT INTO report (recipt, msg) SELECT 'Rossi', 'Messaggio ' || i FROM n"_s),
+            QCOMPARE(fx->side().exec(u"DROP INDEX report_by_"_s + QLatin1String(index)), QString()); // quick seeding
+        QCOMPARE(fx->side().exec(u"WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < 1000000) "
+                                 "INSERT INTO report (recipt, msg) SELECT 'Rossi', 'Messaggio ' || i FROM n"_s),
                  QString());
         ReportExportRunner::setProgressDelay(0);
         bool sawProgress = false;

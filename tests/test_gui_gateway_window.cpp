@@ -3,9 +3,9 @@
 // assistive technology reads it, and "Coda SNPP..." under "Report".
 
 #include "app/WindowSet.h"
-#include "core/ModalRunner.h"
 #include "tests/support/AssembledConsole.h"
 #include "tests/support/Controls.h"
+#include "tests/support/ModalRecorder.h"
 #include "ui/StatusBar.h"
 
 #include <QAccessible>
@@ -36,9 +36,10 @@ struct Console : AssembledConsole
     int editSettings(const std::function<void(TfrmGateway &)> &fill)
     {
         int result = -1;
-        ModalRunner::setInterceptor([&](QDialog *dialog) {
-            if (auto *password = qobject_cast<TPasswordDlg *>(dialog))
-                return typePasswords(*password, { u"Mint_Owl"_s });
+        ModalRecorder modals;
+        modals.onDialog = [&](QDialog *dialog) {
+            if (qobject_cast<TPasswordDlg *>(dialog))
+                return typePasswords(dialog, { u"Mint_Owl"_s });
             auto *window = qobject_cast<TfrmGateway *>(dialog);
             if (!window)
                 return int(QDialog::Rejected);
@@ -48,24 +49,27 @@ struct Console : AssembledConsole
             result = window->result();
             window->hide();
             return result;
-        });
+        };
         control<QAction>(form(), "mnuGateway")->trigger();
-        ModalRunner::clearInterceptor();
         return result;
     }
 
-    // Types each password in turn and presses OK while the dialog stays open.
-    static int typePasswords(TPasswordDlg &dialog, const QStringList &typed)
+    // Types each password in turn and presses OK while the password dialog stays open; any
+    // other dialog is rejected.
+    static int typePasswords(QDialog *dialog, const QStringList &typed)
     {
-        dialog.show();
+        auto *password = qobject_cast<TPasswordDlg *>(dialog);
+        if (!password)
+            return int(QDialog::Rejected);
+        password->show();
         for (const QString &text : typed) {
-            if (!dialog.isVisible())
+            if (!password->isVisible())
                 break;
-            dialog.Password->setText(text);
-            dialog.OKBtn->click();
+            password->Password->setText(text);
+            password->OKBtn->click();
         }
-        const int result = dialog.isVisible() ? int(QDialog::Rejected) : dialog.result();
-        dialog.hide();
+        const int result = password->isVisible() ? int(QDialog::Rejected) : password->result();
+        password->hide();
         return result;
     }
 };
@@ -84,8 +88,6 @@ class TestGuiGatewayWindow : public QObject
     Q_OBJECT
 
 private slots:
-    void cleanup() { ModalRunner::clearInterceptor(); }
-
     void windowAppliesAChangeAtOnce()
     {
         Console console;
@@ -135,39 +137,32 @@ private slots:
     {
         Console console;
         QVERIFY(console.start());
+        ModalRecorder modals;
+        QStringList typed;
+        modals.onDialog = [&typed](QDialog *dialog) { return Console::typePasswords(dialog, typed); };
         // Test mode entered, then one wrong password for it, the dialog left open and closed.
-        for (const QStringList &typed : { QStringList { u"Mint_Owl"_s }, QStringList { u"sbagliata"_s } }) {
-            ModalRunner::setInterceptor(
-                [&](QDialog *dialog) { return Console::typePasswords(*qobject_cast<TPasswordDlg *>(dialog), typed); });
+        for (const QStringList &passwords : { QStringList { u"Mint_Owl"_s }, QStringList { u"sbagliata"_s } }) {
+            typed = passwords;
             control<QAction>(console.form(), "TestMode1")->trigger();
         }
         QCOMPARE(console.state.mode, OperatingMode::Test);
         QCOMPARE(console.guard.passwordFailures, 1);
         console.alerts.clear();
 
-        QStringList opened;
-        ModalRunner::setInterceptor([&](QDialog *dialog) {
-            opened << QString::fromLatin1(dialog->metaObject()->className());
-            auto *password = qobject_cast<TPasswordDlg *>(dialog);
-            return password ? Console::typePasswords(*password, { u"uno"_s, u"due"_s, u"tre"_s, u"Mint_Owl"_s })
-                            : int(QDialog::Rejected);
-        });
+        modals.classNames.clear();
+        typed = QStringList { u"uno"_s, u"due"_s, u"tre"_s, u"Mint_Owl"_s };
         control<QAction>(console.form(), "mnuGateway")->trigger();
-        QCOMPARE(opened, QStringList { u"TPasswordDlg"_s });
+        QCOMPARE(modals.classNames, QStringList { u"TPasswordDlg"_s });
         QCOMPARE(console.alerts.texts(), QStringList(3, u"Password errata"_s));
         QCOMPARE(console.state.mode, OperatingMode::Test);
         QVERIFY(control<QAction>(console.form(), "TestMode1")->isChecked());
         QCOMPARE(console.guard.passwordFailures, 1);
 
         // A wrong one counts for the window only; the right one then opens it.
-        opened.clear();
-        ModalRunner::setInterceptor([&](QDialog *dialog) {
-            opened << QString::fromLatin1(dialog->metaObject()->className());
-            auto *password = qobject_cast<TPasswordDlg *>(dialog);
-            return password ? Console::typePasswords(*password, { u"uno"_s, u"Mint_Owl"_s }) : int(QDialog::Rejected);
-        });
+        modals.classNames.clear();
+        typed = QStringList { u"uno"_s, u"Mint_Owl"_s };
         control<QAction>(console.form(), "mnuGateway")->trigger();
-        QCOMPARE(opened, (QStringList { u"TPasswordDlg"_s, u"TfrmGateway"_s }));
+        QCOMPARE(modals.classNames, (QStringList { u"TPasswordDlg"_s, u"TfrmGateway"_s }));
         QCOMPARE(console.guard.passwordFailures, 1);
         QCOMPARE(console.state.mode, OperatingMode::Test);
     }
@@ -177,7 +172,8 @@ private slots:
     {
         Console console;
         QVERIFY(console.start());
-        ModalRunner::setInterceptor([](QDialog *) { return int(QDialog::Rejected); });
+        ModalRecorder modals;
+        modals.onDialog = [](QDialog *) { return int(QDialog::Rejected); };
         QCOMPARE(control<QAction>(console.form(), "mnuQueue")->text(), u"Coda SNPP..."_s);
         QCOMPARE(control<QAction>(console.form(), "mnuQueue")->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_G));
         control<QAction>(console.form(), "mnuQueue")->trigger();

@@ -1,5 +1,6 @@
 #include "store/DataStores.h"
 #include "tests/support/ConsoleFixture.h"
+#include "tests/support/Controls.h"
 #include "tests/support/FakeTime.h"
 #include "ui/UserListRules.h"
 
@@ -24,10 +25,7 @@ class TestGuiMainGroups : public QObject
             out << list->item(i)->text();
         return out;
     }
-    template <typename T> static T *child(QWidget *window, const char *name)
-    {
-        return window->findChild<T *>(QString::fromLatin1(name));
-    }
+    template <typename T> static T *child(QWidget *window, const char *name) { return control<T>(*window, name); }
 
     TForm1 &form()
     {

@@ -1,6 +1,6 @@
-#include "core/ModalRunner.h"
 #include "tests/support/ConsoleFixture.h"
 #include "tests/support/Controls.h"
+#include "tests/support/ModalRecorder.h"
 #include "ui/FileDialogs.h"
 
 #include <QAction>
@@ -172,7 +172,8 @@ private slots:
 
         bool listed = false;
         bool ownDialog = false; // a desktop's native dialog would not list through our provider
-        ModalRunner::setInterceptor([&listed, &ownDialog](QDialog *dialog) {
+        ModalRecorder modals;
+        modals.onDialog = [&listed, &ownDialog](QDialog *dialog) {
             auto *files = qobject_cast<QFileDialog *>(dialog);
             ownDialog = files && files->testOption(QFileDialog::DontUseNativeDialog);
             auto *model = dialog->findChild<QFileSystemModel *>();
@@ -183,12 +184,11 @@ private slots:
                 qWarning("the folder was never listed");
             QTest::qWait(100);
             return int(QDialog::Rejected);
-        });
+        };
         FileDialogs::Request request;
         request.startFolder = fx->path();
         request.filter = u"KRV7700files(*.te2)"_s;
         const QString chosen = FileDialogs::openFileName(form, request);
-        ModalRunner::clearInterceptor();
         QVERIFY(chosen.isEmpty());
         QVERIFY(ownDialog);
         QVERIFY(listed);

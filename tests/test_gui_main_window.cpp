@@ -1,11 +1,11 @@
 #include "book/OKBottomDlg.h"
-#include "core/ModalRunner.h"
 #include "link/CapcodeNote.h"
 #include "link/MessageFilter.h"
 #include "link/Pinid.h"
 #include "store/DataStores.h"
 #include "tests/support/ConsoleFixture.h"
 #include "tests/support/Controls.h"
+#include "tests/support/ModalRecorder.h"
 #include "ui/MessageFileFormat.h"
 #include "ui/StatusBar.h"
 #include "ui/UserListRules.h"
@@ -361,19 +361,15 @@ private slots:
     void capcodeDialogAndMinimising()
     {
         TForm1 &form = shownForm();
-        QList<QDialog *> shown;
-        ModalRunner::setInterceptor([&shown](QDialog *dialog) {
-            shown << dialog;
-            return int(QDialog::Rejected);
-        });
+        ModalRecorder modals;
+        modals.onDialog = [](QDialog *) { return int(QDialog::Rejected); };
         control<QPushButton>(form, "btnHlp")->click(); // no capcode dialog set yet: nothing to show
         CapcodeNote note;
         TOKBottomDlg noteDialog(note);
         TfrmPinId pinId(fx->alerts, note, noteDialog);
         form.setCapcodeDialog(&pinId);
         control<QPushButton>(form, "btnHlp")->click();
-        ModalRunner::clearInterceptor();
-        QCOMPARE(shown, QList<QDialog *> { &pinId });
+        QCOMPARE(modals.dialogs, QList<QDialog *> { &pinId });
 
         // Without a notification area the minimised window stays reachable on the task bar.
         if (form.findChild<QSystemTrayIcon *>(u"TrayIcon1"_s))

@@ -1,4 +1,3 @@
-#include "core/ModalRunner.h"
 #include "core/SendingState.h"
 #include "send/Password.h"
 #include "send/PasswordCheck.h"
@@ -22,8 +21,6 @@ class TestGuiModesDialogs : public QObject
     Q_OBJECT
 
 private slots:
-    void cleanup() { ModalRunner::clearInterceptor(); }
-
     void passwordShowsStarsAndStartsEmptyEveryOpening()
     {
         ModeGuard guard;

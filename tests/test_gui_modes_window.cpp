@@ -1,4 +1,3 @@
-#include "core/ModalRunner.h"
 #include "send/Modes.h"
 #include "send/Password.h"
 #include "send/Range.h"
@@ -117,7 +116,6 @@ private slots:
     {
         c.reset();
         fx.reset();
-        ModalRunner::clearInterceptor();
     }
 
     void rightPasswordEntersTestModeAndEmptiesTheMessageEachTime()

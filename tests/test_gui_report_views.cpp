@@ -3,8 +3,8 @@
 // bounded memory, posted and removed rows, the display formats, and what the operator sees.
 
 #include "core/DisplayFormats.h"
-#include "core/ModalRunner.h"
 #include "store/DataStores.h"
+#include "support/ModalRecorder.h"
 #include "support/RecordingAlertSink.h"
 #include "support/ReportFixture.h"
 #include "ui/ReportDelegate.h"
@@ -162,7 +162,6 @@ private slots:
     }
     void cleanup()
     {
-        ModalRunner::clearInterceptor();
         his.reset();
         pane.reset();
         host.reset();
@@ -213,12 +212,13 @@ private slots:
 
     void aSortInTheWindowShowsInThePane()
     {
-        ModalRunner::setInterceptor([&](QDialog *dialog) {
+        ModalRecorder modals;
+        modals.onDialog = [&](QDialog *dialog) {
             dialog->show();
             clickTitle(his->DBGrid1, ReportModel::Recipt);
             his->Button1->click();
             return 0;
-        });
+        };
         host->OpenHistory1->trigger();
         QVERIFY(!his->isVisible());
         QCOMPARE(his->sort().directionText(), u" DESC"_s);

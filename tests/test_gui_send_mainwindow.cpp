@@ -2,7 +2,6 @@
 // the real driver and serial port and the encoder simulator on a pseudo-terminal: what the
 // operator sees during and after a run, the frames logged and the rows stored.
 
-#include "core/ModalRunner.h"
 #include "send/MainWindowView.h"
 #include "send/Modes.h"
 #include "send/Password.h"
@@ -10,6 +9,7 @@
 #include "send/TransmitCommand.h"
 #include "tests/support/Controls.h"
 #include "tests/support/Frames.h"
+#include "tests/support/ModalRecorder.h"
 #include "tests/support/SendRig.h"
 #include "ui/ReportModel.h"
 #include "ui/StatusBar.h"
@@ -106,8 +106,6 @@ class TestGuiSendMainWindow : public QObject
     Q_OBJECT
 
 private slots:
-    void cleanup() { ModalRunner::clearInterceptor(); }
-
     void directRunThroughTheWindow()
     {
         SendRig rig;
@@ -235,16 +233,12 @@ private slots:
     {
         SendRig rig;
         RangeConsole c(rig);
-        int opened = 0;
-        ModalRunner::setInterceptor([&](QDialog *) {
-            ++opened;
-            return 0;
-        });
+        ModalRecorder modals;
+        modals.onDialog = [](QDialog *) { return int(QDialog::Rejected); };
         control<QAction>(c.form, "RangeTest1")->trigger();
         control<QLineEdit>(c.form, "edtID")->setText(u"7A12"_s); // capcode below 8
         control<QAction>(c.form, "tbnTransmit")->trigger();
-        ModalRunner::clearInterceptor();
-        QCOMPARE(opened, 0);
+        QVERIFY(modals.dialogs.isEmpty());
         QCOMPARE(rig.alerts.alerts.size(), 1);
         QVERIFY(rig.storedRows().isEmpty());
     }
