@@ -1,9 +1,9 @@
 #include "book/CsvImport.h"
 #include "core/Csv.h"
-#include "core/ModalRunner.h"
 #include "tests/support/BookWindows.h"
 #include "tests/support/ConsoleFixture.h"
 #include "tests/support/EntryFormDriver.h"
+#include "tests/support/ModalRecorder.h"
 
 #include <QCheckBox>
 #include <QClipboard>
@@ -33,7 +33,7 @@ class TestBookWindows : public QObject
 
     std::unique_ptr<ConsoleFixture> fx;
     std::unique_ptr<BookWindows> m_book;
-    QList<QDialog *> m_modals;
+    std::unique_ptr<ModalRecorder> m_modals; // every dialog accepted
     QStringList m_noteHeadings;
     std::function<void(QDialog *)> m_onModal;
     // The main window's lists as the loaders leave them, and how often either ran.
@@ -50,13 +50,14 @@ class TestBookWindows : public QObject
 
     void seedUser(const QString &name, const QString &code = u"0001234A51"_s, bool sendName = false)
     {
-        QCOMPARE(fx->exec(u"insert into recipients (Recipient, PinID, SendName) values (?, ?, ?)"_s,
-                          { name, code, int(sendName) }),
+        QCOMPARE(fx->side().exec(u"insert into recipients (Recipient, PinID, SendName) values (?, ?, ?)"_s,
+                                 { name, code, int(sendName) }),
                  QString());
     }
     void seedPreset(const QString &name, const QString &content)
     {
-        QCOMPARE(fx->exec(u"insert into templates (Name, Content) values (?, ?)"_s, { name, content }), QString());
+        QCOMPARE(fx->side().exec(u"insert into templates (Name, Content) values (?, ?)"_s, { name, content }),
+                 QString());
     }
 
     // "Nuovo", then the name and the second field: the code, or the preset's text.
@@ -73,7 +74,7 @@ class TestBookWindows : public QObject
 
     QStringList storedNames(const QString &which = u"users"_s)
     {
-        return fx->column(isPresets(which) ? kPresets : kUsers);
+        return fx->side().column(isPresets(which) ? kPresets : kUsers);
     }
 
 private slots:
@@ -81,7 +82,6 @@ private slots:
     {
         fx = std::make_unique<ConsoleFixture>();
         QVERIFY2(fx->error().isEmpty(), qPrintable(fx->error()));
-        m_modals.clear();
         m_noteHeadings.clear();
         m_onModal = nullptr;
         m_userList.clear();
@@ -103,8 +103,8 @@ private slots:
                 for (const PresetMessage &t : fx->stores->templates.all())
                     m_selector << t.name;
             });
-        ModalRunner::setInterceptor([this](QDialog *dialog) {
-            m_modals << dialog;
+        m_modals = std::make_unique<ModalRecorder>();
+        m_modals->onDialog = [this](QDialog *dialog) {
             if (dialog == m_book->noteDialog.get()) {
                 dialog->show();
                 m_noteHeadings << m_book->noteDialog->Label1->text();
@@ -112,13 +112,13 @@ private slots:
             }
             if (m_onModal)
                 m_onModal(dialog);
-            return int(QDialog::Accepted);
-        });
+            return -1;
+        };
     }
 
     void cleanup()
     {
-        ModalRunner::clearInterceptor();
+        m_modals.reset();
         m_book.reset();
         fx.reset();
     }
@@ -210,7 +210,7 @@ private slots:
         click(m_book->users->BitBtn4);
         QVERIFY(fx->alerts.alerts.isEmpty());
         QVERIFY(inBrowseState(*m_book->users));
-        QCOMPARE(fx->rows(kUsers).at(1).mid(0, 3), QVariantList({ "Mario", "0001234A51", 1 }));
+        QCOMPARE(fx->side().rows(kUsers).at(1).mid(0, 3), QVariantList({ "Mario", "0001234A51", 1 }));
 
         // Own name kept, code changed.
         selectRow(*m_book->users, 1);
@@ -218,7 +218,7 @@ private slots:
         m_book->users->DBEdit7->setText(u"1234N22"_s);
         click(m_book->users->BitBtn4);
         QVERIFY(fx->alerts.alerts.isEmpty());
-        QCOMPARE(fx->column(u"select PinID from recipients where Recipient='Mario'"_s),
+        QCOMPARE(fx->side().column(u"select PinID from recipients where Recipient='Mario'"_s),
                  QStringList { u"0001234N22"_s });
 
         // Another user's name, in other letters: refused.
@@ -326,7 +326,7 @@ private slots:
     {
         showWindow(m_book->users.get());
         enterUser(u"Mario"_s, u"1234A51"_s);
-        QCOMPARE(fx->exec(u"drop table recipients"_s), QString());
+        QCOMPARE(fx->side().exec(u"drop table recipients"_s), QString());
         click(m_book->users->BitBtn4);
         QCOMPARE(fx->alerts.alerts.size(), 1);
         QVERIFY2(fx->alerts.lastText().contains(u"recipients"_s), qPrintable(fx->alerts.lastText()));
@@ -369,16 +369,16 @@ private slots:
         QVERIFY(fx->alerts.alerts.isEmpty());
         if (stored.isEmpty()) {
             QCOMPARE(m_book->note.text, note);
-            QCOMPARE(m_modals, QList<QDialog *> { m_book->noteDialog.get() });
+            QCOMPARE(m_modals->dialogs, QList<QDialog *> { m_book->noteDialog.get() });
             QCOMPARE(m_book->users->focusWidget(), m_book->users->DBEdit7);
             QCOMPARE(m_book->users->DBEdit7->text(), typed); // kept as typed
             QVERIFY(inEntryState(*m_book->users));
             QVERIFY(storedNames().isEmpty());
             QCOMPARE(m_loads, 0);
         } else {
-            QVERIFY(m_modals.isEmpty());
-            QCOMPARE(fx->rows(kUsers).size(), 1);
-            QCOMPARE(fx->rows(kUsers).first().at(1).toString(), stored);
+            QVERIFY(m_modals->dialogs.isEmpty());
+            QCOMPARE(fx->side().rows(kUsers).size(), 1);
+            QCOMPARE(fx->side().rows(kUsers).first().at(1).toString(), stored);
             QCOMPARE(m_book->users->DBEdit7->text(), stored);
             QVERIFY(inBrowseState(*m_book->users));
             QCOMPARE(m_loads, 1);
@@ -405,7 +405,7 @@ private slots:
         click(m_book->users->BitBtn4);
         QCOMPARE(m_book->note.text, kBadFormat);
         QVERIFY(inEntryState(*m_book->users));
-        QCOMPARE(fx->column(u"select PinID from recipients"_s), QStringList { u"00001234A51"_s });
+        QCOMPARE(fx->side().column(u"select PinID from recipients"_s), QStringList { u"00001234A51"_s });
 
         // A new record gets the ten-character limit back.
         click(m_book->users->BitBtn5);
@@ -462,7 +462,7 @@ private slots:
         const auto added = [this] {
             QStringList out;
             for (const QVariantList &row :
-                 fx->rows(u"select Recipient, FirstName, LastName from recipients where num > 1"_s)) {
+                 fx->side().rows(u"select Recipient, FirstName, LastName from recipients where num > 1"_s)) {
                 for (const QVariant &value : row)
                     out << value.toString();
             }
@@ -477,7 +477,7 @@ private slots:
         QCOMPARE(fx->alerts.texts(), windowMessage.isEmpty() ? QStringList() : QStringList { windowMessage });
         QCOMPARE(added(), stored);
 
-        QCOMPARE(fx->exec(u"delete from recipients where num > 1"_s), QString());
+        QCOMPARE(fx->side().exec(u"delete from recipients where num > 1"_s), QString());
         QByteArray file = "Recipient;FirstName;LastName;PinID\r\n";
         Csv::appendRecord(file, names + QStringList { u"1234A51"_s });
         RecipientCsvImport import(fx->stores->report.database());
@@ -499,7 +499,7 @@ private slots:
         m_book->users->DBEdit1->setText(u"Luigi"_s);
         m_book->users->DBEdit7->setText(u"555A12"_s);
         click(m_book->users->BitBtn4);
-        QCOMPARE(fx->rows(kUsers).at(1).at(2).toInt(), 0);
+        QCOMPARE(fx->side().rows(kUsers).at(1).at(2).toInt(), 0);
         // After a store the last record is current.
         QCOMPARE(m_book->users->DBEdit1->text(), u"Luigi"_s);
     }
@@ -516,11 +516,11 @@ private slots:
             QTest::mouseClick(m_book->pinId->Button1, Qt::LeftButton);
         };
         click(m_book->users->Button1);
-        QCOMPARE(m_modals, QList<QDialog *> { m_book->pinId.get() });
+        QCOMPARE(m_modals->dialogs, QList<QDialog *> { m_book->pinId.get() });
         QCOMPARE(m_book->pinId->target(), m_book->users->DBEdit7);
         QCOMPARE(m_book->users->DBEdit7->text(), u"0000123N14"_s);
         click(m_book->users->BitBtn4);
-        QCOMPARE(fx->column(u"select PinID from recipients"_s), QStringList { u"0000123N14"_s });
+        QCOMPARE(fx->side().column(u"select PinID from recipients"_s), QStringList { u"0000123N14"_s });
     }
 
     // ---- The presets window ----
@@ -570,7 +570,7 @@ private slots:
         m_book->presets->DBMemo1->insertPlainText(u"a\u00a0b\u00e8c"_s);
         click(m_book->presets->BitBtn4);
         QVERIFY(fx->alerts.alerts.isEmpty());
-        QCOMPARE(fx->rows(kPresets).first().at(1).toString(), u"abc"_s);
+        QCOMPARE(fx->side().rows(kPresets).first().at(1).toString(), u"abc"_s);
     }
 
     void longTextIsNeitherCutNorLost()
@@ -583,7 +583,7 @@ private slots:
         QCOMPARE(m_book->presets->DBMemo1->toPlainText(), text + text);
         click(m_book->presets->BitBtn4);
         QVERIFY(fx->alerts.alerts.isEmpty());
-        QCOMPARE(fx->rows(kPresets).first().at(1).toString(), text + text);
+        QCOMPARE(fx->side().rows(kPresets).first().at(1).toString(), text + text);
     }
 
     void editFollowsIntoTheSelector()
@@ -597,7 +597,7 @@ private slots:
         m_book->presets->DBMemo1->setPlainText(u"Buonasera"_s);
         click(m_book->presets->BitBtn4);
         QVERIFY(fx->alerts.alerts.isEmpty());
-        QCOMPARE(fx->rows(kPresets).first(), QVariantList({ "Saluto d'inizio", "Buonasera" }));
+        QCOMPARE(fx->side().rows(kPresets).first(), QVariantList({ "Saluto d'inizio", "Buonasera" }));
         QCOMPARE(m_selector, QStringList({ "Saluto d'inizio", "Rientro" }));
         QCOMPARE(m_loads, 2);
 

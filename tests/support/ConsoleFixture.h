@@ -19,10 +19,6 @@ public:
     }
     ~ConsoleFixture() { form.reset(); }
 
-    QString exec(const QString &statement, const QVariantList &values = {}) { return side().exec(statement, values); }
-    QList<QVariantList> rows(const QString &statement) { return side().rows(statement); }
-    QStringList column(const QString &statement) { return side().column(statement); }
-
     void addUser(const QString &name, const QString &pinId)
     {
         Recipient user;
