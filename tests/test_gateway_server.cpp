@@ -59,8 +59,7 @@ private slots:
         rig.arbiter.block();
         const QDateTime later = rig.clock.now().addSecs(3600);
         SnppTestClient client;
-        QVERIFY(client.connectTo(rig.serverPort()));
-        client.takeCodes();
+        QVERIFY(client.connectQuietly(rig.serverPort()));
         QCOMPARE(client.say("HOLD " + later.toUTC().toString(u"yyMMddHHmmss"_s).toLatin1()
                                 + " +0000\r\nPAGE 123A12\r\nPAGE 4567N12\r\nMESS HI\r\nSEND\r\n",
                             5),
@@ -78,8 +77,7 @@ private slots:
         QVERIFY(rig.ok);
         rig.arbiter.block();
         SnppTestClient client;
-        QVERIFY(client.connectTo(rig.serverPort()));
-        client.takeCodes();
+        QVERIFY(client.connectQuietly(rig.serverPort()));
         // Three lines of tabs and 3,000 letters: over 5,000 bytes, but what the filter keeps fits.
         QByteArray lines;
         QByteArray expected;
@@ -141,8 +139,7 @@ private slots:
         QList<GatewayPage> many(GatewayStore::kQueueLimit - 1, page);
         QVERIFY(rig.gateway->store().enqueue(many));
         SnppTestClient client;
-        QVERIFY(client.connectTo(rig.serverPort()));
-        client.takeCodes();
+        QVERIFY(client.connectQuietly(rig.serverPort()));
         QCOMPARE(client.say("PAGE 123A12\r\nPAGE 123A12\r\nMESS HI\r\nSEND\r\n", 4).last(), u"554"_s);
         QCOMPARE(client.say("PAGE 123A12\r\nMESS HI\r\nSEND\r\n", 3).last(), u"250"_s);
         QCOMPARE(rig.queued(), GatewayStore::kQueueLimit);
@@ -201,8 +198,7 @@ private slots:
         QVERIFY(rig.gateway->apply(s).isEmpty());
         rig.gateway->server().setLoginDelayMs(5);
         SnppTestClient client;
-        QVERIFY(client.connectTo(rig.serverPort()));
-        client.takeCodes();
+        QVERIFY(client.connectQuietly(rig.serverPort()));
         QCOMPARE(client.say("PAGE 123A12\r\nLOGI alarm bad\r\nLOGI alarm\r\nLOGI x s3cret\r\n", 4),
                  (QStringList { "503", "550", "550", "421" }));
         QVERIFY(client.waitClosed());
@@ -322,8 +318,7 @@ private slots:
         GatewayRig rig;
         QVERIFY(rig.ok);
         SnppTestClient client;
-        QVERIFY(client.connectTo(rig.serverPort()));
-        client.takeCodes();
+        QVERIFY(client.connectQuietly(rig.serverPort()));
         QCOMPARE(client.say("HELP\r\n", 6).size(), 6);
         rig.clock.skew += SnppServer::kSessionLimitMs;
         QVERIFY(client.waitClosed());

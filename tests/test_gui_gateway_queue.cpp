@@ -33,9 +33,8 @@ struct QueueRig : GatewayRig
     bool submit(const QByteArray &commands, int replies)
     {
         SnppTestClient client;
-        if (!client.connectTo(serverPort()))
+        if (!client.connectQuietly(serverPort()))
             return false;
-        client.takeCodes();
         return client.say(commands, replies) == QStringList(replies, u"250"_s);
     }
     QString cell(int row, int column) const
@@ -127,7 +126,6 @@ private slots:
     void thePageOnTheWireCannotBeCancelled()
     {
         QueueRig rig;
-        QVERIFY(rig.ok);
         QVERIFY(rig.startSimulator({ u"--delay-ms"_s, u"150"_s }));
         rig.queue->showWindow();
         bool checked = false;

@@ -27,6 +27,13 @@ public:
         socket.connectToHost(host, port);
         return waitLines(1);
     }
+    // Connects as above and drops the greeting.
+    bool connectQuietly(quint16 port)
+    {
+        const bool connected = connectTo(port);
+        takeCodes();
+        return connected;
+    }
     // Sends bytes and returns the codes of the next `lines` reply lines.
     QStringList say(const QByteArray &bytes, int lines = 1)
     {

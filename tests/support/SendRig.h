@@ -165,7 +165,7 @@ struct SendRig
     bool startSimulator(const QStringList &args = {})
     {
         if (!ok) {
-            qWarning("database not opened: %s", qPrintable(error));
+            qWarning("the rig is not ready: %s", qPrintable(error));
             return false;
         }
         sim = std::make_unique<SimulatorProcess>(dirPath, args);
