@@ -361,8 +361,7 @@ private slots:
     void pageTakenOffTheQueueIsRecordedOnce()
     {
         GatewayRig rig(false);
-        QVERIFY(rig.ok);
-        rig.arbiter.block();
+        QVERIFY(rig.holdLink());
         QList<GatewayPage> pages(1);
         pages[0].header = "0000123A12";
         QVERIFY(rig.gateway->store().enqueue(pages));

@@ -26,8 +26,7 @@ private slots:
     void pageOfAGroupReachesItsMembersOnDuty()
     {
         GatewayRig rig;
-        QVERIFY2(rig.ok, qPrintable(rig.error));
-        rig.arbiter.block();
+        QVERIFY2(rig.holdLink(), qPrintable(rig.error));
         rig.addBook();
         rig.stores->groups.save(
             { u"Turno"_s,

@@ -55,8 +55,7 @@ private slots:
     void heldPagesWaitTheirTime()
     {
         GatewayRig rig;
-        QVERIFY(rig.ok);
-        rig.arbiter.block();
+        QVERIFY(rig.holdLink());
         const QDateTime later = rig.clock.now().addSecs(3600);
         SnppTestClient client;
         QVERIFY(client.connectQuietly(rig.serverPort()));
@@ -74,8 +73,7 @@ private slots:
     void dataIsRefusedOrSentWhole()
     {
         GatewayRig rig;
-        QVERIFY(rig.ok);
-        rig.arbiter.block();
+        QVERIFY(rig.holdLink());
         SnppTestClient client;
         QVERIFY(client.connectQuietly(rig.serverPort()));
         // Three lines of tabs and 3,000 letters: over 5,000 bytes, but what the filter keeps fits.
@@ -101,8 +99,7 @@ private slots:
     void sendStoresResolvedPagesBeforeItsReply()
     {
         GatewayRig rig;
-        QVERIFY2(rig.ok, qPrintable(rig.error));
-        rig.arbiter.block();
+        QVERIFY2(rig.holdLink(), qPrintable(rig.error));
         rig.addUser(u"Mario Rossi"_s, u"0000123A12"_s, u"Mario"_s, true);
         SnppTestClient client;
         QVERIFY(client.connectTo(rig.serverPort()));
@@ -131,8 +128,7 @@ private slots:
     void queueLimit()
     {
         GatewayRig rig;
-        QVERIFY(rig.ok);
-        rig.arbiter.block();
+        QVERIFY(rig.holdLink());
         GatewayPage page;
         page.header = "0000123A12";
         page.body = "X";
@@ -190,8 +186,7 @@ private slots:
     void login()
     {
         GatewayRig rig;
-        QVERIFY(rig.ok);
-        rig.arbiter.block();
+        QVERIFY(rig.holdLink());
         GatewaySettings s = rig.gateway->settings();
         s.login = u"alarm"_s;
         s.password = u"s3cret"_s;
@@ -212,8 +207,7 @@ private slots:
     void sessionLimits()
     {
         GatewayRig rig;
-        QVERIFY(rig.ok);
-        rig.arbiter.block();
+        QVERIFY(rig.holdLink());
         // At most eight at once; the ninth is told and closed.
         std::vector<std::unique_ptr<SnppTestClient>> clients;
         for (int i = 0; i < SnppServer::kMaxSessions; ++i) {
@@ -253,8 +247,7 @@ private slots:
     void sessionsPerAddressAndLogin()
     {
         GatewayRig rig;
-        QVERIFY(rig.ok);
-        rig.arbiter.block();
+        QVERIFY(rig.holdLink());
         QVERIFY(rig.reapply([](GatewaySettings &s) {
             s.login = u"alarm"_s;
             s.password = u"s3cret"_s;
@@ -284,8 +277,7 @@ private slots:
     void failedLoginsLockOut()
     {
         GatewayRig rig;
-        QVERIFY(rig.ok);
-        rig.arbiter.block();
+        QVERIFY(rig.holdLink());
         rig.gateway->server().setLoginDelayMs(5);
         QVERIFY(rig.reapply([](GatewaySettings &s) {
             s.login = u"alarm"_s;
@@ -328,8 +320,7 @@ private slots:
     void aFloodLeavesRoomForAWellBehavedClient()
     {
         GatewayRig rig;
-        QVERIFY(rig.ok);
-        rig.arbiter.block();
+        QVERIFY(rig.holdLink());
         QSqlQuery users(rig.stores->report.database());
         QVERIFY(users.exec(u"WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < 20000) "
                            "INSERT INTO recipients (Recipient, PinID, SendName) "
@@ -418,8 +409,7 @@ private slots:
         if (QStandardPaths::findExecutable(u"perl"_s).isEmpty())
             QSKIP("perl is not installed");
         GatewayRig rig;
-        QVERIFY(rig.ok);
-        rig.arbiter.block();
+        QVERIFY(rig.holdLink());
         const QString script = uR"(
 use Net::SNPP;
 my $snpp = Net::SNPP->new('127.0.0.1', Port => $ARGV[0], Timeout => 20) or die "no connection\n";

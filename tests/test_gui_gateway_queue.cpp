@@ -54,8 +54,7 @@ private slots:
     void cancelWritesTheRowAnnullataTracedToItsClient()
     {
         QueueRig rig;
-        QVERIFY2(rig.ok, qPrintable(rig.error));
-        rig.arbiter.block();
+        QVERIFY2(rig.holdLink(), qPrintable(rig.error));
         QVERIFY(rig.reapply([](GatewaySettings &s) {
             s.login = u"alarm"_s;
             s.password = u"pw"_s;
@@ -102,8 +101,7 @@ private slots:
     void retryMakesThePageDueAtOnce()
     {
         QueueRig rig;
-        QVERIFY(rig.ok);
-        rig.arbiter.block();
+        QVERIFY(rig.holdLink());
         QVERIFY(rig.submit("PAGE 123A12\r\nMESS Allarme\r\nSEND\r\n", 3));
         const QDateTime later = QDateTime::currentDateTimeUtc().addSecs(300);
         QSqlQuery q(rig.stores->report.database());

@@ -108,6 +108,14 @@ struct GatewayRig : SendRig
         return error.isEmpty();
     }
 
+    // Holds the link away from the dispatcher, so submitted pages stay queued; false when the
+    // rig is not ready (the link is held all the same).
+    bool holdLink()
+    {
+        arbiter.block();
+        return ok;
+    }
+
     quint16 serverPort() const { return gateway->server().serverPort(); }
     int queued() const { return gateway->store().count(); }
     // Waits (serving events) until the queue holds n pages.
