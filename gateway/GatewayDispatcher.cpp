@@ -119,8 +119,11 @@ void GatewayDispatcher::dispatchNext()
     try {
         expireDue(now);
         if (const qint64 wait = m_linkRetryTick - m_clock.tickMs(); wait > 0) {
-            // A silent link: nothing is tried before its wait is over.
+            // A silent link: nothing is tried before its wait is over, but a page that expires
+            // meanwhile leaves at its time.
             lookAgainIn(wait);
+            if (const std::optional<QDateTime> next = m_queue.nextEvent(now))
+                lookAgainIn(now.msecsTo(*next) + 1);
             return;
         }
         page = m_queue.nextDue(now);
