@@ -42,20 +42,6 @@ public:
     void ADOQuery1AfterOpen();
     void FormClose();
 
-    QGroupBox *GroupBox2 = nullptr; // "Database"
-    QTableView *DBGrid1 = nullptr;
-    QGroupBox *GroupBox1 = nullptr; // the fields of the current record
-    QLineEdit *DBEdit0 = nullptr; // num, hidden
-    QLineEdit *DBEdit1 = nullptr; // the name; created by each window among its fields
-    QPushButton *BitBtn1 = nullptr;
-    QPushButton *BitBtn2 = nullptr;
-    QPushButton *BitBtn3 = nullptr;
-    QPushButton *BitBtn4 = nullptr;
-    QPushButton *BitBtn5 = nullptr;
-    QPushButton *BitBtn6 = nullptr;
-    QPushButton *btnImportCsv = nullptr; // spreadsheet files, browse state only
-    QPushButton *btnExportCsv = nullptr;
-
 public slots:
     void done(int result) override;
 
@@ -99,10 +85,26 @@ protected:
     // through "Esci" and the title bar only.
     void keyPressEvent(QKeyEvent *event) override;
 
+    // The fields each window fills in and reads back, and "Scrivi", which a window may
+    // enable on its own.
+    QGroupBox *GroupBox1 = nullptr; // the fields of the current record
+    QLineEdit *DBEdit0 = nullptr; // num, hidden
+    QLineEdit *DBEdit1 = nullptr; // the name; created by each window among its fields
+    QPushButton *BitBtn4 = nullptr; // "Scrivi"
+
     AlertSink &m_alerts;
     EditMode m_editMode = EditMode::New;
     bool m_entry = false;
 
 private:
+    QGroupBox *GroupBox2 = nullptr; // "Database"
+    QTableView *DBGrid1 = nullptr;
+    QPushButton *BitBtn1 = nullptr; // "Nuovo"
+    QPushButton *BitBtn2 = nullptr; // "Modifica"
+    QPushButton *BitBtn3 = nullptr; // "Elimina"
+    QPushButton *BitBtn5 = nullptr; // "Cancella"
+    QPushButton *BitBtn6 = nullptr; // "Esci"
+    QPushButton *btnImportCsv = nullptr; // spreadsheet files, browse state only
+    QPushButton *btnExportCsv = nullptr;
     QStandardItemModel *m_model = nullptr;
 };

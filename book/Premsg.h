@@ -26,9 +26,6 @@ public:
     void DBMemo1Change();
     void ADOQuery1AfterEdit();
 
-    // GroupBox1 "Messaggio"; DBEdit1 is the Name field.
-    QPlainTextEdit *DBMemo1 = nullptr; // Content
-
 protected:
     void showEvent(QShowEvent *event) override;
     bool eventFilter(QObject *watched, QEvent *event) override;
@@ -37,6 +34,9 @@ protected:
     void showCurrentRecord() override;
 
 private:
+    // GroupBox1 "Messaggio"; DBEdit1 is the Name field.
+    QPlainTextEdit *DBMemo1 = nullptr; // Content
+
     DataStores &m_stores;
     QList<PresetMessage> m_rows;
 };

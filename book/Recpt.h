@@ -31,6 +31,16 @@ public:
     void btnExportCsvClick() override; // "Esporta CSV..."
     void Button1Click(); // "[...]"
 
+protected:
+    void showEvent(QShowEvent *event) override;
+    QStringList readRecords() override;
+    void removeRecord(int row) override;
+    QString deleteQuestion(int row) const override;
+    void showCurrentRecord() override;
+
+private:
+    Recipient recordFromFields() const;
+
     // GroupBox1 "Dati utente"; DBEdit1 is the Recipient field.
     QLineEdit *DBEdit2 = nullptr; // FirstName
     QLineEdit *DBEdit3 = nullptr; // LastName
@@ -41,16 +51,6 @@ public:
     QPushButton *Button1 = nullptr; // "[...]"
     QLineEdit *Edit1 = nullptr; // "Max. Car."
     QCheckBox *DBCheckBox1 = nullptr;
-
-protected:
-    void showEvent(QShowEvent *event) override;
-    QStringList readRecords() override;
-    void removeRecord(int row) override;
-    QString deleteQuestion(int row) const override;
-    void showCurrentRecord() override;
-
-private:
-    Recipient recordFromFields() const;
 
     DataStores &m_stores;
     CapcodeNote &m_note;

@@ -132,8 +132,8 @@ private slots:
         fx->stores->groups.save({ u"Notte"_s, QString(), {} });
         book->users->show();
         click(book->users.get(), "BitBtn1");
-        book->users->DBEdit1->setText(u"notte"_s);
-        book->users->DBEdit7->setText(u"0000103A12"_s);
+        child<QLineEdit>(book->users.get(), "DBEdit1")->setText(u"notte"_s);
+        child<QLineEdit>(book->users.get(), "DBEdit7")->setText(u"0000103A12"_s);
         click(book->users.get(), "BitBtn4");
         QCOMPARE(fx->alerts.texts(), QStringList { u"Esiste già un gruppo di nome notte."_s });
         QVERIFY(book->users->inEntry());
@@ -146,7 +146,7 @@ private slots:
         book->users->show();
         selectRow(*book->users, 0); // Anna
         click(book->users.get(), "BitBtn2");
-        book->users->DBEdit1->setText(u"Annalisa"_s);
+        child<QLineEdit>(book->users.get(), "DBEdit1")->setText(u"Annalisa"_s);
         click(book->users.get(), "BitBtn4");
         QCOMPARE(fx->alerts.texts(), QStringList());
         QCOMPARE(fx->stores->groups.groupsOf(u"Annalisa"_s), (QStringList { u"Giorno"_s, u"Notte"_s }));
@@ -155,7 +155,7 @@ private slots:
 
         // The question names the groups; "No" keeps user and memberships.
         selectRow(*book->users, 0);
-        QCOMPARE(book->users->DBEdit1->text(), u"Annalisa"_s);
+        QCOMPARE(child<QLineEdit>(book->users.get(), "DBEdit1")->text(), u"Annalisa"_s);
         fx->alerts.answers.enqueue(false);
         click(book->users.get(), "BitBtn3");
         QCOMPARE(fx->alerts.lastText(), u"L'utente Annalisa fa parte dei gruppi: Giorno, Notte. Eliminarlo?"_s);

@@ -2,6 +2,7 @@
 #include "core/Csv.h"
 #include "tests/support/BookWindows.h"
 #include "tests/support/ConsoleFixture.h"
+#include "tests/support/Controls.h"
 #include "tests/support/EntryFormDriver.h"
 #include "tests/support/ModalRecorder.h"
 
@@ -60,15 +61,20 @@ class TestBookWindows : public QObject
                  QString());
     }
 
+    // The windows' controls, found by their designer names.
+    static QLineEdit *field(const QWidget *form, const char *name) { return control<QLineEdit>(*form, name); }
+    QLineEdit *userField(const char *name) const { return field(m_book->users.get(), name); }
+    QPlainTextEdit *presetText() const { return control<QPlainTextEdit>(*m_book->presets, "DBMemo1"); }
+
     // "Nuovo", then the name and the second field: the code, or the preset's text.
     void enterNew(const QString &which, const QString &name, const QString &second)
     {
-        click(window(which)->BitBtn1);
-        window(which)->DBEdit1->setText(name);
+        click(*window(which), "BitBtn1");
+        field(window(which), "DBEdit1")->setText(name);
         if (isPresets(which))
-            m_book->presets->DBMemo1->setPlainText(second);
+            presetText()->setPlainText(second);
         else
-            m_book->users->DBEdit7->setText(second);
+            userField("DBEdit7")->setText(second);
     }
     void enterUser(const QString &name, const QString &code) { enterNew(u"users"_s, name, code); }
 
@@ -130,9 +136,9 @@ private slots:
         showWindow(m_book->users.get());
         // "Scrivi" is enabled only in the entry state, also right after the list was opened.
         QVERIFY(inBrowseState(*m_book->users));
-        click(m_book->users->BitBtn1);
+        click(*m_book->users, "BitBtn1");
         QVERIFY(inEntryState(*m_book->users));
-        click(m_book->users->BitBtn5);
+        click(*m_book->users, "BitBtn5");
         QVERIFY(inBrowseState(*m_book->users));
     }
 
@@ -176,7 +182,7 @@ private slots:
         showWindow(form);
         const int loads = m_loads;
         enterNew(which, name, second);
-        click(form->BitBtn4);
+        click(*form, "BitBtn4");
         QCOMPARE(fx->alerts.texts(), QStringList { message });
         const RecordingAlertSink::Alert alert = fx->alerts.alerts.first();
         if (caption.isEmpty()) {
@@ -185,10 +191,9 @@ private slots:
             QCOMPARE(alert.caption, caption);
             QCOMPARE(alert.icon, AlertIcon::Warning);
         }
-        QWidget *secondField
-            = isPresets(which) ? static_cast<QWidget *>(m_book->presets->DBMemo1) : m_book->users->DBEdit7;
-        QCOMPARE(form->focusWidget(), focusOnName ? static_cast<QWidget *>(form->DBEdit1) : secondField);
-        QCOMPARE(form->DBEdit1->text(), name);
+        QWidget *secondField = isPresets(which) ? static_cast<QWidget *>(presetText()) : userField("DBEdit7");
+        QCOMPARE(form->focusWidget(), focusOnName ? static_cast<QWidget *>(field(form, "DBEdit1")) : secondField);
+        QCOMPARE(field(form, "DBEdit1")->text(), name);
         QVERIFY(inEntryState(*form));
         QCOMPARE(storedNames(which), QStringList { storedName });
         QCOMPARE(m_loads, loads);
@@ -200,32 +205,32 @@ private slots:
         seedUser(u"Mario"_s, u"0001234A51"_s, true);
         showWindow(m_book->users.get());
         selectRow(*m_book->users, 1);
-        QCOMPARE(m_book->users->DBEdit1->text(), u"Mario"_s);
-        QVERIFY(m_book->users->DBCheckBox1->isChecked());
+        QCOMPARE(userField("DBEdit1")->text(), u"Mario"_s);
+        QVERIFY(control<QCheckBox>(*m_book->users, "DBCheckBox1")->isChecked());
 
         // Nothing changed: stored as it is.
-        click(m_book->users->BitBtn2);
+        click(*m_book->users, "BitBtn2");
         QCOMPARE(m_book->users->editMode(), EditMode::Existing);
         QVERIFY(inEntryState(*m_book->users));
-        click(m_book->users->BitBtn4);
+        click(*m_book->users, "BitBtn4");
         QVERIFY(fx->alerts.alerts.isEmpty());
         QVERIFY(inBrowseState(*m_book->users));
         QCOMPARE(fx->side().rows(kUsers).at(1).mid(0, 3), QVariantList({ "Mario", "0001234A51", 1 }));
 
         // Own name kept, code changed.
         selectRow(*m_book->users, 1);
-        click(m_book->users->BitBtn2);
-        m_book->users->DBEdit7->setText(u"1234N22"_s);
-        click(m_book->users->BitBtn4);
+        click(*m_book->users, "BitBtn2");
+        userField("DBEdit7")->setText(u"1234N22"_s);
+        click(*m_book->users, "BitBtn4");
         QVERIFY(fx->alerts.alerts.isEmpty());
         QCOMPARE(fx->side().column(u"select PinID from recipients where Recipient='Mario'"_s),
                  QStringList { u"0001234N22"_s });
 
         // Another user's name, in other letters: refused.
         selectRow(*m_book->users, 1);
-        click(m_book->users->BitBtn2);
-        m_book->users->DBEdit1->setText(u"ANNA"_s);
-        click(m_book->users->BitBtn4);
+        click(*m_book->users, "BitBtn2");
+        userField("DBEdit1")->setText(u"ANNA"_s);
+        click(*m_book->users, "BitBtn4");
         QCOMPARE(fx->alerts.texts(), QStringList { u"The recipient is already exist!"_s });
         QCOMPARE(storedNames(), QStringList({ "Anna", "Mario" }));
     }
@@ -235,14 +240,14 @@ private slots:
         seedUser(u"Mario"_s);
         showWindow(m_book->users.get());
         enterUser(u"Luigi"_s, u"1234A51"_s);
-        click(m_book->users->BitBtn6);
+        click(*m_book->users, "BitBtn6");
         QVERIFY(!m_book->users->isVisible());
         QCOMPARE(m_loads, 1);
         QVERIFY(m_sendList.isEmpty());
         QCOMPARE(m_userList, QStringList { u"Mario"_s });
         QCOMPARE(storedNames(), QStringList { u"Mario"_s });
         QVERIFY(inBrowseState(*m_book->users));
-        QCOMPARE(m_book->users->DBEdit1->text(), u"Mario"_s);
+        QCOMPARE(userField("DBEdit1")->text(), u"Mario"_s);
 
         // Shown again: browse state, "Scrivi" still disabled.
         showWindow(m_book->users.get());
@@ -263,13 +268,13 @@ private slots:
         EntryForm *form = window(which);
         showWindow(form);
         const int loads = m_loads;
-        click(form->BitBtn1);
-        QTest::keyClicks(form->DBEdit1, u"Luigi"_s);
-        QTest::keyClick(form->DBEdit1, Qt::Key_Escape);
-        QTest::keyClick(form->DBGrid1, Qt::Key_Escape);
+        click(*form, "BitBtn1");
+        QTest::keyClicks(field(form, "DBEdit1"), u"Luigi"_s);
+        QTest::keyClick(field(form, "DBEdit1"), Qt::Key_Escape);
+        QTest::keyClick(list(*form), Qt::Key_Escape);
         QVERIFY(form->isVisible());
         QVERIFY(inEntryState(*form));
-        QCOMPARE(form->DBEdit1->text(), u"Luigi"_s);
+        QCOMPARE(field(form, "DBEdit1")->text(), u"Luigi"_s);
         QCOMPARE(m_loads, loads);
 
         // The title bar's close still ends the entry and reloads the main window's list.
@@ -283,10 +288,10 @@ private slots:
     {
         seedUser(u"Mario"_s);
         showWindow(m_book->users.get());
-        click(m_book->users->BitBtn2);
-        m_book->users->DBEdit1->setText(u"Changed"_s);
-        click(m_book->users->BitBtn5);
-        QCOMPARE(m_book->users->DBEdit1->text(), u"Mario"_s);
+        click(*m_book->users, "BitBtn2");
+        userField("DBEdit1")->setText(u"Changed"_s);
+        click(*m_book->users, "BitBtn5");
+        QCOMPARE(userField("DBEdit1")->text(), u"Mario"_s);
         QVERIFY(inBrowseState(*m_book->users));
         QCOMPARE(m_loads, 0);
         QCOMPARE(storedNames(), QStringList { u"Mario"_s });
@@ -295,8 +300,8 @@ private slots:
     void emptyTableAndDelete()
     {
         showWindow(m_book->users.get());
-        click(m_book->users->BitBtn2);
-        click(m_book->users->BitBtn3);
+        click(*m_book->users, "BitBtn2");
+        click(*m_book->users, "BitBtn3");
         QCOMPARE(fx->alerts.texts(), QStringList({ "Database is empty!", "Database is empty!" }));
         QVERIFY(inBrowseState(*m_book->users));
 
@@ -307,7 +312,7 @@ private slots:
         selectRow(*m_book->users, 1);
         fx->alerts.clear();
         fx->alerts.answers.enqueue(false);
-        click(m_book->users->BitBtn3);
+        click(*m_book->users, "BitBtn3");
         QCOMPARE(fx->alerts.alerts.size(), 1);
         QCOMPARE(fx->alerts.alerts.first().text, u"Are you sure delete this record !"_s);
         QCOMPARE(fx->alerts.alerts.first().kind, RecordingAlertSink::Alert::Question);
@@ -316,7 +321,7 @@ private slots:
 
         fx->alerts.answers.enqueue(true);
         const int loadsBefore = m_loads;
-        click(m_book->users->BitBtn3);
+        click(*m_book->users, "BitBtn3");
         QCOMPARE(storedNames(), QStringList { u"Anna"_s });
         QCOMPARE(m_book->users->rowCount(), 1);
         QCOMPARE(m_loads, loadsBefore); // the main window's lists follow on closing
@@ -327,11 +332,11 @@ private slots:
         showWindow(m_book->users.get());
         enterUser(u"Mario"_s, u"1234A51"_s);
         QCOMPARE(fx->side().exec(u"drop table recipients"_s), QString());
-        click(m_book->users->BitBtn4);
+        click(*m_book->users, "BitBtn4");
         QCOMPARE(fx->alerts.alerts.size(), 1);
         QVERIFY2(fx->alerts.lastText().contains(u"recipients"_s), qPrintable(fx->alerts.lastText()));
         QVERIFY(inEntryState(*m_book->users));
-        QCOMPARE(m_book->users->DBEdit1->text(), u"Mario"_s);
+        QCOMPARE(userField("DBEdit1")->text(), u"Mario"_s);
         QCOMPARE(m_loads, 0);
     }
 
@@ -365,13 +370,13 @@ private slots:
         QFETCH(QString, note);
         showWindow(m_book->users.get());
         enterUser(u"Mario"_s, typed);
-        click(m_book->users->BitBtn4);
+        click(*m_book->users, "BitBtn4");
         QVERIFY(fx->alerts.alerts.isEmpty());
         if (stored.isEmpty()) {
             QCOMPARE(m_book->note.text, note);
             QCOMPARE(m_modals->dialogs, QList<QDialog *> { m_book->noteDialog.get() });
-            QCOMPARE(m_book->users->focusWidget(), m_book->users->DBEdit7);
-            QCOMPARE(m_book->users->DBEdit7->text(), typed); // kept as typed
+            QCOMPARE(m_book->users->focusWidget(), userField("DBEdit7"));
+            QCOMPARE(userField("DBEdit7")->text(), typed); // kept as typed
             QVERIFY(inEntryState(*m_book->users));
             QVERIFY(storedNames().isEmpty());
             QCOMPARE(m_loads, 0);
@@ -379,7 +384,7 @@ private slots:
             QVERIFY(m_modals->dialogs.isEmpty());
             QCOMPARE(fx->side().rows(kUsers).size(), 1);
             QCOMPARE(fx->side().rows(kUsers).first().at(1).toString(), stored);
-            QCOMPARE(m_book->users->DBEdit7->text(), stored);
+            QCOMPARE(userField("DBEdit7")->text(), stored);
             QVERIFY(inBrowseState(*m_book->users));
             QCOMPARE(m_loads, 1);
             QCOMPARE(m_userList, QStringList { u"Mario"_s });
@@ -390,7 +395,7 @@ private slots:
     {
         showWindow(m_book->users.get());
         enterUser(u"Mario"_s, u"123"_s);
-        click(m_book->users->BitBtn4);
+        click(*m_book->users, "BitBtn4");
         QCOMPARE(m_noteHeadings,
                  QStringList { kBadFormat + u" Leggere la nota sotto e poi premere [...]"_s
                                + QString(20, QLatin1Char(' ')) });
@@ -400,17 +405,17 @@ private slots:
     {
         seedUser(u"Mario"_s, u"00001234A51"_s);
         showWindow(m_book->users.get());
-        QCOMPARE(m_book->users->DBEdit7->text(), u"00001234A51"_s); // shown in full
-        click(m_book->users->BitBtn2);
-        click(m_book->users->BitBtn4);
+        QCOMPARE(userField("DBEdit7")->text(), u"00001234A51"_s); // shown in full
+        click(*m_book->users, "BitBtn2");
+        click(*m_book->users, "BitBtn4");
         QCOMPARE(m_book->note.text, kBadFormat);
         QVERIFY(inEntryState(*m_book->users));
         QCOMPARE(fx->side().column(u"select PinID from recipients"_s), QStringList { u"00001234A51"_s });
 
         // A new record gets the ten-character limit back.
-        click(m_book->users->BitBtn5);
-        click(m_book->users->BitBtn1);
-        QCOMPARE(m_book->users->DBEdit7->maxLength(), 10);
+        click(*m_book->users, "BitBtn5");
+        click(*m_book->users, "BitBtn1");
+        QCOMPARE(userField("DBEdit7")->maxLength(), 10);
     }
 
     void namesThatAreNoDuplicates()
@@ -418,10 +423,10 @@ private slots:
         seedUser(u" Mario "_s); // a stored name with blanks is compared as stored
         showWindow(m_book->users.get());
         enterUser(u"Mario"_s, u"1234A51"_s);
-        click(m_book->users->BitBtn4);
+        click(*m_book->users, "BitBtn4");
         enterUser(u"D'Angelo"_s, u"1234A51"_s);
-        m_book->users->DBEdit2->setText(u"Gianni"_s);
-        click(m_book->users->BitBtn4);
+        userField("DBEdit2")->setText(u"Gianni"_s);
+        click(*m_book->users, "BitBtn4");
         QVERIFY(fx->alerts.alerts.isEmpty());
         QCOMPARE(storedNames(), QStringList({ " Mario ", "Mario", "D'Angelo" }));
         QCOMPARE(fx->stores->recipients.findByName(u"D'Angelo"_s)->firstName, u"Gianni"_s);
@@ -471,9 +476,9 @@ private slots:
 
         showWindow(m_book->users.get());
         enterUser(names[0], u"1234A51"_s);
-        m_book->users->DBEdit2->setText(names[1]);
-        m_book->users->DBEdit3->setText(names[2]);
-        click(m_book->users->BitBtn4);
+        userField("DBEdit2")->setText(names[1]);
+        userField("DBEdit3")->setText(names[2]);
+        click(*m_book->users, "BitBtn4");
         QCOMPARE(fx->alerts.texts(), windowMessage.isEmpty() ? QStringList() : QStringList { windowMessage });
         QCOMPARE(added(), stored);
 
@@ -491,17 +496,17 @@ private slots:
     {
         seedUser(u"Mario"_s, u"0001234A51"_s, true);
         showWindow(m_book->users.get());
-        QVERIFY(m_book->users->DBCheckBox1->isChecked());
-        click(m_book->users->BitBtn1);
+        QVERIFY(control<QCheckBox>(*m_book->users, "DBCheckBox1")->isChecked());
+        click(*m_book->users, "BitBtn1");
         QCOMPARE(m_book->users->editMode(), EditMode::New);
-        QVERIFY(!m_book->users->DBCheckBox1->isChecked());
-        QVERIFY(m_book->users->DBEdit1->text().isEmpty());
-        m_book->users->DBEdit1->setText(u"Luigi"_s);
-        m_book->users->DBEdit7->setText(u"555A12"_s);
-        click(m_book->users->BitBtn4);
+        QVERIFY(!control<QCheckBox>(*m_book->users, "DBCheckBox1")->isChecked());
+        QVERIFY(userField("DBEdit1")->text().isEmpty());
+        userField("DBEdit1")->setText(u"Luigi"_s);
+        userField("DBEdit7")->setText(u"555A12"_s);
+        click(*m_book->users, "BitBtn4");
         QCOMPARE(fx->side().rows(kUsers).at(1).at(2).toInt(), 0);
         // After a store the last record is current.
-        QCOMPARE(m_book->users->DBEdit1->text(), u"Luigi"_s);
+        QCOMPARE(userField("DBEdit1")->text(), u"Luigi"_s);
     }
 
     void capcodeButtonComposesIntoTheCodeField()
@@ -515,11 +520,11 @@ private slots:
             QCOMPARE(m_book->pinId->edtIDPin->text(), u"0000123N14"_s);
             QTest::mouseClick(m_book->pinId->Button1, Qt::LeftButton);
         };
-        click(m_book->users->Button1);
+        click(*m_book->users, "Button1");
         QCOMPARE(m_modals->dialogs, QList<QDialog *> { m_book->pinId.get() });
-        QCOMPARE(m_book->pinId->target(), m_book->users->DBEdit7);
-        QCOMPARE(m_book->users->DBEdit7->text(), u"0000123N14"_s);
-        click(m_book->users->BitBtn4);
+        QCOMPARE(m_book->pinId->target(), userField("DBEdit7"));
+        QCOMPARE(userField("DBEdit7")->text(), u"0000123N14"_s);
+        click(*m_book->users, "BitBtn4");
         QCOMPARE(fx->side().column(u"select PinID from recipients"_s), QStringList { u"0000123N14"_s });
     }
 
@@ -534,16 +539,16 @@ private slots:
         QCOMPARE(m_loads, 1);
         QCOMPARE(m_selector, QStringList({ "Saluto", "Rientro" }));
         QCOMPARE(m_book->presets->rowCount(), 2);
-        QCOMPARE(m_book->presets->DBEdit1->text(), u"Saluto"_s);
-        QCOMPARE(m_book->presets->DBMemo1->toPlainText(), u"Buongiorno"_s);
+        QCOMPARE(field(m_book->presets.get(), "DBEdit1")->text(), u"Saluto"_s);
+        QCOMPARE(presetText()->toPlainText(), u"Buongiorno"_s);
         QVERIFY(inBrowseState(*m_book->presets));
     }
 
     void filterKeepsCodes32To127()
     {
         showWindow(m_book->presets.get());
-        click(m_book->presets->BitBtn1);
-        QPlainTextEdit *memo = m_book->presets->DBMemo1;
+        click(*m_book->presets, "BitBtn1");
+        QPlainTextEdit *memo = presetText();
         memo->setFocus();
         QTest::keyClicks(memo, u"Caff"_s);
         QKeyEvent accented(QEvent::KeyPress, Qt::Key_Egrave, Qt::NoModifier, u"\u00e8"_s);
@@ -566,9 +571,9 @@ private slots:
     {
         showWindow(m_book->presets.get());
         enterNew(u"presets"_s, u"Spazio"_s, QString());
-        m_book->presets->DBMemo1->setFocus();
-        m_book->presets->DBMemo1->insertPlainText(u"a\u00a0b\u00e8c"_s);
-        click(m_book->presets->BitBtn4);
+        presetText()->setFocus();
+        presetText()->insertPlainText(u"a\u00a0b\u00e8c"_s);
+        click(*m_book->presets, "BitBtn4");
         QVERIFY(fx->alerts.alerts.isEmpty());
         QCOMPARE(fx->side().rows(kPresets).first().at(1).toString(), u"abc"_s);
     }
@@ -580,8 +585,8 @@ private slots:
         for (int i = 0; i < 9000; ++i)
             text += QChar(u'a' + i % 26);
         enterNew(u"presets"_s, u"Lungo"_s, text + u"\n\u00e8"_s + text);
-        QCOMPARE(m_book->presets->DBMemo1->toPlainText(), text + text);
-        click(m_book->presets->BitBtn4);
+        QCOMPARE(presetText()->toPlainText(), text + text);
+        click(*m_book->presets, "BitBtn4");
         QVERIFY(fx->alerts.alerts.isEmpty());
         QCOMPARE(fx->side().rows(kPresets).first().at(1).toString(), text + text);
     }
@@ -592,10 +597,10 @@ private slots:
         seedPreset(u"Rientro"_s, u"Rientrare"_s);
         showWindow(m_book->presets.get());
         selectRow(*m_book->presets, 0);
-        click(m_book->presets->BitBtn2);
-        m_book->presets->DBEdit1->setText(u"Saluto d'inizio"_s);
-        m_book->presets->DBMemo1->setPlainText(u"Buonasera"_s);
-        click(m_book->presets->BitBtn4);
+        click(*m_book->presets, "BitBtn2");
+        field(m_book->presets.get(), "DBEdit1")->setText(u"Saluto d'inizio"_s);
+        presetText()->setPlainText(u"Buonasera"_s);
+        click(*m_book->presets, "BitBtn4");
         QVERIFY(fx->alerts.alerts.isEmpty());
         QCOMPARE(fx->side().rows(kPresets).first(), QVariantList({ "Saluto d'inizio", "Buonasera" }));
         QCOMPARE(m_selector, QStringList({ "Saluto d'inizio", "Rientro" }));
@@ -603,7 +608,7 @@ private slots:
 
         // A new preset with the apostrophe name in other letters is a duplicate.
         enterNew(u"presets"_s, u"SALUTO D'INIZIO"_s, u"x"_s);
-        click(m_book->presets->BitBtn4);
+        click(*m_book->presets, "BitBtn4");
         QCOMPARE(fx->alerts.texts(), QStringList { u"The template is already exist!"_s });
     }
 };

@@ -48,8 +48,9 @@ class TestCsvWindows : public QObject
     QStringList listed(const EntryForm &form) const
     {
         QStringList names;
-        for (int r = 0; r < form.DBGrid1->model()->rowCount(); ++r)
-            names << form.DBGrid1->model()->index(r, 0).data().toString();
+        const QAbstractItemModel *model = list(form)->model();
+        for (int r = 0; r < model->rowCount(); ++r)
+            names << model->index(r, 0).data().toString();
         return names;
     }
 
@@ -95,11 +96,11 @@ private slots:
         for (EntryForm *form :
              { static_cast<EntryForm *>(m_book->users.get()), static_cast<EntryForm *>(m_book->presets.get()) }) {
             showWindow(form);
-            QVERIFY(form->btnImportCsv->isEnabled() && form->btnExportCsv->isEnabled());
-            click(form->BitBtn1);
-            QVERIFY(!form->btnImportCsv->isEnabled() && !form->btnExportCsv->isEnabled());
-            click(form->BitBtn5);
-            QVERIFY(form->btnImportCsv->isEnabled() && form->btnExportCsv->isEnabled());
+            QVERIFY(enabled(*form, "btnImportCsv") && enabled(*form, "btnExportCsv"));
+            click(*form, "BitBtn1");
+            QVERIFY(!enabled(*form, "btnImportCsv") && !enabled(*form, "btnExportCsv"));
+            click(*form, "BitBtn5");
+            QVERIFY(enabled(*form, "btnImportCsv") && enabled(*form, "btnExportCsv"));
             form->close();
         }
     }
@@ -112,7 +113,7 @@ private slots:
         fx->addUser(u"Rossi; \"capo\""_s, u"0000008N12"_s);
         showWindow(m_book->users.get());
         FileDialogs::setNextFileName(u"utenti"_s);
-        click(m_book->users->btnExportCsv);
+        click(*m_book->users, "btnExportCsv");
         QCOMPARE(FileDialogs::lastRequest()->filter, u"File CSV (*.csv)"_s);
         QCOMPARE(fx->alerts.lastText(), u"Esportati 2 utenti in %1."_s.arg(file(u"utenti.csv"_s)));
         QVERIFY(readFile(u"utenti.csv"_s).startsWith("\xEF\xBB\xBFRecipient;FirstName;"));
@@ -120,14 +121,15 @@ private slots:
         QCOMPARE(fx->side().exec(u"delete from recipients"_s), QString());
         const int loads = m_loads;
         FileDialogs::setNextFileName(u"utenti.csv"_s);
-        click(m_book->users->btnImportCsv);
+        click(*m_book->users, "btnImportCsv");
         QCOMPARE(m_summaries, 1);
         QCOMPARE(m_summary,
                  u"File: %1\nCodifica: UTF-8\nUtenti da importare: 2\nRighe scartate: 0"_s.arg(file(u"utenti.csv"_s)));
         QCOMPARE(m_question, u"Importare 2 utenti?"_s);
         QCOMPARE(m_buttons, (QStringList { u"Sì"_s, u"No"_s }));
         QCOMPARE(m_summaryName, u"Riepilogo"_s);
-        QCOMPARE(QAccessible::queryAccessibleInterface(m_book->users->btnImportCsv)->text(QAccessible::Name),
+        QCOMPARE(QAccessible::queryAccessibleInterface(control<QPushButton>(*m_book->users, "btnImportCsv"))
+                     ->text(QAccessible::Name),
                  u"Importa CSV..."_s);
         QCOMPARE(fx->alerts.lastText(), u"Importati 2 utenti."_s);
         QCOMPARE(fx->side().column(u"select Recipient || '|' || PinID from recipients order by num"_s),
@@ -145,19 +147,19 @@ private slots:
         writeFile(u"a.csv"_s, "Recipient;PinID\r\nBianchi;1234A51\r\n"_ba);
         m_answerYes = false;
         FileDialogs::setNextFileName(u"a.csv"_s);
-        click(m_book->users->btnImportCsv);
+        click(*m_book->users, "btnImportCsv");
         QCOMPARE(m_question, u"Importare 1 utenti?"_s);
 
         writeFile(u"b.csv"_s, "Recipient;PinID\r\nrossi;1234A51\r\n"_ba);
         FileDialogs::setNextFileName(u"b.csv"_s);
-        click(m_book->users->btnImportCsv);
+        click(*m_book->users, "btnImportCsv");
         QCOMPARE(m_question, QString());
         QCOMPARE(m_buttons, QStringList { u"OK"_s });
         QVERIFY(m_summary.endsWith(u"Riga 2: il nome \"rossi\" è già nella rubrica.\nNessun utente da importare."_s));
 
         writeFile(u"c.csv"_s, "Cognome;PinID\r\nBianchi;1234A51\r\n"_ba);
         FileDialogs::setNextFileName(u"c.csv"_s);
-        click(m_book->users->btnImportCsv);
+        click(*m_book->users, "btnImportCsv");
         QCOMPARE(m_summaries, 2);
         QCOMPARE(fx->alerts.alerts.last(),
                  Alert({ Alert::Captioned,
@@ -172,11 +174,11 @@ private slots:
         fx->addPreset(u"Allarme"_s, u"=Evacuare; subito"_s);
         showWindow(m_book->presets.get());
         FileDialogs::setNextFileName(u"messaggi.csv"_s);
-        click(m_book->presets->btnExportCsv);
+        click(*m_book->presets, "btnExportCsv");
         QCOMPARE(readFile(u"messaggi.csv"_s), "\xEF\xBB\xBFName;Content\r\nAllarme;\"'=Evacuare; subito\"\r\n"_ba);
         QCOMPARE(fx->side().exec(u"delete from templates"_s), QString());
         FileDialogs::setNextFileName(u"messaggi.csv"_s);
-        click(m_book->presets->btnImportCsv);
+        click(*m_book->presets, "btnImportCsv");
         QCOMPARE(m_question, u"Importare 1 messaggi?"_s);
         QCOMPARE(fx->side().column(u"select Name || '|' || Content from templates"_s),
                  QStringList { u"Allarme|=Evacuare; subito"_s });

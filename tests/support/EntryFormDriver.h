@@ -1,9 +1,11 @@
 #pragma once
 
 // Drives one of the address book's maintenance windows as the operator does: shows it, clicks
-// its buttons (only enabled ones) and reads which of its two states it is in.
+// its buttons (only enabled ones) and reads which of its two states it is in. The window's
+// controls are found by their designer names (tests/support/Controls.h).
 
 #include "book/EntryForm.h"
+#include "tests/support/Controls.h"
 
 #include <QGroupBox>
 #include <QPushButton>
@@ -24,24 +26,40 @@ inline void click(QPushButton *button)
     QTest::mouseClick(button, Qt::LeftButton);
 }
 
+// Clicks the window's button of the given name, e.g. click(form, "BitBtn1") for "Nuovo".
+inline void click(const QWidget &window, const char *button)
+{
+    click(control<QPushButton>(window, button));
+}
+
+inline QTableView *list(const EntryForm &form)
+{
+    return control<QTableView>(form, "DBGrid1");
+}
+
 inline void selectRow(EntryForm &form, int row)
 {
-    form.DBGrid1->setCurrentIndex(form.DBGrid1->model()->index(row, 0));
+    QTableView *grid = list(form);
+    grid->setCurrentIndex(grid->model()->index(row, 0));
+}
+
+inline bool enabled(const EntryForm &form, const char *button)
+{
+    return control<QPushButton>(form, button)->isEnabled();
 }
 
 // List and "Nuovo", "Modifica", "Elimina" usable; fields, "Scrivi" and "Cancella" not.
 inline bool inBrowseState(const EntryForm &form)
 {
-    return form.BitBtn1->isEnabled() && form.BitBtn2->isEnabled() && form.BitBtn3->isEnabled()
-        && !form.BitBtn4->isEnabled() && !form.BitBtn5->isEnabled() && !form.GroupBox1->isEnabled()
-        && form.DBGrid1->isEnabled();
+    return enabled(form, "BitBtn1") && enabled(form, "BitBtn2") && enabled(form, "BitBtn3") && !enabled(form, "BitBtn4")
+        && !enabled(form, "BitBtn5") && !control<QGroupBox>(form, "GroupBox1")->isEnabled() && list(form)->isEnabled();
 }
 
 inline bool inEntryState(const EntryForm &form)
 {
-    return !form.BitBtn1->isEnabled() && !form.BitBtn2->isEnabled() && !form.BitBtn3->isEnabled()
-        && form.BitBtn4->isEnabled() && form.BitBtn5->isEnabled() && form.GroupBox1->isEnabled()
-        && !form.DBGrid1->isEnabled();
+    return !enabled(form, "BitBtn1") && !enabled(form, "BitBtn2") && !enabled(form, "BitBtn3")
+        && enabled(form, "BitBtn4") && enabled(form, "BitBtn5") && control<QGroupBox>(form, "GroupBox1")->isEnabled()
+        && !list(form)->isEnabled();
 }
 
 } // namespace EntryFormDriver
