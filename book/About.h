@@ -32,6 +32,10 @@ public:
     void lblUrlMouseEnter(QLabel *sender);
     void lblUrlMouseLeave(QLabel *sender);
 
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
+private:
     QFrame *Panel1 = nullptr;
     QLabel *ProductName = nullptr;
     QLabel *Version = nullptr;
@@ -40,9 +44,5 @@ public:
     QLabel *lblEmail = nullptr;
     QPushButton *OKButton = nullptr;
 
-protected:
-    bool eventFilter(QObject *watched, QEvent *event) override;
-
-private:
     UrlOpener m_open;
 };

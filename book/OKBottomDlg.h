@@ -23,14 +23,14 @@ public:
 
     void FormShow();
 
+protected:
+    void showEvent(QShowEvent *event) override;
+
+private:
     QFrame *Bevel1 = nullptr;
     QLabel *Label1 = nullptr;
     QPlainTextEdit *Memo1 = nullptr;
     QPushButton *OKBtn = nullptr;
 
-protected:
-    void showEvent(QShowEvent *event) override;
-
-private:
     CapcodeNote &m_note;
 };

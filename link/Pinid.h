@@ -42,6 +42,12 @@ public:
     void Button2Click();
     void Button3Click();
 
+protected:
+    void showEvent(QShowEvent *event) override;
+    void mouseMoveEvent(QMouseEvent *event) override;
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
+private:
     QLabel *Label1 = nullptr; // "Capcode (8 ÷ 2097151)"
     QLabel *Label2 = nullptr; // "Tipo di codifica"
     QLabel *Label3 = nullptr; // "Velocità di trasmissione"
@@ -57,12 +63,6 @@ public:
     QPushButton *Button2 = nullptr; // "Cancella"
     QPushButton *Button3 = nullptr; // "[...]"
 
-protected:
-    void showEvent(QShowEvent *event) override;
-    void mouseMoveEvent(QMouseEvent *event) override;
-    bool eventFilter(QObject *watched, QEvent *event) override;
-
-private:
     AlertSink &m_alerts;
     CapcodeNote &m_note;
     QDialog &m_noteDialog;

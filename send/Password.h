@@ -19,11 +19,6 @@ class TPasswordDlg : public QDialog
 public:
     TPasswordDlg(ModeGuard &guard, AlertSink &alerts, QWidget *parent = nullptr);
 
-    QLabel *Label1 = nullptr; // "Inserire password"
-    QLineEdit *Password = nullptr; // shows "*" for every character
-    QPushButton *OKBtn = nullptr; // "OK", default button
-    QPushButton *CancelBtn = nullptr; // "Cancella"
-
     void FormShow();
     void OKBtnClick();
     void CancelBtnClick();
@@ -45,6 +40,11 @@ protected:
     void showEvent(QShowEvent *event) override;
 
 private:
+    QLabel *Label1 = nullptr; // "Inserire password"
+    QLineEdit *Password = nullptr; // shows "*" for every character
+    QPushButton *OKBtn = nullptr; // "OK", default button
+    QPushButton *CancelBtn = nullptr; // "Cancella"
+
     PasswordCheck m_check;
     PasswordCheck *m_other = nullptr; // while askFor() shows the dialog
     AlertSink &m_alerts;

@@ -2,6 +2,7 @@
 #include "book/OKBottomDlg.h"
 #include "link/CapcodeNote.h"
 #include "link/Pinid.h"
+#include "tests/support/Controls.h"
 #include "tests/support/ModalRecorder.h"
 #include "tests/support/RecordingAlertSink.h"
 
@@ -31,6 +32,10 @@ class TestBookDialogs : public QObject
     std::unique_ptr<TfrmPinId> m_dialog;
     std::unique_ptr<QLineEdit> m_target;
     std::unique_ptr<ModalRecorder> m_modals;
+
+    // The capcode window's two code fields, found by their designer names.
+    QLineEdit *edtID() const { return control<QLineEdit>(*m_dialog, "edtID"); }
+    QLineEdit *edtIDPin() const { return control<QLineEdit>(*m_dialog, "edtIDPin"); }
 
     // Shows the dialog on the target text and waits until it can take the focus.
     void open(const QString &targetText)
@@ -100,15 +105,15 @@ private slots:
         QFETCH(QString, capcode);
         QFETCH(QString, code);
         open(target);
-        QCOMPARE(m_dialog->edtID->text(), capcode);
-        QTEST(m_dialog->cboMsg->currentText(), "type");
-        QTEST(m_dialog->cboRat->currentText(), "rate");
-        QTEST(m_dialog->cboFun->currentText(), "cadence");
-        QCOMPARE(m_dialog->edtIDPin->text(), code);
+        QCOMPARE(edtID()->text(), capcode);
+        QTEST(control<QComboBox>(*m_dialog, "cboMsg")->currentText(), "type");
+        QTEST(control<QComboBox>(*m_dialog, "cboRat")->currentText(), "rate");
+        QTEST(control<QComboBox>(*m_dialog, "cboFun")->currentText(), "cadence");
+        QCOMPARE(edtIDPin()->text(), code);
         QVERIFY(m_alerts.alerts.isEmpty());
 
         // "Cancella" leaves the target as it was, whatever was read.
-        QTest::mouseClick(m_dialog->Button2, Qt::LeftButton);
+        QTest::mouseClick(control<QPushButton>(*m_dialog, "Button2"), Qt::LeftButton);
         QVERIFY(!m_dialog->isVisible());
         QCOMPARE(m_dialog->result(), int(QDialog::Rejected));
         QCOMPARE(m_target->text(), target);
@@ -117,44 +122,44 @@ private slots:
     void enterComposesAndMovesTheFocus()
     {
         open(QString());
-        m_dialog->cboMsg->setCurrentIndex(0);
-        m_dialog->cboRat->setCurrentIndex(0);
-        m_dialog->cboFun->setCurrentIndex(2);
-        m_dialog->edtID->setFocus();
-        QTest::keyClicks(m_dialog->edtID, u"42"_s);
-        QTest::keyClick(m_dialog->edtID, Qt::Key_Return);
-        QCOMPARE(m_dialog->edtID->text(), u"0000042"_s);
-        QCOMPARE(m_dialog->edtIDPin->text(), u"0000042N53"_s);
-        QCOMPARE(QApplication::focusWidget(), m_dialog->edtNull);
+        control<QComboBox>(*m_dialog, "cboMsg")->setCurrentIndex(0);
+        control<QComboBox>(*m_dialog, "cboRat")->setCurrentIndex(0);
+        control<QComboBox>(*m_dialog, "cboFun")->setCurrentIndex(2);
+        edtID()->setFocus();
+        QTest::keyClicks(edtID(), u"42"_s);
+        QTest::keyClick(edtID(), Qt::Key_Return);
+        QCOMPARE(edtID()->text(), u"0000042"_s);
+        QCOMPARE(edtIDPin()->text(), u"0000042N53"_s);
+        QCOMPARE(QApplication::focusWidget(), control<QLineEdit>(*m_dialog, "edtNull"));
         QVERIFY(m_dialog->isVisible()); // Enter presses no button
         QVERIFY(m_alerts.alerts.isEmpty());
 
         // A list chosen with the keyboard composes again.
-        QTest::keyClick(m_dialog->cboRat, Qt::Key_Down);
-        QCOMPARE(m_dialog->edtIDPin->text(), u"0000042N13"_s);
+        QTest::keyClick(control<QComboBox>(*m_dialog, "cboRat"), Qt::Key_Down);
+        QCOMPARE(edtIDPin()->text(), u"0000042N13"_s);
 
-        QTest::mouseClick(m_dialog->Button1, Qt::LeftButton);
+        QTest::mouseClick(control<QPushButton>(*m_dialog, "Button1"), Qt::LeftButton);
         QCOMPARE(m_target->text(), u"0000042N13"_s);
     }
 
     void refusedCapcodeKeepsTheDialogOpen()
     {
         open(u"0000123A12"_s);
-        m_dialog->edtID->setFocus();
-        m_dialog->edtID->selectAll();
-        QTest::keyClicks(m_dialog->edtID, u"7"_s);
-        QTest::keyClick(m_dialog->edtID, Qt::Key_Tab); // leaving the field composes
+        edtID()->setFocus();
+        edtID()->selectAll();
+        QTest::keyClicks(edtID(), u"7"_s);
+        QTest::keyClick(edtID(), Qt::Key_Tab); // leaving the field composes
         QCOMPARE(m_alerts.alerts,
                  QList<Alert>({ { Alert::Captioned, kRefused, kRefusedCaption, AlertIcon::Warning } }));
-        QCOMPARE(QApplication::focusWidget(), m_dialog->edtID);
-        QCOMPARE(m_dialog->edtIDPin->text(), u"0000123A12"_s); // the previous code stays
+        QCOMPARE(QApplication::focusWidget(), edtID());
+        QCOMPARE(edtIDPin()->text(), u"0000123A12"_s); // the previous code stays
 
-        QTest::mouseClick(m_dialog->Button1, Qt::LeftButton);
+        QTest::mouseClick(control<QPushButton>(*m_dialog, "Button1"), Qt::LeftButton);
         QCOMPARE(m_alerts.alerts.size(), 2);
         QVERIFY(m_dialog->isVisible());
         QCOMPARE(m_target->text(), u"0000123A12"_s);
 
-        QTest::mouseClick(m_dialog->Button2, Qt::LeftButton);
+        QTest::mouseClick(control<QPushButton>(*m_dialog, "Button2"), Qt::LeftButton);
         QVERIFY(!m_dialog->isVisible());
         QCOMPARE(m_alerts.alerts.size(), 2); // cancelling does not compose
         QCOMPARE(m_target->text(), u"0000123A12"_s);
@@ -178,10 +183,10 @@ private slots:
         QFETCH(QString, typed);
         QFETCH(QString, code);
         open(QString());
-        m_dialog->edtID->setFocus();
-        QTest::keyClicks(m_dialog->edtID, typed);
-        QTest::mouseClick(m_dialog->Button1, Qt::LeftButton);
-        QCOMPARE(m_dialog->edtIDPin->text(), code);
+        edtID()->setFocus();
+        QTest::keyClicks(edtID(), typed);
+        QTest::mouseClick(control<QPushButton>(*m_dialog, "Button1"), Qt::LeftButton);
+        QCOMPARE(edtIDPin()->text(), code);
         QCOMPARE(m_target->text(), code);
         QCOMPARE(m_dialog->isVisible(), code.isEmpty());
         QCOMPARE(m_alerts.texts(), code.isEmpty() ? QStringList { kRefused } : QStringList {});
@@ -192,43 +197,44 @@ private slots:
         open(QString());
         const QPoint surface = bareSurface();
         QVERIFY(!surface.isNull());
-        m_dialog->edtID->setFocus();
-        QTest::keyClicks(m_dialog->edtID, u"42"_s);
+        edtID()->setFocus();
+        QTest::keyClicks(edtID(), u"42"_s);
         QTest::mouseMove(m_dialog.get(), surface);
-        QTRY_COMPARE(m_dialog->edtIDPin->text(), u"0000042A11"_s);
-        QCOMPARE(QApplication::focusWidget(), m_dialog->edtNull);
+        QTRY_COMPARE(edtIDPin()->text(), u"0000042A11"_s);
+        QCOMPARE(QApplication::focusWidget(), control<QLineEdit>(*m_dialog, "edtNull"));
 
         // A refused capcode is reported once for the move, not again at every later move.
-        m_dialog->edtID->setFocus();
-        m_dialog->edtID->selectAll();
-        QTest::keyClicks(m_dialog->edtID, u"7"_s);
+        edtID()->setFocus();
+        edtID()->selectAll();
+        QTest::keyClicks(edtID(), u"7"_s);
         QTest::mouseMove(m_dialog.get(), surface + QPoint(1, 0));
         QTRY_COMPARE(m_alerts.texts(), QStringList { kRefused });
         QTest::mouseMove(m_dialog.get(), surface);
         QTest::mouseMove(m_dialog.get(), surface + QPoint(1, 0));
         QCOMPARE(m_alerts.alerts.size(), 1);
-        QCOMPARE(QApplication::focusWidget(), m_dialog->edtID);
+        QCOMPARE(QApplication::focusWidget(), edtID());
     }
 
     void noteHeadings()
     {
         // The capcode dialog's help button: four blanks, then the instruction.
         open(u"0000123A12"_s);
-        QTest::mouseClick(m_dialog->Button3, Qt::LeftButton);
+        QTest::mouseClick(control<QPushButton>(*m_dialog, "Button3"), Qt::LeftButton);
         QCOMPARE(m_modals->dialogs, QList<QDialog *> { m_noteDialog.get() });
         QCOMPARE(m_note.text, u"    "_s);
-        QCOMPARE(m_noteDialog->Label1->text(), u"    "_s + kInstruction);
-        QVERIFY(m_noteDialog->Label1->font().bold());
+        QCOMPARE(control<QLabel>(*m_noteDialog, "Label1")->text(), u"    "_s + kInstruction);
+        QVERIFY(control<QLabel>(*m_noteDialog, "Label1")->font().bold());
 
         // No note text: two blanks only.
         m_note.text.clear();
         m_noteDialog->show();
-        QCOMPARE(m_noteDialog->Label1->text(), u"  "_s);
-        QVERIFY(m_noteDialog->Memo1->isReadOnly());
-        const QStringList lines = m_noteDialog->Memo1->toPlainText().split(QLatin1Char('\n'));
+        QCOMPARE(control<QLabel>(*m_noteDialog, "Label1")->text(), u"  "_s);
+        QVERIFY(control<QPlainTextEdit>(*m_noteDialog, "Memo1")->isReadOnly());
+        const QStringList lines
+            = control<QPlainTextEdit>(*m_noteDialog, "Memo1")->toPlainText().split(QLatin1Char('\n'));
         QCOMPARE(lines.size(), 5);
         QVERIFY(lines.first().endsWith(u"CCCCCCCXYZ."_s));
-        QTest::mouseClick(m_noteDialog->OKBtn, Qt::LeftButton);
+        QTest::mouseClick(control<QPushButton>(*m_noteDialog, "OKBtn"), Qt::LeftButton);
         QCOMPARE(m_noteDialog->result(), int(QDialog::Accepted));
     }
 
@@ -242,18 +248,18 @@ private slots:
         });
         about.show();
         QVERIFY(QTest::qWaitForWindowExposed(&about));
-        QVERIFY(about.lblUrl->text().endsWith(u"/   "_s));
-        QVERIFY(about.lblEmail->text().endsWith(u"com       "_s));
+        QVERIFY(control<QLabel>(about, "lblUrl")->text().endsWith(u"/   "_s));
+        QVERIFY(control<QLabel>(about, "lblEmail")->text().endsWith(u"com       "_s));
 
-        QTest::mouseClick(about.lblUrl, Qt::LeftButton);
-        QTest::mouseClick(about.lblEmail, Qt::LeftButton);
+        QTest::mouseClick(control<QLabel>(about, "lblUrl"), Qt::LeftButton);
+        QTest::mouseClick(control<QLabel>(about, "lblEmail"), Qt::LeftButton);
         QCOMPARE(opened.size(), 2);
-        QCOMPARE(opened.at(0), QUrl(about.lblUrl->text().trimmed()));
-        QCOMPARE(opened.at(1), QUrl(u"mailto:"_s + about.lblEmail->text().trimmed()));
+        QCOMPARE(opened.at(0), QUrl(control<QLabel>(about, "lblUrl")->text().trimmed()));
+        QCOMPARE(opened.at(1), QUrl(u"mailto:"_s + control<QLabel>(about, "lblEmail")->text().trimmed()));
         QVERIFY(opened.at(0).isValid() && opened.at(1).isValid());
 
         // Bold while the mouse is over a link, plain and still underlined afterwards.
-        for (QLabel *link : { about.lblUrl, about.lblEmail }) {
+        for (QLabel *link : { control<QLabel>(about, "lblUrl"), control<QLabel>(about, "lblEmail") }) {
             QVERIFY(link->font().underline() && !link->font().bold());
             QEnterEvent enter(QPointF(1, 1), QPointF(1, 1), QPointF(1, 1));
             QCoreApplication::sendEvent(link, &enter);
@@ -263,7 +269,7 @@ private slots:
             QVERIFY(!link->font().bold() && link->font().underline());
             QCOMPARE(link->palette().color(QPalette::WindowText), QColor(Qt::blue));
         }
-        QTest::mouseClick(about.OKButton, Qt::LeftButton);
+        QTest::mouseClick(control<QPushButton>(about, "OKButton"), Qt::LeftButton);
         QCOMPARE(about.result(), int(QDialog::Accepted));
     }
 };

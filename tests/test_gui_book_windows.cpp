@@ -113,7 +113,7 @@ private slots:
         m_modals->onDialog = [this](QDialog *dialog) {
             if (dialog == m_book->noteDialog.get()) {
                 dialog->show();
-                m_noteHeadings << m_book->noteDialog->Label1->text();
+                m_noteHeadings << control<QLabel>(*m_book->noteDialog, "Label1")->text();
                 dialog->hide();
             }
             if (m_onModal)
@@ -517,8 +517,8 @@ private slots:
             if (dialog != m_book->pinId.get())
                 return;
             dialog->show();
-            QCOMPARE(m_book->pinId->edtIDPin->text(), u"0000123N14"_s);
-            QTest::mouseClick(m_book->pinId->Button1, Qt::LeftButton);
+            QCOMPARE(control<QLineEdit>(*m_book->pinId, "edtIDPin")->text(), u"0000123N14"_s);
+            QTest::mouseClick(control<QPushButton>(*m_book->pinId, "Button1"), Qt::LeftButton);
         };
         click(*m_book->users, "Button1");
         QCOMPARE(m_modals->dialogs, QList<QDialog *> { m_book->pinId.get() });

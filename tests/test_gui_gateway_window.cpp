@@ -65,8 +65,8 @@ struct Console : AssembledConsole
         for (const QString &text : typed) {
             if (!password->isVisible())
                 break;
-            password->Password->setText(text);
-            password->OKBtn->click();
+            control<QLineEdit>(*password, "Password")->setText(text);
+            control<QPushButton>(*password, "OKBtn")->click();
         }
         const int result = password->isVisible() ? int(QDialog::Rejected) : password->result();
         password->hide();

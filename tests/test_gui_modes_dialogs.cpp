@@ -28,15 +28,15 @@ private slots:
         TPasswordDlg dlg(guard, alerts);
         dlg.show();
         QVERIFY(QTest::qWaitForWindowExposed(&dlg));
-        QVERIFY(dlg.OKBtn->isDefault());
-        QTest::keyClicks(dlg.Password, u"Mint"_s);
-        QCOMPARE(dlg.Password->text(), u"Mint"_s);
-        QCOMPARE(dlg.Password->displayText(), u"****"_s);
+        QVERIFY(control<QPushButton>(dlg, "OKBtn")->isDefault());
+        QTest::keyClicks(control<QLineEdit>(dlg, "Password"), u"Mint"_s);
+        QCOMPARE(control<QLineEdit>(dlg, "Password")->text(), u"Mint"_s);
+        QCOMPARE(control<QLineEdit>(dlg, "Password")->displayText(), u"****"_s);
 
         dlg.hide();
         dlg.show();
-        QVERIFY(dlg.Password->text().isEmpty());
-        QCOMPARE(dlg.focusWidget(), dlg.Password);
+        QVERIFY(control<QLineEdit>(dlg, "Password")->text().isEmpty());
+        QCOMPARE(dlg.focusWidget(), control<QLineEdit>(dlg, "Password"));
     }
 
     void wrongPasswordWarnsAndKeepsTheDialogOpen()
@@ -47,13 +47,13 @@ private slots:
         QSignalSpy granted(&dlg, &TPasswordDlg::testModeGranted);
         QSignalSpy exhausted(&dlg, &TPasswordDlg::triesExhausted);
         dlg.show();
-        QTest::keyClicks(dlg.Password, u"mint_owl"_s);
-        QTest::keyClick(dlg.Password, Qt::Key_Return); // OK is the default button
+        QTest::keyClicks(control<QLineEdit>(dlg, "Password"), u"mint_owl"_s);
+        QTest::keyClick(control<QLineEdit>(dlg, "Password"), Qt::Key_Return); // OK is the default button
 
         QCOMPARE(alerts.alerts,
                  QList<Alert>({ { Alert::Captioned, u"Password errata"_s, u"Password"_s, AlertIcon::Warning } }));
-        QVERIFY(dlg.Password->text().isEmpty());
-        QCOMPARE(dlg.focusWidget(), dlg.Password);
+        QVERIFY(control<QLineEdit>(dlg, "Password")->text().isEmpty());
+        QCOMPARE(dlg.focusWidget(), control<QLineEdit>(dlg, "Password"));
         QVERIFY(dlg.isVisible());
         QCOMPARE(guard.passwordFailures, 1);
         QCOMPARE(granted.size(), 0);

@@ -55,11 +55,11 @@ class TestGuiModesWindow : public QObject
             for (const QString &text : typed) {
                 if (!c->password.isVisible())
                     return;
-                QTest::keyClicks(c->password.Password, text);
-                c->password.OKBtn->click();
+                QTest::keyClicks(control<QLineEdit>(c->password, "Password"), text);
+                control<QPushButton>(c->password, "OKBtn")->click();
             }
             if (c->password.isVisible())
-                c->password.CancelBtn->click();
+                control<QPushButton>(c->password, "CancelBtn")->click();
         });
         control<QAction>(c->form, "TestMode1")->trigger();
         QVERIFY(!c->password.isVisible());
