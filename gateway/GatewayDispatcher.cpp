@@ -261,13 +261,8 @@ bool GatewayDispatcher::openPort()
     const int generation = m_arbiter.portGeneration();
     if (m_portOurs && m_port.IsOpen() && generation == m_portGeneration)
         return true;
-    const SerialSettings settings = m_serial.read();
-    const QString name = settings.portName();
-    const int rate = settings.baudRate();
     try {
-        if (rate == 0)
-            throw ECommError { CommErrorCode::SetBaudRate, 0 };
-        m_port.Configure(rate, name, settings.data);
+        m_port.configure(m_serial.read());
     } catch (const ECommError &error) {
         m_portOurs = false;
         m_failure = QStringLiteral("porta COM non disponibile (codice %1)").arg(error.Code);

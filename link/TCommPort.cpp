@@ -1,5 +1,7 @@
 #include "link/TCommPort.h"
 
+#include "store/DataStores.h"
+
 #include "link/PortNames.h"
 
 #include <QElapsedTimer>
@@ -318,6 +320,14 @@ void TCommPort::SetPortName(const QString &name)
     if (m_open)
         Fail(CommErrorCode::SetPortNameWhileOpen, 0);
     m_portName = name;
+}
+
+void TCommPort::configure(const SerialSettings &settings)
+{
+    const int rate = settings.baudRate();
+    if (rate == 0)
+        throw ECommError { CommErrorCode::SetBaudRate, 0 };
+    Configure(rate, settings.portName(), settings.data);
 }
 
 void TCommPort::Configure(int rate, const QString &name, int format)

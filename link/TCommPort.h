@@ -3,6 +3,8 @@
 #include "link/ECommError.h"
 #include "link/PagePort.h"
 
+struct SerialSettings;
+
 #include <QString>
 #include <sys/types.h>
 #include <termios.h>
@@ -42,6 +44,9 @@ public:
     void SetBaudRate(int rate);
     void SetPortName(const QString &name);
     void Configure(int rate, const QString &name, int format);
+    // Configure with the stored settings; a bit-rate position outside the list fails as
+    // SetBaudRate does.
+    void configure(const SerialSettings &settings);
 
     // Writes every byte, waiting for room at most the bytes' line time plus 2 s (then code 20).
     // Returns once the bytes are queued, not once they are out (the link waits for that).

@@ -198,15 +198,11 @@ bool TransmitDriver::run()
 bool TransmitDriver::openPort()
 {
     const SerialSettings settings = m_stores.serial.read();
-    // A position outside the lists names no port: the empty name, which opens nothing.
-    const QString name = settings.portName();
-    const int rate = settings.baudRate();
     try {
-        if (rate == 0)
-            throw ECommError { CommErrorCode::SetBaudRate, 0 };
-        m_port.Configure(rate, name, settings.data);
+        // A position outside the lists names no port: the empty name, which opens nothing.
+        m_port.configure(settings);
     } catch (const ECommError &error) {
-        m_alerts.plain(OpenErrorText(error, name));
+        m_alerts.plain(OpenErrorText(error, settings.portName()));
         return false;
     }
     return true;
